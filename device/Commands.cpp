@@ -1,0 +1,123 @@
+#include "device/Commands.h"
+
+#include "app/UserInterface.h"
+#include "device/DeviceFlags.h"
+#include "device/SerialLink.h"
+#include "logger/LogData.h"
+
+namespace kv5 {
+
+namespace {
+
+// One confirmed command: the first bytes of the reply must be exactly `confirmation`.
+// No value: a run-time error, already reported.
+std::optional<bool> confirmed(SerialLink& link, const QByteArray& request, const QByteArray& confirmation,
+                              const QString& procedure) {
+    const auto reply = link.transaction(request, static_cast<int>(confirmation.size()), 2.0, procedure);
+    if (!reply) return std::nullopt;
+    return reply->startsWith(confirmation);
+}
+
+void warn(SerialLink& link, const QString& text) { link.ui().message({text, Icon::Exclamation}); }
+
+QByteArray memoryArgument(int address, int value) {
+    QByteArray argument(2, '\0');
+    argument.append(static_cast<char>(address));
+    argument.append(' ');
+    argument.append(static_cast<char>(value));
+    return argument;
+}
+
+} // namespace
+
+bool SetCmd(SerialLink& link, const QByteArray& command, const QByteArray& argument) {
+    const QByteArray line = command + ' ' + argument + '\r';
+    QByteArray confirmation = line + '\n';
+    // The logger ends the echo of every setting but these three with a second line end.
+    if (command != "SETTIME" && command != "SETDESC" && command != "SETSN") confirmation += "\r\n";
+    const auto ok = confirmed(link, line, confirmation, QStringLiteral("SetCmd"));
+    if (!ok) return false;
+    if (!*ok) warn(link, QStringLiteral("ERROR: Saving settings failed!"));
+    return *ok;
+}
+
+bool ClrCmd(SerialLink& link) {
+    const auto ok = confirmed(link, "CLRLOG\r", "CLRLOG\r\n", QStringLiteral("ClrCmd"));
+    if (!ok) return false;
+    if (!*ok) warn(link, QStringLiteral("ERROR: Clearing the log failed!"));
+    return *ok;
+}
+
+bool LatchCmd(SerialLink& link, int holdAlarms) {
+    const QByteArray command = holdAlarms == 1 ? QByteArrayLiteral("SETLEDLA") : QByteArrayLiteral("SETLEDME");
+    const auto ok = confirmed(link, command + '\r', command + "\r\n", QStringLiteral("LatchCmd"));
+    if (!ok) return false;
+    if (!*ok) warn(link, QStringLiteral("ERROR: Hold alarm command failed!"));
+    return *ok;
+}
+
+bool SetMemCmd(SerialLink& link, int address, int value) {
+    if (address < 0 || address > 255 || value < 0 || value > 255) {
+        link.ui().error(QStringLiteral("SetMemCmd"),
+                        QStringLiteral("address %1 or value %2 is outside 0 to 255").arg(address).arg(value));
+        return false;
+    }
+    const QByteArray line = "SETMEM " + memoryArgument(address, value) + '\r';
+    const auto ok = confirmed(link, line, line + "\n\r\n", QStringLiteral("SetMemCmd"));
+    if (!ok) return false;
+    if (!*ok) warn(link, QStringLiteral("ERROR: SETMEM command failed!"));
+    return *ok;
+}
+
+bool StoreCmd(SerialLink& link, int mode) {
+    const QByteArray line = "SETMEM " + memoryArgument(AddressStorageMode, mode != 0 ? 0xFF : 0x80) + '\r';
+    const auto ok = confirmed(link, line, line + "\n\r\n", QStringLiteral("StoreCmd"));
+    if (!ok) return false;
+    if (!*ok) {
+        warn(link, QStringLiteral("ERROR: Storage mode command failed!"));
+    } else if (mode != 0) {
+        link.ui().message({QStringLiteral("The device is now in storage mode to save battery power.\r"
+                                          "Inserting a sensor plug will wake the device and logging will continue."),
+                           Icon::Information});
+    }
+    return *ok;
+}
+
+void GetRevCmd(SerialLink& link, DeviceFlags& flags) {
+    // Whatever arrives within 0.2 s is used; no echo check and no message.
+    const QByteArray reply =
+        link.transaction("P\r", 21, 0.2, QStringLiteral("GetRevCmd")).value_or(QByteArray());
+    flags.ModelKV6 = 0;
+    if (reply.startsWith("PKV6")) {
+        flags.ModelKV6 = 1;
+        flags.ExtendedFirmware = 1;
+    } else if (reply.startsWith("PKV5r3fix")) {
+        flags.ExtendedFirmware = 1;
+    } else {
+        flags.ExtendedFirmware = 0;
+    }
+    link.ui().firmwareChanged(flags.ExtendedFirmware);
+}
+
+QByteArray GetLog(SerialLink& link, int block) {
+    if (block < 0 || block > 255) {
+        link.ui().error(QStringLiteral("GetLog"), QStringLiteral("block %1 is outside 0 to 255").arg(block));
+        return CommError;
+    }
+    // The block number byte ends the request; no CR follows it.
+    QByteArray request = QByteArrayLiteral("GETLOG ");
+    request.append(static_cast<char>(block));
+    const auto reply = link.transaction(request, LogBlockReplySize, 2.0, QStringLiteral("GetLog"));
+    if (!reply || reply->size() != LogBlockReplySize || !reply->startsWith(LogBlockHead) ||
+        !reply->endsWith(LogBlockTail))
+        return CommError;
+    return reply->mid(LogBlockHead.size(), LogBlockPayloadSize);
+}
+
+int GetStatusBlock(SerialLink& link, LogData& log) {
+    const QByteArray status = GetLog(link, 0);
+    log.SensorType = status == CommError ? 0 : static_cast<unsigned char>(status.at(StatusSensorCode - 1));
+    return log.SensorType;
+}
+
+} // namespace kv5

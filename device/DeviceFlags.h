@@ -8,6 +8,8 @@ namespace kv5 {
 struct DeviceFlags {
     // The logger's serial device (for example /dev/ttyACM0); empty when none was found.
     QString DevicePort;
+    // A port given with --port or KV5_PORT: used instead of searching the USB devices.
+    QString PortOverride;
     // 1 when the revision reply begins with "PKV6" or "PKV5r3fix": 30-second ticks,
     // storage mode and the alarm beep.
     int ExtendedFirmware = 0;

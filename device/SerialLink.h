@@ -1,0 +1,70 @@
+// The serial link to the logger: opening and closing the one port, and the request/reply
+// transaction that every logger command uses.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <optional>
+
+namespace kv5 {
+
+class UserInterface;
+
+// What a read yields when the logger did not answer as it must.
+inline const QByteArray CommError = QByteArrayLiteral("COMM ERROR");
+
+class SerialLink : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SerialLink(UserInterface& ui, QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    UserInterface& ui() { return ui_; }
+
+    // Shows "Opening Serial Port", opens the port at 9600 8N1 unless it is open already, and
+    // tells whether it is open. A failure is reported with "ERROR: PortOpen: " and what to do.
+    bool PortOpen(const QString& port);
+    // Closes the port when it is open.
+    void PortClose();
+    bool isOpen() const { return port_.isOpen(); }
+
+    // One exchange: discard stale input, send the request, wait until `expected` bytes are
+    // there (one more when the reply starts with a 0x00 byte), the port fails, or the limit
+    // has passed; read what arrived and drop one leading 0x00. A reply cut short by the limit
+    // is returned as it is. No value means a run-time error, already reported under
+    // `procedure`. A device that vanishes closes the port and gives an empty reply.
+    std::optional<QByteArray> transaction(const QByteArray& request, int expected, double limitSeconds,
+                                          const QString& procedure);
+
+    // The query transaction: command CR out, echo + SP + payload + two line ends back.
+    // Yields at most payloadLength bytes of payload, or "COMM ERROR".
+    QByteArray GetCmd(const QByteArray& command, int payloadLength);
+
+    // Why the port was closed under a running operation (the device vanished); empty otherwise.
+    QString lostReason() const { return lostReason_; }
+
+    // Bytes written and read since the link was made, for the benchmarks.
+    quint64 bytesWritten() const { return bytesWritten_; }
+    quint64 bytesRead() const { return bytesRead_; }
+
+private:
+    void portFailed(QSerialPort::SerialPortError error);
+    QString openFailureText(const QString& port) const;
+
+    UserInterface& ui_;
+    QSerialPort port_;
+    quint64 generation_ = 0; // counts opens, so a late close never hits a newer open
+    QString lostReason_;
+    quint64 bytesWritten_ = 0;
+    quint64 bytesRead_ = 0;
+};
+
+// The value (0..255) of the byte at the 1-based position of a reply; 0 with a message when
+// the reply is shorter.
+int ByteAt(const QByteArray& reply, int position, UserInterface& ui);
+
+} // namespace kv5
