@@ -1,0 +1,32 @@
+// The settings file KV5.INI: sections in square brackets, key=value lines. Reads and writes
+// give the results users know from the Windows profile functions: names match whatever their
+// letter case, a write changes only its own line, and a value is at most 254 characters.
+#pragma once
+
+#include <QString>
+
+namespace kv5 {
+
+class UserInterface;
+
+// Name of the settings file in the program folder.
+inline const QString IniFileName = QStringLiteral("KV5.INI");
+
+// The value of key in section, or defaultValue when the file, the section or the key is
+// missing. A key present with an empty value gives empty text. Blanks around a value, and one
+// pair of matching quotes enclosing it, are not part of it. At most 254 characters are
+// returned. A file that exists but cannot be read is reported as "ERROR: GetIniSetting:"
+// followed by the reason, and gives empty text.
+QString GetIniSetting(const QString& iniPath, const QString& section, const QString& key,
+                      const QString& defaultValue, UserInterface& ui);
+
+// Stores value under key in section. The key's line is rewritten where it stands, a missing
+// key is added at the end of its section, a missing section at the end of the file, and a
+// missing file is created; every other line stays as it was. The file is replaced whole and
+// atomically. A write the system refuses (a read-only folder, an unreadable file) is not
+// reported: the result is then false and the file is unchanged. A section, key or value that
+// cannot be written as one line is reported as "ERROR: WriteIniSetting:" and the reason.
+bool WriteIniSetting(const QString& iniPath, const QString& section, const QString& key, const QString& value,
+                     UserInterface& ui);
+
+} // namespace kv5
