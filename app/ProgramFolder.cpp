@@ -1,0 +1,91 @@
+#include "app/ProgramFolder.h"
+
+#include "app/UserInterface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace kv5 {
+
+namespace {
+
+QString installDataFolder(const QString& applicationDir) {
+    return QDir::cleanPath(applicationDir + QStringLiteral("/../share/") + UserFolderName);
+}
+
+QString absoluteClean(const QString& path) {
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+} // namespace
+
+QString ProgramFile(const QString& folder, const QString& name) {
+    return folder + QLatin1Char('/') + name;
+}
+
+ProgramFolderChoice ChooseProgramFolder(const ProgramFolderSources& sources) {
+    if (!sources.homeOption.isEmpty()) return {absoluteClean(sources.homeOption), false};
+    if (!sources.homeVariable.isEmpty()) return {absoluteClean(sources.homeVariable), false};
+    const QFileInfo own(sources.applicationDir);
+    const bool installed = QFileInfo(installDataFolder(sources.applicationDir)).isDir();
+    if (!sources.applicationDir.isEmpty() && own.isDir() && own.isWritable() && !installed)
+        return {absoluteClean(sources.applicationDir), false};
+    return {absoluteClean(sources.userDataDir + QLatin1Char('/') + UserFolderName), true};
+}
+
+QStringList ShippedFileFolders(const QString& applicationDir) {
+    return {QDir::cleanPath(applicationDir), installDataFolder(applicationDir)};
+}
+
+void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders) {
+    QDir().mkpath(folder);
+    for (const QString& name : {SpeciesFileName, HelpFileName}) {
+        const QString target = ProgramFile(folder, name);
+        if (QFileInfo::exists(target)) continue;
+        for (const QString& source : shippedFolders) {
+            const QString shipped = ProgramFile(source, name);
+            if (QFileInfo(shipped).isFile() && QFile::copy(shipped, target)) {
+                // The copy keeps the shipped file's mode, which may be read-only.
+                QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+                break;
+            }
+        }
+    }
+}
+
+QString ResolveProgramFolder(const QString& homeOption) {
+    ProgramFolderSources sources;
+    sources.homeOption = homeOption;
+    sources.homeVariable = qEnvironmentVariable(HomeVariable);
+    sources.applicationDir = QCoreApplication::applicationDirPath();
+    sources.userDataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const ProgramFolderChoice choice = ChooseProgramFolder(sources);
+    if (choice.perUser)
+        SeedProgramFolder(choice.folder, ShippedFileFolders(sources.applicationDir));
+    else
+        QDir().mkpath(choice.folder);
+    return choice.folder;
+}
+
+void MakeFolders(const QString& programFolder, UserInterface& ui) {
+    const QString path = ProgramFile(programFolder, DataFolderName);
+    const QFileInfo info(path);
+    if (info.isDir()) return;
+    QString reason;
+    if (info.exists()) {
+        reason = QStringLiteral("%1 exists and is not a folder").arg(path);
+    } else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+        reason =
+            QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
+}
+
+} // namespace kv5
