@@ -30,4 +30,10 @@ double StrToDbl(const QString& text);
 // As StrToDbl, rounded to a whole number with halves to even; 0 when out of the 32-bit range.
 qint32 StrToLng(const QString& text);
 
+// A number in the pattern "0.0": one decimal, halves away from zero on the decimal value
+// (72.05 gives 72.1 although its binary double lies just below), no digit grouping. The
+// separator is the user's, or "." for text that goes into a log file.
+enum class Separator { User, Point };
+QString NumberText(double value, Separator separator = Separator::User);
+
 } // namespace kv5

@@ -149,6 +149,16 @@ void TestDevice::textToNumbers() {
     QCOMPARE(StrToLng(" 12 "), 12);
     QCOMPARE(StrToLng("12abc"), 0);
     QCOMPARE(StrToLng("99999999999"), 0);
+
+    // "0.0" rounds the decimal value, halves away from zero.
+    QCOMPARE(NumberText(22.25 * 1.8 + 32), QString("72.1"));
+    QCOMPARE(NumberText(23.46), QString("23.5"));
+    QCOMPARE(NumberText(7), QString("7.0"));
+    QCOMPARE(NumberText(-0.25), QString("-0.3"));
+    QCOMPARE(NumberText(-0.04), QString("0.0"));
+    QCOMPARE(NumberText(-0.5 * 1.8 + 32), QString("31.1"));
+    QCOMPARE(NumberText(127.99609375 * 1.8 + 32), QString("262.4"));
+    QCOMPARE(NumberText(12345.65, Separator::Point), QString("12345.7"));
 }
 
 void TestDevice::discoveryMatch() {
