@@ -3,6 +3,8 @@
 // Implemented by the windows, the console and the tests' scripted double.
 #pragma once
 
+#include "app/MainWindowValues.h"
+
 #include <QString>
 
 namespace kv5 {
@@ -40,6 +42,13 @@ public:
     // After every revision query: show and enable (or hide and disable) the controls that
     // only extended firmware supports, and rebuild the interval list for the tick length.
     virtual void firmwareChanged(int extendedFirmware) { (void)extendedFirmware; }
+
+    // The main buttons on or off together, at the start and end of every device operation.
+    virtual void buttonsEnabled(bool enabled) { (void)enabled; }
+
+    // The logger's settings as just read, before the log download begins, so the user sees
+    // them while the blocks come in.
+    virtual void valuesRead(const MainWindowValues& values) { (void)values; }
 
     // Convenience forms of message().
     void inform(const QString& text, Icon icon = Icon::None) { message({text, icon}); }

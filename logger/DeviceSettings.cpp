@@ -1,0 +1,189 @@
+#include "logger/DeviceSettings.h"
+
+#include "app/AppState.h"
+#include "app/Intervals.h"
+#include "app/MainWindowValues.h"
+#include "app/UserInterface.h"
+#include "device/Commands.h"
+#include "device/Encodings.h"
+#include "device/SerialLink.h"
+#include "logger/Download.h"
+#include "logger/TimeFormat.h"
+
+namespace kv5 {
+
+namespace {
+
+const QString CommErrorText = QString::fromLatin1(CommError);
+
+int statusByte(const QByteArray& status, int position) { return static_cast<unsigned char>(status.at(position - 1)); }
+
+double statusValue(const QByteArray& status, int position) {
+    return fixedPointValue(static_cast<unsigned char>(status.at(position - 1)),
+                           static_cast<unsigned char>(status.at(position)));
+}
+
+QString temperatureLimit(SerialLink& link, const QByteArray& command, const Settings& settings) {
+    const QByteArray reply = link.GetCmd(command, 2);
+    if (reply == CommError) return CommErrorText;
+    double v = FpToDbl(reply, link.ui());
+    if (v > 127) v = 127;
+    if (v < -127) v = -127;
+    if (settings.Celsius == 0) v = v * 1.8 + 32;
+    return NumberText(v);
+}
+
+QString percentLimit(SerialLink& link, const QByteArray& command) {
+    const QByteArray reply = link.GetCmd(command, 2);
+    if (reply == CommError) return CommErrorText;
+    return NumberText(ClampPercent(FpToDbl(reply, link.ui())));
+}
+
+} // namespace
+
+QByteArray StartTimeArgument(const QDateTime& time) { return time.toString(QStringLiteral("yyMMddHHmm")).toLatin1(); }
+
+void GetEmcLimits(MainWindowValues& values, const QByteArray& status) {
+    if (status == CommError || status.size() < LogBlockPayloadSize) {
+        values.txtEmcHi = values.txtEmcLo = CommErrorText;
+        return;
+    }
+    double high = statusValue(status, StatusEmcHigh);
+    if (high > 100) high = 100;
+    if (high < 0) high = 100;
+    double low = statusValue(status, StatusEmcLow);
+    if (low > 100) low = 0;
+    if (low < 0) low = 0;
+    values.txtEmcHi = NumberText(high);
+    values.txtEmcLo = NumberText(low);
+    // The boxes are compared as they read, one decimal.
+    if (StrToDbl(values.txtEmcLo) > StrToDbl(values.txtEmcHi)) values.txtEmcHi = NumberText(100);
+    if (StrToDbl(values.txtEmcLo) == StrToDbl(values.txtEmcHi)) {
+        values.txtEmcHi = NumberText(100);
+        values.txtEmcLo = NumberText(0);
+    }
+}
+
+void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, bool readLog) {
+    UserInterface& ui = link.ui();
+    LogData& log = state.log;
+    ui.status(QStringLiteral("Getting Device Settings"));
+
+    // The status block: battery, alarm options, EMC limits, memory size and sensor.
+    QByteArray status = GetLog(link, 0);
+    const bool statusRead = status != CommError;
+    values.picBatt = status;
+    values.chkBeep = statusRead && state.device.ExtendedFirmware != 0 && statusByte(status, StatusBeep) == 255;
+    GetEmcLimits(values, status);
+    values.Check1 = statusRead && statusByte(status, StatusAlarmHold) == 0;
+    const int memorySizeMark = statusRead ? statusByte(status, StatusMemorySizeMark) : 255;
+    log.SensorType = statusRead ? statusByte(status, StatusSensorCode) : 0;
+
+    // Every query runs, whatever the ones before it gave.
+    const QByteArray serial = link.GetCmd("GETSN", 4);
+    log.SerialNumber = QString::fromLatin1(serial);
+    values.txtSN = log.SerialNumber;
+
+    log.Description = QString::fromLatin1(link.GetCmd("GETDESC", 32)).trimmed();
+    values.txtDesc = log.Description;
+
+    const QByteArray start = link.GetCmd("GETTIME", 10);
+    log.StartTimeText = QString::fromLatin1(start);
+    values.txtTime = start == CommError ? CommErrorText : FormatTime(log.StartTimeText, log, ui);
+
+    const QByteArray interval = link.GetCmd("GETINT", 2);
+    values.cboInt = 0;
+    if (interval != CommError) {
+        log.LogInterval = U16ToLng(interval, ui);
+        // The last entry whose tick count does not exceed the logger's interval.
+        const auto choices = IntervalChoices(state.device.ExtendedFirmware);
+        for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
+            if (log.LogInterval >= choices[static_cast<size_t>(i)].ticks) values.cboInt = i;
+        }
+    }
+
+    values.txtTempHi = temperatureLimit(link, "GETTEMPHI", state.settings);
+    values.txtTempLo = temperatureLimit(link, "GETTEMPLO", state.settings);
+    values.txtRhHi = percentLimit(link, "GETRHHI");
+    values.txtRhLo = percentLimit(link, "GETRHLO");
+    ui.valuesRead(values);
+
+    if (readLog) {
+        if (log.SensorType == SensorQ7R)
+            GetQ7RLog(link, state, status, memorySizeMark);
+        else if (log.SensorType == SensorVantorp)
+            GetVantorpLog(link, state, status, memorySizeMark);
+        else
+            log.RecordCount = 0;
+    }
+    ui.status(log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
+                                  : QStringLiteral("Update complete"));
+}
+
+void SaveEmcLimits(SerialLink& link, const MainWindowValues& values) {
+    UserInterface& ui = link.ui();
+    SetMemCmd(link, AddressEmcMarker, 80);
+    const QByteArray high = DblToFp(StrToDbl(values.txtEmcHi), ui);
+    SetMemCmd(link, AddressEmcHigh, static_cast<unsigned char>(high.at(0)));
+    SetMemCmd(link, AddressEmcHigh + 1, static_cast<unsigned char>(high.at(1)));
+    const QByteArray low = DblToFp(StrToDbl(values.txtEmcLo), ui);
+    SetMemCmd(link, AddressEmcLow, static_cast<unsigned char>(low.at(0)));
+    SetMemCmd(link, AddressEmcLow + 1, static_cast<unsigned char>(low.at(1)));
+}
+
+namespace {
+
+QByteArray beepArgument(int on) {
+    QByteArray argument(2, '\0');
+    argument.append(static_cast<char>(AddressBeep));
+    argument.append(' ');
+    argument.append(static_cast<char>(on ? 255 : 0));
+    return argument;
+}
+
+QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLatin1().leftJustified(32, ' ', true); }
+
+} // namespace
+
+void SaveDeviceSettings(SerialLink& link, AppState& state, const MainWindowValues& values, const QDateTime& now) {
+    UserInterface& ui = link.ui();
+    GetStatusBlock(link, state.log);
+    SetCmd(link, "SETTIME", StartTimeArgument(now));
+    SetCmd(link, "SETDESC", descriptionArgument(values.txtDesc));
+    // The first entry and an empty selection both give one tick.
+    const auto choices = IntervalChoices(state.device.ExtendedFirmware);
+    const int ticks = values.cboInt > 0 && values.cboInt < static_cast<int>(choices.size())
+                          ? choices[static_cast<size_t>(values.cboInt)].ticks
+                          : 1;
+    SetCmd(link, "SETINT", LngToU16(ticks, ui));
+    SetCmd(link, "SETRHHI", DblToFp(StrToDbl(values.txtRhHi), ui));
+    SetCmd(link, "SETRHLO", DblToFp(StrToDbl(values.txtRhLo), ui));
+    const auto celsius = [&](const QString& text) {
+        const double t = StrToDbl(text);
+        return state.settings.Celsius == 0 ? (t - 32) / 1.8 : t;
+    };
+    SetCmd(link, "SETTEMPHI", DblToFp(celsius(values.txtTempHi), ui));
+    SetCmd(link, "SETTEMPLO", DblToFp(celsius(values.txtTempLo), ui));
+    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(values.chkBeep == 1));
+    SaveEmcLimits(link, values);
+}
+
+void SaveTestMode(SerialLink& link, AppState& state, MainWindowValues& values, const QDateTime& now) {
+    UserInterface& ui = link.ui();
+    SetCmd(link, "SETTIME", StartTimeArgument(now));
+    qint32 serial = StrToLng(values.txtSN.trimmed());
+    if (serial < 1000) serial += 1000;
+    const QByteArray digits = QByteArray::number(serial);
+    SetCmd(link, "SETSN", digits);
+    SetCmd(link, "SETDESC", descriptionArgument(QStringLiteral("TEST FOR SN") + QString::fromLatin1(digits)));
+    SetCmd(link, "SETINT", LngToU16(1, ui));
+    SetCmd(link, "SETRHHI", DblToFp(100, ui));
+    SetCmd(link, "SETRHLO", DblToFp(0, ui));
+    SetCmd(link, "SETTEMPHI", DblToFp(70, ui));
+    SetCmd(link, "SETTEMPLO", DblToFp(0, ui));
+    values.Check1 = 1;
+    LatchCmd(link, values.Check1);
+    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(1));
+}
+
+} // namespace kv5

@@ -1,0 +1,133 @@
+#include "logger/Download.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "device/Commands.h"
+#include "device/Encodings.h"
+#include "device/SerialLink.h"
+#include "logger/TimeFormat.h"
+
+namespace kv5 {
+
+namespace {
+
+constexpr int WordsPerBlock = 64;
+
+unsigned char byteAt(const QByteArray& payload, int position) {
+    return static_cast<unsigned char>(payload.at(position - 1));
+}
+
+double toDisplayUnit(double celsius, const Settings& settings) {
+    return settings.Celsius ? celsius : celsius * 1.8 + 32.0;
+}
+
+// The time of record k (from 1): the start plus interval x tick x (k - 1) seconds, in 64 bits
+// so that a long interval over a full memory cannot overflow.
+QString recordTime(const AppState& state, int record) {
+    const qint64 seconds = qint64(state.log.LogInterval) * state.device.SecondsPerTick() * qint64(record - 1);
+    return TimeStampText(state.log.StartTime.addSecs(seconds));
+}
+
+// The words a block holds; a count above a full block is taken as a full block, so a decoder
+// never reads past the record data.
+int wordCount(const QByteArray& payload) { return std::min<int>(byteAt(payload, 1), WordsPerBlock); }
+
+bool checkPayload(const QByteArray& payload, const QString& procedure, UserInterface& ui) {
+    if (payload.size() >= LogBlockPayloadSize) return true;
+    ui.error(procedure, QStringLiteral("a block payload needs %1 bytes, got %2")
+                            .arg(LogBlockPayloadSize)
+                            .arg(payload.size()));
+    return false;
+}
+
+void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark,
+                    const QString& family, void (*decode)(const QByteArray&, AppState&, UserInterface&)) {
+    UserInterface& ui = link.ui();
+    LogData& log = state.log;
+    const int lastBlock = memorySizeMark != 0 ? 127 : 255;
+    log.RecordCount = 0;
+    for (int block = 1; block <= lastBlock; ++block) {
+        // Block 128 is never requested.
+        if (block == 128) {
+            ui.status(QStringLiteral("Skipping %1 Log Block 128").arg(family));
+            continue;
+        }
+        ui.status(QStringLiteral("Getting %1 Log Block %2").arg(family).arg(block));
+        reply = GetLog(link, block);
+        if (reply == CommError) {
+            log.RecordCount = 0;
+            break;
+        }
+        const int count = byteAt(reply, 1);
+        if (count != 0) decode(reply, state, ui);
+        // A block that is not full was the last one in use.
+        if (count < WordsPerBlock) break;
+    }
+    // The KV6 model's last record is not a finished measurement.
+    if (state.device.ModelKV6 && log.RecordCount >= 1) --log.RecordCount;
+}
+
+bool roomFor(LogData& log, const QString& procedure, UserInterface& ui) {
+    if (log.RecordCount < MaxLogRecords) return true;
+    ui.error(procedure, QStringLiteral("the log holds no more than %1 records").arg(MaxLogRecords));
+    return false;
+}
+
+} // namespace
+
+void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
+    const QString procedure = QStringLiteral("ParseLog");
+    if (!checkPayload(payload, procedure, ui)) return;
+    LogData& log = state.log;
+    const int words = wordCount(payload);
+    for (int i = 0; i < words; ++i) {
+        if (!roomFor(log, procedure, ui)) return;
+        const int at = 4 * i + 2;
+        const double temperature = fixedPointValue(byteAt(payload, at), byteAt(payload, at + 1));
+        const double humidity = fixedPointValue(byteAt(payload, at + 2), byteAt(payload, at + 3));
+        const int n = log.RecordCount++;
+        log.LogTime[n] = recordTime(state, n + 1);
+        log.LogRh[n] = ClampPercent(humidity);
+        log.LogTemp[n] = toDisplayUnit(temperature, state.settings);
+    }
+}
+
+void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
+    const QString procedure = QStringLiteral("ParseQ7RLog");
+    if (!checkPayload(payload, procedure, ui)) return;
+    LogData& log = state.log;
+    const int records = wordCount(payload) / 2;
+    const auto& species = state.species;
+    const auto& codes = state.settings.McSp;
+    for (int i = 0; i < records; ++i) {
+        if (!roomFor(log, procedure, ui)) return;
+        unsigned char b[9];
+        for (int j = 1; j <= 8; ++j) b[j] = byteAt(payload, 8 * i + 1 + j);
+        // Four 12-bit values in the high byte and upper half of the low byte; the temperature
+        // spread over the lower halves of bytes 2, 4 and 6.
+        const double mc1 = fixedPointValue(b[1], b[2] & 0xF0);
+        const double mc2 = fixedPointValue(b[3], b[4] & 0xF0);
+        const double mc3 = fixedPointValue(b[5], b[6] & 0xF0);
+        const double rh = fixedPointValue(b[7], b[8] & 0xF0);
+        const double temperature =
+            fixedPointValue(static_cast<unsigned char>(((b[2] & 0x0F) << 4) | (b[4] & 0x0F)),
+                            static_cast<unsigned char>((b[6] & 0x0F) << 4));
+        const int n = log.RecordCount++;
+        log.LogMc1[n] = CorrectMcForSpecies(species, codes[0], mc1);
+        log.LogMc2[n] = CorrectMcForSpecies(species, codes[1], mc2);
+        log.LogMc3[n] = CorrectMcForSpecies(species, codes[2], mc3);
+        log.LogRhQ7R[n] = ClampPercent(rh);
+        log.LogTemp[n] = toDisplayUnit(temperature, state.settings);
+        log.LogTime[n] = recordTime(state, n + 1);
+    }
+}
+
+void GetVantorpLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark) {
+    downloadBlocks(link, state, reply, memorySizeMark, QStringLiteral("Vantorp"), &ParseLog);
+}
+
+void GetQ7RLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark) {
+    downloadBlocks(link, state, reply, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
+}
+
+} // namespace kv5
