@@ -39,6 +39,7 @@ constexpr int kWriteStallMs = 200;
 // How long a hang-up waits for the program to read the bytes sent before it.
 constexpr qint64 kDrainLimit = 300 * kMillisecond;
 constexpr qint64 kDrainCheck = 2 * kMillisecond;
+constexpr qint64 kDeliveryTime = 20 * kMillisecond;
 
 qint64 monotonicNow() {
     timespec now{};
@@ -303,8 +304,12 @@ void Simulator::Private::writeAll(const char* data, qsizetype size) {
 }
 
 void Simulator::Private::waitUntilRead(qint64 limit) const {
-    // The held slave descriptor shares the line's input queue with the program's descriptor.
-    const qint64 giveUp = monotonicNow() + limit;
+    // Bytes written to the master reach the slave's input queue a little later, handed on by
+    // the kernel's worker; give them that time first. The held slave descriptor then shows how
+    // much of the queue the program has not read yet.
+    const qint64 start = monotonicNow();
+    sleepUntil(start + kDeliveryTime);
+    const qint64 giveUp = start + limit;
     for (qint64 at = monotonicNow(); at < giveUp; at += kDrainCheck) {
         int waiting = 0;
         if (ioctl(slaveKeeper, FIONREAD, &waiting) != 0 || waiting == 0) return;
