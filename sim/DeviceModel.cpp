@@ -113,6 +113,7 @@ QByteArray DeviceModel::answer(const Request& request) {
     // Settings that answer with the echoed request line and one line end.
     const QByteArray oneLineEnd = request.bytes + '\n';
     if (command == "SETTIME") {
+        // Only the start time changes; the program clears the log itself with CLRLOG.
         startTime = argument;
         return oneLineEnd;
     }

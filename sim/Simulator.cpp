@@ -401,6 +401,11 @@ bool Simulator::start(QString* error) {
     d->slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (d->slaveKeeper < 0)
         return fail(systemError(QStringLiteral("Cannot open %1").arg(QString::fromLocal8Bit(name))));
+    // A start after a hang-up plugs the same logger in again: its state stays, the line is new.
+    if (d->wake >= 0) ::close(d->wake);
+    d->framer = RequestFramer();
+    d->ready.clear();
+    d->output.reset();
     d->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (d->wake < 0) {
         ::close(d->slaveKeeper);
@@ -408,6 +413,8 @@ bool Simulator::start(QString* error) {
         return fail(systemError(QStringLiteral("Cannot create an event descriptor")));
     }
     d->slavePath = QString::fromLocal8Bit(name);
+    d->stopRequested = false;
+    d->hangUpRequested = false;
     d->running = true;
     d->thread = std::thread([this] { d->run(); });
     return true;

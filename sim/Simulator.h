@@ -25,6 +25,7 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     // Opens the pseudo-terminal and starts answering. False (with the reason) when that fails.
+    // After a hang-up it opens a new line (a new path) for the same logger, as if plugged in again.
     bool start(QString* error = nullptr);
     QString portPath() const; // the slave's path, e.g. /dev/pts/7
     // A symbolic link to the slave (replacing an older link of that name); removed again on destruction.

@@ -82,6 +82,10 @@ int main(int argc, char* argv[]) {
         "(the --link path when given). Runs until SIGINT or SIGTERM, or with --stdin-lifetime until\n"
         "standard input is closed.\n"
         "\n"
+        "Settings written with the SET commands stay until the simulator ends; CLRLOG empties the log,\n"
+        "SETTIME only changes the start time. The serial number is kept as four characters: a shorter\n"
+        "one is padded with leading zeros (25 reads back as 0025), a longer one keeps its last four.\n"
+        "\n"
         "Faults: --fault CMD[:BLOCK]:FAULT[:TIMES], for example GETLOG:5:no-reply:1 (the first\n"
         "request for block 5 goes unanswered), P:slow-reply, *:one-leading-zero. CMD is a command\n"
         "word (P, GETSN, GETLOG, SETINT, SETMEM, CLRLOG, ...) or * for any; BLOCK applies to GETLOG\n"
@@ -118,7 +122,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption records(QStringLiteral("records"),
                                      QStringLiteral("Records in the generated log (clamped to the memory)."),
                                      QStringLiteral("n"), QStringLiteral("500"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number (4 digits)."),
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number (four characters, see above)."),
                                     QStringLiteral("digits"), QStringLiteral("1234"));
     const QCommandLineOption description(QStringLiteral("description"), QStringLiteral("Log description."),
                                          QStringLiteral("text"), QStringLiteral("Kiln 3 north stack"));

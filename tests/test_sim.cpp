@@ -727,6 +727,14 @@ void SimTest::hangUp() {
         bench.line->send("GETSN\r");
         bench.line->receive(1, 1000);
         QVERIFY(bench.line->failed());
+        // Plugged in again: a new line, the same logger.
+        QVERIFY(bench.sim.start());
+        QVERIFY(bench.sim.isRunning());
+        Line again(bench.sim.portPath());
+        QVERIFY(again.open());
+        QCOMPARE(again.exchange("SETSN 4321\r", 12), QByteArray("SETSN 4321\r\n"));
+        QCOMPARE(again.exchange("GETSN\r", 12), QByteArray("GETSN 4321\r\n"));
+        QVERIFY(!bench.sim.start()); // already running
     }
     {
         OPEN_BENCH(bench, Options());
