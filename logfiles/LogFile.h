@@ -1,0 +1,67 @@
+// Log text files in the DATA folder: one line per record, fields separated by commas, numbers
+// "0.0" with a point whatever the user's locale, every line ended by CR LF. A Vantorp line
+// holds time, temperature and RH; a Q7R line time, temperature, MC1, MC2, MC3 and RH.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kv5 {
+
+struct AppState;
+struct LogData;
+class UserInterface;
+
+// Returns the part of line before its first comma and removes it and the comma from line;
+// without a comma, returns the whole line and leaves it empty.
+QString NextCommaField(QString& line);
+// The same with the tab character as separator.
+QString NextTabField(QString& line);
+
+// A number of a log file: "." as decimal separator whatever the locale, blanks around it
+// ignored; 0 for text that is no finite number.
+double ReadLogNumber(QStringView text);
+
+// text with every character that cannot stand in a file name ("/", "\", NUL and the other
+// control characters) replaced by "_"; all other characters stay as they are.
+QString SafeFileNamePart(const QString& text);
+
+// "SN" + serial number + "-" + the start time as 2014-05-21-13-45, both made safe for a file
+// name. A start time text shorter than ten characters is reported by FormatTimeISO.
+QString LogFileBaseName(const LogData& log, UserInterface& ui);
+// base + "-" + the sequence number in at least two digits (01 .. 99, 100, ...) + ".txt".
+QString LogFileName(const QString& base, int sequence);
+
+// The whole content of the log file for the in-memory log: its records in order, the layout
+// chosen by SensorType, every line ended by CR LF.
+QByteArray LogFileContent(const LogData& log);
+
+// Writes the in-memory log to a new file in DATA and returns its name without folder, the
+// smallest free sequence number of its base name. The content goes to a hidden temporary
+// file that is flushed to disk and then published under its name by an operation that fails
+// when the name exists (never overwriting; the next number is then tried). A failure is
+// reported as "ERROR: SaveLogFile: " with the cause, leaves no file behind and gives "".
+// The in-memory log is never changed.
+QString SaveLogFile(const AppState& state, UserInterface& ui);
+
+// The full path of a file of the DATA folder.
+QString LogFilePath(const AppState& state, const QString& name);
+
+// Replaces the in-memory log by the file at path: RecordCount 0 and SensorType 40, then one
+// record per line until the end or the first empty line; SensorType 80 when the first line
+// has a fourth field. Header values stay. A file that cannot be read, a read failure or a
+// 17001st record is reported as "ERROR: OpenLogFile: " with the cause; the records read
+// before stay. Returns false after a reported failure.
+bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path);
+
+// Deletes the file of that name from DATA. On failure returns false with the cause in why.
+bool DeleteLogFile(const AppState& state, const QString& name, QString& why);
+
+// The Delete button of the table and chart windows: "Select a file first." when no file was
+// chosen in the library; else asks "Do you want to delete <name> ?" and, on Yes, deletes the
+// file, empties SelectedLogFile and the in-memory log (RecordCount 0, SensorType 40). A failed
+// delete shows "Delete Error: " and the cause and changes nothing. Returns true when the log
+// was emptied (the view then loads again).
+bool DeleteSelectedLogFile(AppState& state, UserInterface& ui);
+
+} // namespace kv5

@@ -1,0 +1,151 @@
+#include "logfiles/frmOpenFile.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "logfiles/LogFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+
+namespace kv5 {
+
+namespace {
+
+LogFileExporter& programExporter() {
+    static LogFileExporter exporter;
+    return exporter;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+void SetLogFileExporter(LogFileExporter exporter) {
+    programExporter() = std::move(exporter);
+}
+
+frmOpenFile::frmOpenFile(AppState& state, UserInterface& ui, QWidget* parent)
+    : QDialog(parent), state_(state), ui_(ui) {
+    setObjectName(QStringLiteral("frmOpenFile"));
+    setWindowTitle(QStringLiteral("Log File Library"));
+    setModal(true);
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    btnOpen = makeButton(this, "btnOpen", QStringLiteral("Open"));
+    btnExport = makeButton(this, "btnExport", QStringLiteral("Export"));
+    btnDelete = makeButton(this, "btnDelete", QStringLiteral("Delete"));
+    btnCancel = makeButton(this, "btnCancel", QStringLiteral("Close"));
+
+    // Wide enough for a few dozen names of SN1234-2014-05-21-13-45-01.txt.
+    const QFontMetrics metrics = fontMetrics();
+    List1->setMinimumSize(metrics.horizontalAdvance(QStringLiteral("SN12345-2014-05-21-13-45-100.txt")) +
+                              metrics.averageCharWidth() * 8,
+                          metrics.height() * 14);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(List1, 1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {btnOpen, btnExport, btnDelete, btnCancel}) buttons->addWidget(button);
+    layout->addLayout(buttons);
+
+    connect(btnOpen, &QPushButton::clicked, this, &frmOpenFile::openClicked);
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        List1->setCurrentItem(item);
+        openClicked();
+    });
+    connect(btnExport, &QPushButton::clicked, this, &frmOpenFile::exportClicked);
+    connect(btnDelete, &QPushButton::clicked, this, &frmOpenFile::deleteClicked);
+    connect(btnCancel, &QPushButton::clicked, this, &frmOpenFile::cancelClicked);
+
+    if (const LogFileExporter& exporter = programExporter()) {
+        OpenInExcel = [this, exporter](const QString& name) { exporter(state_, ui_, name); };
+    }
+    Load();
+}
+
+void frmOpenFile::Load() {
+    List1->clear();
+    const QString folder = state_.dataFolder();
+    // QDir lists nothing on a failure without saying why; the system says it.
+    if (DIR* listing = ::opendir(QFile::encodeName(folder).constData())) {
+        ::closedir(listing);
+    } else {
+        const int error = errno;
+        if (error == ENOENT) return; // no folder, no files
+        ui_.message(
+            {QStringLiteral("OpenFile.Form_Load: ") +
+             QStringLiteral("cannot list %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error)))});
+        return;
+    }
+    const QDir dir(folder, QStringLiteral("*.TXT"), QDir::Name | QDir::IgnoreCase, QDir::Files);
+    // The name filter of QDir matches without regard to case.
+    List1->addItems(dir.entryList());
+}
+
+QString frmOpenFile::selectedName() {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (selected.isEmpty()) {
+        ui_.message({QStringLiteral("Select a file first."), Icon::Information});
+        return {};
+    }
+    return selected.front()->text();
+}
+
+void frmOpenFile::openClicked() {
+    const QString name = selectedName();
+    if (name.isEmpty()) return;
+    state_.log.SelectedLogFile = name;
+    accept();
+}
+
+void frmOpenFile::exportClicked() {
+    const QString name = selectedName();
+    if (name.isEmpty()) return;
+    if (OpenInExcel) OpenInExcel(name);
+    accept();
+}
+
+void frmOpenFile::deleteClicked() {
+    const QString name = selectedName();
+    if (name.isEmpty()) return;
+    const Answer answer = ui_.message({QStringLiteral("Do you want to delete ") + name + QStringLiteral(" ?"),
+                                       Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
+    if (answer != Answer::Yes) return;
+    QString why;
+    if (!DeleteLogFile(state_, name, why)) {
+        ui_.message({QStringLiteral("Delete Error: ") + why});
+        return;
+    }
+    delete List1->selectedItems().front();
+}
+
+void frmOpenFile::cancelClicked() {
+    state_.log.SelectedLogFile.clear();
+    accept();
+}
+
+void OpenLogFile(AppState& state, UserInterface& ui, QWidget* parent) {
+    {
+        frmOpenFile window(state, ui, parent);
+        window.exec();
+    }
+    if (state.log.SelectedLogFile.isEmpty()) return;
+    ReadLogFile(state, ui, LogFilePath(state, state.log.SelectedLogFile));
+}
+
+} // namespace kv5

@@ -1,0 +1,62 @@
+// The log file library window "Log File Library": lists the log files of DATA and lets the
+// user open, export or delete one. Its result is SelectedLogFile.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace kv5 {
+
+struct AppState;
+class UserInterface;
+
+// What the Export button runs with the chosen file's name (without folder). Empty until the
+// spreadsheet export is there; the button then only closes the window.
+using LogFileExporter = std::function<void(AppState& state, UserInterface& ui, const QString& name)>;
+// Sets the exporter every library window created afterwards uses.
+void SetLogFileExporter(LogFileExporter exporter);
+
+class frmOpenFile : public QDialog {
+    Q_OBJECT
+
+public:
+    // Loads the list (Form_Load).
+    frmOpenFile(AppState& state, UserInterface& ui, QWidget* parent = nullptr);
+
+    // Fills List1 with every ordinary, not hidden file of DATA whose name ends in ".TXT" in
+    // any letter case, sorted by name. A folder that cannot be read is reported as
+    // "OpenFile.Form_Load: " and the cause.
+    void Load();
+
+    // The export run by btnExport; taken from SetLogFileExporter when the window is made.
+    std::function<void(const QString& name)> OpenInExcel;
+
+    QListWidget* List1;
+    QPushButton* btnOpen;
+    QPushButton* btnExport;
+    QPushButton* btnDelete;
+    QPushButton* btnCancel;
+
+private:
+    // The selected entry's text; empty (after "Select a file first.") when none is selected.
+    QString selectedName();
+    void openClicked();
+    void exportClicked();
+    void deleteClicked();
+    void cancelClicked();
+
+    AppState& state_;
+    UserInterface& ui_;
+};
+
+// Shows the library window modally over parent and, when a file was chosen (SelectedLogFile
+// not empty afterwards), reads it from DATA into the in-memory log (ReadLogFile). Closing the
+// window by its frame keeps the file chosen before, which is then read again.
+void OpenLogFile(AppState& state, UserInterface& ui, QWidget* parent);
+
+} // namespace kv5
