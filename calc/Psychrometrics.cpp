@@ -1,0 +1,87 @@
+#include "calc/Psychrometrics.h"
+
+#include "app/UserInterface.h"
+
+#include <cmath>
+
+namespace kv5 {
+
+namespace {
+
+const char* const DivisionByZero = "Division by zero";
+const char* const Overflow = "Overflow";
+
+Derived failed(const char* why) {
+    return {0, why};
+}
+
+// A result that is no finite number is an overflow (or an invalid operation on one).
+Derived checked(double value) {
+    return std::isfinite(value) ? Derived{value, nullptr} : failed(Overflow);
+}
+
+double toFahrenheit(double celsius) {
+    return celsius * 1.8 + 32;
+}
+double toCelsius(double fahrenheit) {
+    return (fahrenheit - 32) / 1.8;
+}
+
+} // namespace
+
+Derived EmcOf(double temperature, double rh, int celsius) {
+    const double t = celsius != 0 ? toFahrenheit(temperature) : temperature;
+    const double h = rh / 100;
+    const double w = 330 + 0.452 * t + 0.00415 * t * t;
+    const double k = 0.791 + 0.000463 * t - 0.000000844 * t * t;
+    const double k1 = 6.34 + 0.000775 * t - 0.0000935 * t * t;
+    const double k2 = 1.09 + 0.0284 * t - 0.0000904 * t * t;
+    const double x = k * h;
+    const double sorbed = 1 + k1 * x + k1 * k2 * x * x;
+    if (w == 0 || 1 - x == 0 || sorbed == 0) return failed(DivisionByZero);
+    return checked((1800 / w) * (x / (1 - x) + (k1 * x + 2 * k1 * k2 * x * x) / sorbed));
+}
+
+Derived AhOf(double temperature, double rh, int celsius) {
+    const double t = celsius == 0 ? toCelsius(temperature) : temperature;
+    const double kelvin = t + 273;
+    if (kelvin == 0) return failed(DivisionByZero);
+    // Saturation vapour pressure in mm of mercury, then in psi.
+    const double ps = std::exp(20.386 - 5132 / kelvin) * 0.0193368;
+    if (!std::isfinite(ps)) return failed(Overflow);
+    if (14.696 - ps == 0) return failed(DivisionByZero);
+    // Molar masses of water and dry air, grains per pound, the standard atmosphere in psi.
+    const double saturated = (18.02 / 28.85) * 7000 * ps / (14.696 - ps);
+    return checked(saturated * rh / 100);
+}
+
+Derived CalcDewPoint(double temperature, double rh, int celsius) {
+    const double t = celsius == 0 ? toCelsius(temperature) : temperature;
+    // 1 % keeps the logarithm defined for 0 % and negative readings.
+    const double r = rh < 1 ? 1 : rh;
+    const double log10r = std::log(r) / std::log(10.0);
+    if (243.12 + t == 0) return failed(DivisionByZero);
+    const double g = 17.62 * t / (243.12 + t) + (log10r - 2) / 0.4343;
+    if (17.62 - g == 0) return failed(DivisionByZero);
+    const Derived dew = checked(243.12 * g / (17.62 - g));
+    if (!dew.ok() || celsius != 0) return dew;
+    return checked(toFahrenheit(dew.value));
+}
+
+Derived DewPointOf(double temperature, double rh, int celsius) {
+    return CalcDewPoint(temperature, rh, celsius);
+}
+
+double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui) {
+    const Derived emc = EmcOf(temperature, rh, celsius);
+    if (!emc.ok()) ui.error(QStringLiteral("CalcEmc"), QString::fromLatin1(emc.failure));
+    return emc.value;
+}
+
+double CalcAh(double temperature, double rh, int celsius, UserInterface& ui) {
+    const Derived ah = AhOf(temperature, rh, celsius);
+    if (!ah.ok()) ui.error(QStringLiteral("CalcAh"), QString::fromLatin1(ah.failure));
+    return ah.value;
+}
+
+} // namespace kv5
