@@ -449,19 +449,30 @@ private slots:
     }
 
     void libraryListsTheLogFiles() {
-        for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt"})
+        for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt",
+                                 "SN12345-2014-05-21-13-45-100.txt"})
             QVERIFY(writeBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(state.dataFolder()).mkdir(QStringLiteral("folder.txt")));
         frmOpenFile window(state, ui);
         QCOMPARE(window.windowTitle(), QStringLiteral("Log File Library"));
         QStringList listed;
         for (int i = 0; i < window.List1->count(); ++i) listed << window.List1->item(i)->text();
-        QCOMPARE(listed, QStringList({"A.TXT", "b.txt", "c.Txt"}));
+        QCOMPARE(listed, QStringList({"A.TXT", "b.txt", "c.Txt", "SN12345-2014-05-21-13-45-100.txt"}));
         QStringList captions;
         for (QPushButton* button : {window.btnOpen, window.btnExport, window.btnDelete, window.btnCancel})
             captions << button->text();
         QCOMPARE(captions, QStringList({"Open", "Export", "Delete", "Close"}));
         QVERIFY(ui.messages.empty());
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Every name can be read whole.
+        for (int i = 0; i < window.List1->count(); ++i)
+            QVERIFY(window.List1->viewport()->rect().contains(
+                window.List1->visualItemRect(window.List1->item(i))));
+        clickEntry(window, "b.txt");
+        if (const QString folder = qEnvironmentVariable("KV5_SCREENSHOT_DIR"); !folder.isEmpty())
+            window.grab().save(folder + QStringLiteral("/library.png"));
     }
 
     void libraryWithoutFiles() {

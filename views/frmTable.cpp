@@ -1,0 +1,133 @@
+#include "views/frmTable.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "logfiles/LogFile.h"
+#include "logfiles/frmOpenFile.h"
+#include "views/LogTable.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace kv5 {
+
+namespace {
+
+// The window's measures were laid out in twips, 15 to a pixel at 96 dots per inch.
+constexpr int twips(int value) {
+    return value / 15;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int widthTwips) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    button->setFixedSize(twips(widthTwips), twips(375));
+    return button;
+}
+
+} // namespace
+
+frmTable::frmTable(AppState& state, UserInterface& ui, QWidget* parent)
+    : QDialog(parent), state_(state), ui_(ui) {
+    setObjectName(QStringLiteral("frmTable"));
+    setWindowTitle(QStringLiteral("Log"));
+    setModal(true);
+
+    model_ = new LogTableModel(state_.log, state_.settings, this);
+    Grid1 = new QTableView(this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setModel(model_);
+    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid1->setWordWrap(false);
+    Grid1->verticalHeader()->hide();
+    Grid1->horizontalHeader()->setHighlightSections(false);
+    Grid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    Grid1->horizontalHeader()->setStretchLastSection(false);
+    Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    // The grid's font: "MS Sans Serif" 8 where it exists, else the system's own sans serif.
+    QFont gridFont = font();
+    gridFont.setFamilies({QStringLiteral("MS Sans Serif"), gridFont.family()});
+    gridFont.setPointSize(8);
+    Grid1->setFont(gridFont);
+    Grid1->horizontalHeader()->setFont(gridFont);
+    Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(gridFont).height() + 6);
+
+    btnInfo = makeButton(this, "btnInfo", QStringLiteral("Info"), 1095);
+    btnOpen = makeButton(this, "btnOpen", QStringLiteral("Open"), 1215);
+    btnPrint = makeButton(this, "btnPrint", QStringLiteral("Print"), 1215);
+    btnDelete = makeButton(this, "btnDelete", QStringLiteral("Delete"), 1215);
+    btnDone = makeButton(this, "btnDone", QStringLiteral("Close"), 1095);
+    // Printing comes separately; until then its place in the row stays free.
+    QSizePolicy keepPlace = btnPrint->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    btnPrint->setSizePolicy(keepPlace);
+    btnPrint->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(twips(120), twips(120), twips(120), twips(120));
+    layout->setSpacing(twips(6240 - 120 - 6012));
+    layout->addWidget(Grid1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(twips(1320 - 120 - 1095));
+    for (QPushButton* button : {btnInfo, btnOpen, btnPrint, btnDelete, btnDone}) buttons->addWidget(button);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    resize(twips(8205), twips(6750));
+
+    connect(btnInfo, &QPushButton::clicked, this,
+            [this] { ShowLogInfo(state_.log, state_.settings, extremes, ui_); });
+    connect(btnOpen, &QPushButton::clicked, this, [this] {
+        OpenLogFile(state_, ui_, this);
+        Load();
+    });
+    connect(btnPrint, &QPushButton::clicked, this, [this] {
+        if (print_) print_();
+    });
+    connect(btnDelete, &QPushButton::clicked, this, [this] {
+        if (DeleteSelectedLogFile(state_, ui_)) Load();
+    });
+    connect(btnDone, &QPushButton::clicked, this, &QDialog::accept);
+
+    Load();
+}
+
+void frmTable::Load() {
+    Grid1->setUpdatesEnabled(false);
+    const bool computed = ComputeExtremes(state_.log, state_.settings, extremes, ui_);
+    model_->reload();
+
+    const int columns = model_->columnCount();
+    const ColumnWidths widths = TableColumnWidths(state_.log.isQ7R(), columns);
+    // A width in characters is that many digits of the grid's font, plus the cell's margins.
+    const QFontMetrics metrics(Grid1->font());
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    const int margins = 2 * Grid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid1) + 2;
+    for (int column = 0; column < columns; ++column)
+        Grid1->setColumnWidth(column, (column == 0 ? widths.first : widths.other) * digit + margins);
+
+    if (state_.log.RecordCount > 0) {
+        const QModelIndex last = model_->index(state_.log.RecordCount - 1, 0);
+        Grid1->setCurrentIndex(last);
+        Grid1->scrollTo(last);
+    }
+    Grid1->setUpdatesEnabled(true);
+    if (!computed) ui_.message({QStringLiteral("Loading grid failed"), Icon::Stop});
+}
+
+void frmTable::SetPrintHandler(std::function<void()> print) {
+    print_ = std::move(print);
+    btnPrint->setVisible(bool(print_));
+}
+
+void ShowLogTable(AppState& state, UserInterface& ui, QWidget* parent) {
+    frmTable window(state, ui, parent);
+    window.exec();
+}
+
+} // namespace kv5

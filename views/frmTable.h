@@ -1,0 +1,54 @@
+// The table window "Log": the in-memory log as a grid, one row per record, with the derived
+// quantities the settings show; Info, Open, Delete and Close below it.
+#pragma once
+
+#include "views/LogStatistics.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QPushButton;
+class QTableView;
+
+namespace kv5 {
+
+struct AppState;
+class LogTableModel;
+class UserInterface;
+
+class frmTable : public QDialog {
+    Q_OBJECT
+
+public:
+    // Loads the grid (Form_Load).
+    frmTable(AppState& state, UserInterface& ui, QWidget* parent = nullptr);
+
+    // Fills the grid from the in-memory log and works out the extremes; the last record
+    // becomes the active cell. A dew point that cannot be computed shows "Loading grid failed".
+    void Load();
+
+    // Shows btnPrint and makes it run print.
+    void SetPrintHandler(std::function<void()> print);
+
+    // This window's extremes, shown by Info.
+    LogExtremes extremes;
+
+    QTableView* Grid1;
+    QPushButton* btnInfo;
+    QPushButton* btnOpen;
+    QPushButton* btnPrint;
+    QPushButton* btnDelete;
+    QPushButton* btnDone;
+
+private:
+    AppState& state_;
+    UserInterface& ui_;
+    LogTableModel* model_;
+    std::function<void()> print_;
+};
+
+// The main window's "Show Log": the table window, modal over parent, until it is closed.
+void ShowLogTable(AppState& state, UserInterface& ui, QWidget* parent);
+
+} // namespace kv5
