@@ -11,8 +11,8 @@ namespace kv5::sim {
 
 namespace {
 
-// Random numbers that come out the same with every standard library: std::mt19937 is fully
-// specified, the standard distributions are not, so the shaping is done here.
+// Random numbers that come out the same with every standard library: std::mt19937 yields the same
+// sequence everywhere, the standard distributions do not, so the shaping is done here.
 class Noise {
 public:
     explicit Noise(unsigned seed) : engine_(seed) {}
