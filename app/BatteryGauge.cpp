@@ -10,6 +10,10 @@ BatteryGauge::BatteryGauge(QWidget* parent) : QWidget(parent) {
 
 void BatteryGauge::setState(const QByteArray& statusBlock) {
     state_ = statusBlock;
+    if (const auto picture = BatteryPictureFor(statusBlock))
+        picture_ = *picture;
+    else if (statusBlock.isEmpty())
+        picture_ = {};
     update();
 }
 
@@ -21,7 +25,9 @@ QSize BatteryGauge::sizeHint() const {
 
 void BatteryGauge::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), Qt::white);
+    PaintBattery(painter, QRectF(rect()), picture_, font());
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -1,6 +1,8 @@
-// The battery gauge `picBatt` of the main window. It keeps the status block it was given;
-// until the gauge drawing is built it shows a plain white box.
+// The battery gauge `picBatt` of the main window, drawn from the status block it was given.
+// A battery state it does not know leaves the picture it had.
 #pragma once
+
+#include "logger/Battery.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -24,6 +26,7 @@ protected:
 
 private:
     QByteArray state_;
+    BatteryPicture picture_;
 };
 
 } // namespace kv5

@@ -386,7 +386,10 @@ void frmApp::ShowSettingsWindow() {
 }
 
 void frmApp::closeEvent(QCloseEvent* event) {
-    if (onClosing) onClosing();
+    if (onClosing && !onClosing()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

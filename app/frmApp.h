@@ -75,7 +75,9 @@ public:
 
     // Called when the window is closing (cmdExit or the window frame), before it goes: the
     // device code closes the serial port here (and waits for a running operation to end).
-    std::function<void()> onClosing;
+    // Returns whether the window may close now; while a device operation runs it may not, and
+    // the window closes once the operation has ended.
+    std::function<bool()> onClosing;
     // How documents are handed to the desktop; tests replace it.
     std::function<bool(const QUrl&)> openDocument;
 

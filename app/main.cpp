@@ -1,15 +1,21 @@
 // The kv5 program: resolves the program folder, loads and shows the main window.
 #include "app/AppState.h"
+#include "app/CommandLine.h"
+#include "app/MainController.h"
+#include "app/SimulatedLogger.h"
 #include "app/ProgramFolder.h"
 #include "app/frmApp.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QPushButton>
 #include <QCommandLineParser>
 #include <QEvent>
 #include <QFile>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <ctime>
 #include <unistd.h>
 
@@ -58,36 +64,61 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+
+    // The commands and the help need no display: they run on a server or in CI as well.
+    if (!kv5::CommandOf(arguments).isEmpty() || kv5::WantsHelp(arguments)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        QGuiApplication::setApplicationName(QStringLiteral("kv5"));
+        QGuiApplication::setApplicationVersion(QStringLiteral("1.17"));
+        return kv5::RunCommandLine(arguments);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv5"));
     QApplication::setApplicationVersion(QStringLiteral("1.17"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Desktop companion of the KV5 data logger."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption homeOption(
-        QStringLiteral("home"),
-        QStringLiteral(
-            "Keep the settings, the species list, the help document and the DATA folder of logs in "
-            "<folder> (default: KV5_HOME, else the program's own folder when writable, else "
-            "~/.local/share/quorvane-kv5)."),
-        QStringLiteral("folder"));
-    QCommandLineOption benchOption(QStringLiteral("bench-startup"),
-                                   QStringLiteral("Print the time from process start to the first paint of "
-                                                  "the main window, then quit."));
-    benchOption.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(homeOption);
-    parser.addOption(benchOption);
-    parser.process(app);
+    const QCommandLineOption homeOption(QStringLiteral("home"), QString(), QStringLiteral("folder"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("path"));
+    const QCommandLineOption simulateOption(QStringLiteral("simulate"), QString(), QStringLiteral("kind"));
+    const QCommandLineOption benchOption(QStringLiteral("bench-startup"));
+    parser.addOptions({homeOption, portOption, simulateOption, benchOption});
+    if (!parser.parse(kv5::WithSimulateKind(arguments))) {
+        std::fprintf(stderr, "kv5: %s; see kv5 --help\n", qPrintable(parser.errorText()));
+        return 2;
+    }
 
     kv5::AppState state;
     state.ProgramFolder = kv5::ResolveProgramFolder(parser.value(homeOption));
+    state.device.PortOverride =
+        parser.isSet(portOption) ? parser.value(portOption) : qEnvironmentVariable("KV5_PORT");
+
+    // The built-in simulated logger answers at the logger's own pace, so a download looks real.
+    std::unique_ptr<kv5::sim::Simulator> simulator;
+    if (parser.isSet(simulateOption)) {
+        QString error;
+        simulator = kv5::StartSimulatedLogger(parser.value(simulateOption), true, error);
+        if (!simulator) {
+            std::fprintf(stderr, "kv5: %s\n", qPrintable(error));
+            return 2;
+        }
+        state.device.PortOverride = simulator->portPath();
+    }
 
     kv5::frmApp window(state);
+    kv5::MainController controller(state, window);
+    window.onClosing = [&controller] { return controller.mayClose(); };
     window.Load();
     FirstPaintReporter reporter;
     if (parser.isSet(benchOption)) window.installEventFilter(&reporter);
+    if (simulator) {
+        window.setWindowTitle(window.windowTitle() + QStringLiteral(" - simulated logger"));
+        // A newcomer sees a download at once.
+        QTimer::singleShot(300, window.cmdDetect, &QPushButton::click);
+    }
     window.show();
     return app.exec();
 }

@@ -366,7 +366,11 @@ private slots:
     void closingRunsTheClosingHook() {
         loadWindow();
         int closings = 0;
-        window->onClosing = [&closings] { ++closings; };
+        bool mayClose = true;
+        window->onClosing = [&] {
+            ++closings;
+            return mayClose;
+        };
         window->show();
         QTest::mouseClick(window->cmdExit, Qt::LeftButton);
         QCOMPARE(closings, 1);
@@ -374,6 +378,12 @@ private slots:
         window->show();
         window->close(); // the window frame
         QCOMPARE(closings, 2);
+        // While an operation runs the window stays open.
+        mayClose = false;
+        window->show();
+        QTest::mouseClick(window->cmdExit, Qt::LeftButton);
+        QCOMPARE(closings, 3);
+        QVERIFY(window->isVisible());
     }
 
     void settingsButtonOpensTheSettingsWindowModally() {

@@ -1,0 +1,200 @@
+#include "app/CommandLine.h"
+
+#include "app/AppState.h"
+#include "app/ConsoleUi.h"
+#include "app/DeviceOperations.h"
+#include "app/Intervals.h"
+#include "app/SimulatedLogger.h"
+#include "device/Encodings.h"
+#include "device/SerialLink.h"
+#include "logger/Battery.h"
+#include "views/LogCommands.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace kv5 {
+
+namespace {
+
+const QString HelpText = QStringLiteral(R"(Usage: kv5 [--home DIR] [--port PATH | --simulate[=KIND]]
+       kv5 [--home DIR] COMMAND [options]
+
+The desktop companion of the KV5 data logger. Without a command it opens the main window.
+
+Options:
+  --home DIR          Keep the settings (KV5.INI), the species list (ABLIST.TXT), the help
+                      document (KV5.PDF) and the DATA folder of log files in DIR. Default:
+                      KV5_HOME, else the program's own folder when it is writable, else
+                      ~/.local/share/quorvane-kv5.
+  --port PATH         Talk to the logger on this serial device instead of searching the USB
+                      devices for it (also KV5_PORT=PATH).
+  --simulate[=KIND]   Use the built-in simulated logger: vantorp (the default, temperature and
+                      humidity), q7r (temperature, humidity and wood moisture) or kv6 (a KV6
+                      model). The window answers at 9600 baud and starts a download at once.
+  --verbose           Commands print the status line as it changes.
+  -h, --help          This text.  -v, --version  The version.
+
+Commands (no display needed):
+  read [--port PATH | --simulate[=KIND]]
+                      Does what "Detect & Read" does: prints the logger's settings, saves the
+                      log in DATA and prints the saved file's full path as the last line. Exit
+                      status 0 when a file was saved; when no logger is found, the message goes
+                      to standard error and the status is not 0 (no retry is offered).
+  table FILE          Prints the log file as the table window shows it, fields separated by
+                      tabs. FILE is a name in DATA or a path.
+  info FILE           Prints the statistics ("Log Info") of a log file.
+)");
+
+const QStringList Commands{QStringLiteral("read"), QStringLiteral("table"), QStringLiteral("info")};
+// Options that take their value as the next argument.
+const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port")};
+
+void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
+    const auto choices = IntervalChoices(state.device.ExtendedFirmware);
+    const QString interval = values.cboInt >= 0 && values.cboInt < static_cast<int>(choices.size())
+                                 ? choices[static_cast<size_t>(values.cboInt)].text
+                                 : QString();
+    const auto battery = BatteryPictureFor(values.picBatt);
+    const QString unit = QChar(176) + QString(state.settings.Celsius ? QStringLiteral("C") : QStringLiteral("F"));
+    const auto yesNo = [](int on) { return on ? QStringLiteral("yes") : QStringLiteral("no"); };
+    out << "Serial Number: " << values.txtSN << '\n'
+        << "Battery: " << (battery ? battery->caption : QStringLiteral("?")) << '\n'
+        << "Log Start Date and Time: " << values.txtTime << '\n'
+        << "Log Description: " << values.txtDesc << '\n'
+        << "Logging Interval: " << interval << " (" << state.log.LogInterval << " ticks of "
+        << state.device.SecondsPerTick() << " s)\n"
+        << "RH / MC % Alarm: High Limit " << values.txtRhHi << ", Low Limit " << values.txtRhLo << '\n'
+        << "Temperature " << unit << " Alarm: High Limit " << values.txtTempHi << ", Low Limit " << values.txtTempLo
+        << '\n'
+        << "EMC % Alarm: High Limit " << values.txtEmcHi << ", Low Limit " << values.txtEmcLo << '\n'
+        << "Hold Alarms: " << yesNo(values.Check1) << '\n';
+    if (state.device.ExtendedFirmware) out << "Alarms Beep: " << yesNo(values.chkBeep) << '\n';
+    out << "Records: " << state.log.RecordCount << '\n';
+    out.flush();
+}
+
+int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QTextStream& out) {
+    std::unique_ptr<sim::Simulator> simulator;
+    if (parser.isSet(QStringLiteral("simulate"))) {
+        QString error;
+        simulator = StartSimulatedLogger(parser.value(QStringLiteral("simulate")), false, error);
+        if (!simulator) {
+            std::fprintf(stderr, "kv5: %s\n", qPrintable(error));
+            return 2;
+        }
+        state.device.PortOverride = simulator->portPath();
+    }
+    SerialLink link(ui);
+    DeviceOperations operations(state, link);
+    MainWindowValues values;
+    const QString saved = operations.DetectAndRead(values);
+    if (!values.picBatt.isEmpty()) describe(state, values, out);
+    if (saved.isEmpty()) {
+        if (!state.device.DevicePort.isEmpty())
+            std::fprintf(stderr, "kv5: no log file was saved (%d records read)\n", state.log.RecordCount);
+        return 1;
+    }
+    out << saved << '\n';
+    return 0;
+}
+
+} // namespace
+
+QString CommandOf(const QStringList& arguments) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (OptionsWithValue.contains(argument)) {
+            ++i;
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-'))) continue;
+        return argument;
+    }
+    return {};
+}
+
+void LoadProgramSettings(AppState& state, UserInterface& ui) {
+    const QString ini = state.iniPath();
+    const QString section = QStringLiteral("General");
+    const auto read = [&](const QString& key, const QString& defaultValue) {
+        return StrToLng(GetIniSetting(ini, section, key, defaultValue, ui));
+    };
+    Settings& settings = state.settings;
+    settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
+    settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
+    settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
+    settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
+    settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
+    MakeFolders(state.ProgramFolder, ui);
+    ReadSpeciesFile(state.speciesPath(), state.species, ui);
+    for (int channel = 1; channel <= 3; ++channel)
+        settings.McSp[channel - 1] = read(QStringLiteral("McSp%1").arg(channel), QStringLiteral("1"));
+    SetTraceColors(state);
+}
+
+bool WantsHelp(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1))
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+            argument == QLatin1String("--version") || argument == QLatin1String("-v"))
+            return true;
+    return false;
+}
+
+QStringList WithSimulateKind(const QStringList& givenArguments) {
+    QStringList arguments = givenArguments;
+    for (QString& argument : arguments)
+        if (argument == QLatin1String("--simulate")) argument = QStringLiteral("--simulate=vantorp");
+    return arguments;
+}
+
+int RunCommandLine(const QStringList& givenArguments) {
+    const QStringList arguments = WithSimulateKind(givenArguments);
+    if (WantsHelp(arguments)) {
+        std::fputs(qPrintable(HelpText), stdout);
+        return 0;
+    }
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("home"), QStringLiteral("Program folder."), QStringLiteral("folder")});
+    parser.addOption({QStringLiteral("port"), QStringLiteral("Serial port of the logger."), QStringLiteral("path")});
+    parser.addOption({QStringLiteral("simulate"), QStringLiteral("Built-in simulated logger."), QStringLiteral("kind")});
+    parser.addOption({QStringLiteral("verbose"), QStringLiteral("Print the status line as it changes.")});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    if (!Commands.contains(command)) {
+        std::fprintf(stderr, "kv5: unknown command \"%s\"; see kv5 --help\n", qPrintable(command));
+        return 2;
+    }
+
+    AppState state;
+    state.ProgramFolder = ResolveProgramFolder(parser.value(QStringLiteral("home")));
+    state.device.PortOverride = parser.isSet(QStringLiteral("port")) ? parser.value(QStringLiteral("port"))
+                                                                       : qEnvironmentVariable("KV5_PORT");
+    // The command line answers the windows' questions itself: no retry when no logger is found.
+    ConsoleUi ui;
+    ui.okCancelAnswer = Answer::Cancel;
+    ui.yesNoAnswer = Answer::No;
+    ui.verbose = parser.isSet(QStringLiteral("verbose"));
+    LoadProgramSettings(state, ui);
+
+    QTextStream out(stdout);
+    if (command == QLatin1String("read")) return runRead(state, ui, parser, out);
+    const QString file = positional.value(1);
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "kv5: %s needs a log file\n", qPrintable(command));
+        return 2;
+    }
+    if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
+    return RunInfoCommand(state, ui, file, out);
+}
+
+} // namespace kv5

@@ -1,0 +1,30 @@
+// The kv5 command line: the same code as the windows, through the console's side of the
+// user-interface seam, without a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kv5 {
+
+struct AppState;
+class UserInterface;
+
+// The subcommand of an argument list (the first argument that is neither an option nor an
+// option's value), or empty text when the program is to start its windows.
+QString CommandOf(const QStringList& arguments);
+
+// True when the arguments ask for the help or the version.
+bool WantsHelp(const QStringList& arguments);
+
+// The arguments with a bare "--simulate" given its default kind, "--simulate=vantorp".
+QStringList WithSimulateKind(const QStringList& arguments);
+
+// Reads the settings and the species list as the main window does at start-up, and creates
+// the DATA folder; nothing is written back.
+void LoadProgramSettings(AppState& state, UserInterface& ui);
+
+// Runs a subcommand and gives the program's exit status.
+int RunCommandLine(const QStringList& arguments);
+
+} // namespace kv5

@@ -1,0 +1,65 @@
+#include "app/MainController.h"
+
+#include "app/AppState.h"
+#include "app/frmApp.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+namespace kv5 {
+
+MainController::OperationUi::OperationUi(frmApp& window) : window_(window) {}
+
+Answer MainController::OperationUi::message(const Message& message) { return window_.windowUi().message(message); }
+
+bool MainController::OperationUi::input(const QString& prompt, const QString& title, QString& value) {
+    return window_.windowUi().input(prompt, title, value);
+}
+
+void MainController::OperationUi::status(const QString& text) { window_.windowUi().status(text); }
+
+void MainController::OperationUi::firmwareChanged(int extendedFirmware) {
+    window_.windowUi().firmwareChanged(extendedFirmware);
+}
+
+void MainController::OperationUi::buttonsEnabled(bool enabled) {
+    if (enabled)
+        window_.EnableButtons();
+    else
+        window_.DisableButtons();
+}
+
+void MainController::OperationUi::valuesRead(const MainWindowValues& values) { window_.ShowValues(values); }
+
+MainController::MainController(AppState& state, frmApp& window)
+    : QObject(&window), window_(window), ui_(window), link_(ui_), operations_(state, link_) {
+    connect(window.cmdDetect, &QPushButton::clicked, this,
+            [this] { run([this](MainWindowValues& values) { operations_.DetectAndRead(values); }); });
+    connect(window.cmdNew, &QPushButton::clicked, this,
+            [this] { run([this](MainWindowValues& values) { operations_.StartNewLog(values); }); });
+    connect(window.cmdSetTest, &QPushButton::clicked, this,
+            [this] { run([this](MainWindowValues& values) { operations_.SetTestMode(values); }); });
+    connect(window.cmdStore, &QPushButton::clicked, this,
+            [this] { run([this](MainWindowValues& values) { operations_.StorageMode(values); }); });
+}
+
+template <typename Operation> void MainController::run(Operation operation) {
+    if (operations_.running()) return;
+    // The values the user typed go to the logger; what the logger holds comes back.
+    MainWindowValues values = window_.Values();
+    operation(values);
+    window_.ShowValues(values);
+    if (closeWhenDone_) QTimer::singleShot(0, &window_, [this] { window_.close(); });
+}
+
+bool MainController::mayClose() {
+    if (operations_.running()) {
+        closeWhenDone_ = true;
+        window_.SetStatus(QStringLiteral("Closing when the logger has answered..."));
+        return false;
+    }
+    link_.PortClose();
+    return true;
+}
+
+} // namespace kv5

@@ -1,0 +1,457 @@
+// The four device operations end to end against the simulated logger: discovery override,
+// the common frame, the settings read and written, the download of both families and the
+// saved log file.
+#include "app/AppState.h"
+#include "app/DeviceOperations.h"
+#include "device/Encodings.h"
+#include "device/SerialLink.h"
+#include "logfiles/LogFile.h"
+#include "logger/Battery.h"
+#include "logger/DeviceSettings.h"
+#include "logger/TimeFormat.h"
+#include "sim/Simulator.h"
+#include "support/ScriptedUi.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kv5;
+
+namespace {
+
+// The scripted double, also keeping the button state the frame sets.
+class OperationUi : public ScriptedUi {
+public:
+    QList<bool> buttons;
+    int valuesShown = 0;
+    void buttonsEnabled(bool enabled) override { buttons << enabled; }
+    void valuesRead(const MainWindowValues&) override { ++valuesShown; }
+};
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray result;
+    for (int v : values) result.append(static_cast<char>(v));
+    return result;
+}
+
+// A program folder, the program state, a simulated logger and the operations on it.
+struct Rig {
+    explicit Rig(const sim::Options& options = {}) : simulator(options), link(ui), operations(state, link) {
+        state.ProgramFolder = folder.path();
+        QDir(folder.path()).mkdir("DATA");
+        state.species.SpeciesTable[0] = {1, "Reference", 0, 1};
+        state.species.SpeciesTable[1] = {7, "Test wood", 1, 0.5};
+        state.species.SpeciesCount = 2;
+        started = simulator.start();
+        state.device.PortOverride = simulator.portPath();
+    }
+    QStringList dataFiles() const { return QDir(state.dataFolder()).entryList(QDir::Files | QDir::Hidden); }
+    // The requests of the transcript as their command words.
+    QStringList commands() const {
+        QStringList words;
+        for (const QByteArray& request : simulator.transcript()) {
+            QByteArray word = request.left(request.indexOf(' ') < 0 ? request.indexOf('\r') : request.indexOf(' '));
+            if (word == "GETLOG") word += ' ' + QByteArray::number(static_cast<unsigned char>(request.at(7)));
+            words << QString::fromLatin1(word);
+        }
+        return words;
+    }
+
+    QTemporaryDir folder;
+    AppState state;
+    OperationUi ui;
+    sim::Simulator simulator;
+    SerialLink link;
+    DeviceOperations operations;
+    MainWindowValues values;
+    bool started = false;
+};
+
+} // namespace
+
+class TestOperations : public QObject {
+    Q_OBJECT
+
+private slots:
+    void detectAndReadVantorp();
+    void detectAndReadQ7R();
+    void fullMemoryAndBlockRange();
+    void kv6DropsTheLastRecord();
+    void failedFieldsAndBlocks();
+    void noLoggerAndPortFailure();
+    void startNewLog();
+    void setTestMode();
+    void storageMode();
+    void longIntervalTimeStamps();
+    void commandLine();
+    void batteryGauge();
+};
+
+void TestOperations::detectAndReadVantorp() {
+    sim::Options options;
+    // Two known records: 22.25 degrees C, 45.75 %; -0.5 degrees C and 100.5 % (stored as 99.9).
+    options.log = bytes({0x16, 0x40, 0x2D, 0xC0, 0xFF, 0x80, 0x64, 0x80});
+    options.intervalTicks = 2;
+    options.tempHigh = 127.99609375;
+    options.emcHigh = 150;
+    options.emcLow = -3;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    const QString saved = rig.operations.DetectAndRead(rig.values);
+
+    const LogData& log = rig.state.log;
+    QCOMPARE(log.SensorType, SensorVantorp);
+    QCOMPARE(log.RecordCount, 2);
+    QCOMPARE(NumberText(log.LogTemp[0]), QString("72.1")); // Celsius is off
+    QCOMPARE(log.LogRh[0], 45.75);
+    QCOMPARE(NumberText(log.LogTemp[1]), QString("31.1"));
+    QCOMPARE(log.LogRh[1], 99.9);
+    // Record 2 is one interval (2 ticks of 30 s, extended firmware) after the start.
+    QCOMPARE(log.LogTime[0], TimeStampText(QDateTime(QDate(2026, 5, 21), QTime(8, 0))));
+    QCOMPARE(log.LogTime[1], TimeStampText(QDateTime(QDate(2026, 5, 21), QTime(8, 1))));
+    QVERIFY(log.LogTime[0].contains("2026"));
+
+    QCOMPARE(rig.values.txtSN, QString("1234"));
+    QCOMPARE(rig.values.txtDesc, QString("Kiln 3 north stack"));
+    QCOMPARE(rig.values.txtTime, log.LogTime[0]);
+    QCOMPARE(rig.values.cboInt, 1); // "1 Minute"
+    QCOMPARE(rig.values.txtTempHi, QString("260.6"));
+    QCOMPARE(rig.values.txtTempLo, QString("41.0"));
+    QCOMPARE(rig.values.txtRhHi, QString("90.0"));
+    QCOMPARE(rig.values.txtEmcHi, QString("100.0"));
+    QCOMPARE(rig.values.txtEmcLo, QString("0.0"));
+    QCOMPARE(rig.values.picBatt.size(), 258);
+    QCOMPARE(rig.ui.valuesShown, 1);
+    QCOMPARE(rig.ui.lastStatus(), QString("Update complete"));
+    QVERIFY(rig.ui.statusLines.contains("Getting Vantorp Log Block 1"));
+    QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
+    QVERIFY2(rig.ui.messages.empty(), qPrintable(rig.ui.messageTexts().join('|')));
+
+    // The file: its name, and the records as the file format has them.
+    QCOMPARE(QFileInfo(saved).fileName(), QString("SN1234-2026-05-21-08-00-01.txt"));
+    QCOMPARE(rig.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), (log.LogTime[0] + ",72.1,45.8\r\n" + log.LogTime[1] + ",31.1,99.9\r\n").toUtf8());
+
+    // A second download of the same log is kept beside the first.
+    QCOMPARE(QFileInfo(rig.operations.DetectAndRead(rig.values)).fileName(),
+             QString("SN1234-2026-05-21-08-00-02.txt"));
+}
+
+void TestOperations::detectAndReadQ7R() {
+    sim::Options options;
+    options.family = sim::Family::Q7R;
+    options.revision = "PKV5r3";
+    options.log = bytes({0x0C, 0x81, 0x0D, 0x49, 0x0E, 0x08, 0x32, 0x80});
+    options.beep = true;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    rig.state.settings.Celsius = 1;
+    rig.state.settings.McSp = {1, 7, -3};
+    const QString saved = rig.operations.DetectAndRead(rig.values);
+    const LogData& log = rig.state.log;
+    QCOMPARE(log.SensorType, SensorQ7R);
+    QCOMPARE(log.RecordCount, 1);
+    QCOMPARE(log.LogTemp[0], 25.5);
+    QCOMPARE(log.LogMc1[0], 12.5);                                       // reference: unchanged
+    QCOMPARE(log.LogMc2[0], 13.25 * 0.5 + 1);                            // species 7: b x mc + a
+    QCOMPARE(log.LogMc3[0], CorrectMcForSpecies(rig.state.species, -3, 14.0)); // built-in curve
+    QCOMPARE(log.LogRhQ7R[0], 50.5);
+    QCOMPARE(rig.values.chkBeep, 0); // no extended firmware: the beep option stays off
+    QVERIFY(rig.ui.statusLines.contains("Getting Q7R Log Block 1"));
+    QVERIFY(saved.endsWith("-01.txt"));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), (log.LogTime[0] + ",25.5,12.5," + NumberText(log.LogMc2[0], Separator::Point) + "," +
+                              NumberText(log.LogMc3[0], Separator::Point) + ",50.5\r\n")
+                                 .toUtf8());
+}
+
+void TestOperations::fullMemoryAndBlockRange() {
+    // Memory-size mark 0: blocks 1 to 255 without 128; a full memory holds 16256 records.
+    sim::Options options;
+    options.memorySizeMark = 0;
+    options.records = 16256;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    rig.operations.DetectAndRead(rig.values);
+    QCOMPARE(rig.state.log.RecordCount, 16256);
+    QStringList commands = rig.commands();
+    QVERIFY(!commands.contains("GETLOG 128"));
+    const auto at127 = commands.indexOf("GETLOG 127");
+    QVERIFY(at127 > 0);
+    QCOMPARE(commands.at(at127 + 1), QString("GETLOG 129"));
+    QCOMPARE(commands.last(), QString("GETLOG 255"));
+    QVERIFY(rig.ui.statusLines.contains("Skipping Vantorp Log Block 128"));
+    QCOMPARE(commands.count("GETLOG 1"), 1); // nothing is asked twice
+
+    // Mark not 0: at most blocks 1 to 127, even when each is full.
+    sim::Options small;
+    small.records = 127 * 64;
+    Rig rig2(small);
+    QVERIFY(rig2.started);
+    rig2.operations.DetectAndRead(rig2.values);
+    QCOMPARE(rig2.state.log.RecordCount, 127 * 64);
+    QCOMPARE(rig2.commands().last(), QString("GETLOG 127"));
+
+    // A full block followed by an empty one: the records stay, the loop ends there.
+    sim::Options exact;
+    exact.records = 64;
+    Rig rig3(exact);
+    QVERIFY(rig3.started);
+    rig3.operations.DetectAndRead(rig3.values);
+    QCOMPARE(rig3.state.log.RecordCount, 64);
+    QCOMPARE(rig3.commands().last(), QString("GETLOG 2"));
+}
+
+void TestOperations::kv6DropsTheLastRecord() {
+    sim::Options options;
+    options.revision = "PKV6r1";
+    options.records = 100;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    rig.operations.DetectAndRead(rig.values);
+    QCOMPARE(rig.state.log.RecordCount, 99);
+    QCOMPARE(rig.state.device.ModelKV6, 1);
+
+    // One record only: nothing is left, and no file is written.
+    options.records = 1;
+    Rig one(options);
+    QVERIFY(one.started);
+    QCOMPARE(one.operations.DetectAndRead(one.values), QString());
+    QCOMPARE(one.state.log.RecordCount, 0);
+    QVERIFY(one.dataFiles().isEmpty());
+    QCOMPARE(one.ui.lastStatus(), QString("No log data / Sensor not yet found"));
+}
+
+void TestOperations::failedFieldsAndBlocks() {
+    sim::Options options;
+    options.records = 300;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    rig.simulator.addFault({"GETTEMPHI", -1, sim::Fault::NoReply, 1});
+    rig.simulator.addFault({"GETDESC", -1, sim::Fault::WrongEcho, 1});
+    rig.simulator.addFault({"GETLOG", 3, sim::Fault::CorruptTail, 1});
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    QCOMPARE(rig.values.txtTempHi, QString("COMM ERROR"));
+    QCOMPARE(rig.values.txtDesc, QString("COMM ERROR"));
+    QCOMPARE(rig.values.txtTempLo, QString("41.0"));
+    // A block that fails halfway loses the download: no records, no file.
+    QCOMPARE(rig.state.log.RecordCount, 0);
+    QVERIFY(rig.dataFiles().isEmpty());
+    QCOMPARE(rig.commands().last(), QString("GETLOG 3"));
+    QCOMPARE(rig.ui.lastStatus(), QString("No log data / Sensor not yet found"));
+
+    // A failed status block: no download, the gauge and EMC boxes say so.
+    rig.simulator.addFault({"GETLOG", 0, sim::Fault::NoReply, 1});
+    rig.simulator.clearTranscript();
+    rig.operations.DetectAndRead(rig.values);
+    QCOMPARE(rig.state.log.SensorType, 0);
+    QCOMPARE(rig.values.picBatt, QByteArray("COMM ERROR"));
+    QCOMPARE(rig.values.txtEmcHi, QString("COMM ERROR"));
+    QCOMPARE(rig.commands().count("GETLOG 1"), 0);
+}
+
+void TestOperations::noLoggerAndPortFailure() {
+    // No logger on this machine's USB: the retry box until the user cancels; nothing is sent.
+    Rig rig;
+    QVERIFY(rig.started);
+    rig.state.device.PortOverride.clear();
+    rig.ui.answers = {Answer::Ok, Answer::Cancel};
+    rig.operations.DetectAndRead(rig.values);
+    QCOMPARE(rig.ui.messages.size(), size_t(2));
+    for (const auto& m : rig.ui.messages) {
+        QCOMPARE(m.text, NotFoundText);
+        QCOMPARE(m.icon, Icon::Stop);
+        QCOMPARE(m.buttons, Buttons::OkCancel);
+        QCOMPARE(m.title, QString("Quorvane KV5"));
+    }
+    QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QVERIFY(rig.ui.failures.isEmpty());
+
+    // A port that does not open: its cause, then the operation's message; buttons back on.
+    Rig bad;
+    bad.state.device.PortOverride = bad.folder.filePath("no-such-port");
+    bad.operations.DetectAndRead(bad.values);
+    const QStringList texts = bad.ui.messageTexts();
+    QCOMPARE(texts.size(), 2);
+    QVERIFY(texts[0].startsWith("ERROR: PortOpen: The port "));
+    QCOMPARE(texts[1], OpenFailedText);
+    QCOMPARE(bad.ui.messages[1].icon, Icon::Stop);
+    QCOMPARE(bad.ui.buttons, QList<bool>({false, true}));
+}
+
+void TestOperations::startNewLog() {
+    Rig rig;
+    QVERIFY(rig.started);
+    // No: the port is never opened.
+    rig.ui.answers = {Answer::No};
+    rig.operations.StartNewLog(rig.values);
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QCOMPARE(rig.ui.messages[0].text, ConfirmNewLogText);
+    QCOMPARE(rig.ui.messages[0].title, QString("Confirm"));
+    QCOMPARE(rig.ui.messages[0].defaultAnswer, Answer::No);
+
+    // Yes: the exact command sequence, and the values typed reach the logger.
+    rig.ui.answers = {Answer::Yes};
+    rig.values.txtDesc = "  Stack B  ";
+    rig.values.cboInt = 2; // 5 minutes: 10 ticks of 30 s
+    rig.values.txtRhHi = "80.0";
+    rig.values.txtRhLo = "10.0";
+    rig.values.txtTempHi = "212.0";
+    rig.values.txtTempLo = "300";
+    rig.values.txtEmcHi = "20.0";
+    rig.values.txtEmcLo = "5.0";
+    rig.values.chkBeep = 1;
+    rig.values.Check1 = 1;
+    rig.operations.StartNewLog(rig.values);
+    QCOMPARE(rig.ui.failures, QStringList());
+    const QStringList expected{"P",       "CLRLOG",  "SETMEM",   "GETLOG 0", "SETTIME",   "SETDESC",   "SETINT",
+                               "SETRHHI", "SETRHLO", "SETTEMPHI", "SETTEMPLO", "SETMEM",   "SETMEM",    "SETMEM",
+                               "SETMEM",  "SETMEM",  "SETMEM",   "SETLEDLA", "GETLOG 0", "GETSN",     "GETDESC",
+                               "GETTIME", "GETINT",  "GETTEMPHI", "GETTEMPLO", "GETRHHI", "GETRHLO",   "GETLOG 1"};
+    QCOMPARE(rig.commands(), expected);
+    auto& sim = rig.simulator;
+    QCOMPARE(sim.memoryByte(60), 0x80);
+    QCOMPARE(sim.description(), QByteArray("Stack B").leftJustified(32, ' '));
+    QCOMPARE(sim.interval(), 10);
+    QCOMPARE(sim.limit(sim::Limit::TempHigh), bytes({0x64, 0x00}));
+    QCOMPARE(sim.limit(sim::Limit::TempLow), bytes({0x7F, 0x00}));
+    QCOMPARE(sim.memoryByte(61), 255);
+    QCOMPARE(sim.memoryByte(68), 80);
+    QCOMPARE(sim.memoryByte(69), 20);
+    QCOMPARE(sim.memoryByte(71), 5);
+    QCOMPARE(sim.recordCount(), 0);
+    // The window shows what the logger now holds.
+    QCOMPARE(rig.values.txtDesc, QString("Stack B"));
+    QCOMPARE(rig.state.log.RecordCount, 0);
+    QVERIFY(rig.dataFiles().isEmpty());
+}
+
+void TestOperations::setTestMode() {
+    Rig rig;
+    QVERIFY(rig.started);
+    rig.values.txtSN = " 25 ";
+    rig.operations.SetTestMode(rig.values);
+    // No question is asked before the log is cleared.
+    QVERIFY(rig.ui.messages.empty());
+    const auto transcript = rig.simulator.transcript();
+    QVERIFY(transcript.contains("SETSN 1025\r"));
+    QVERIFY(transcript.contains(QByteArray("SETDESC ") + QByteArray("TEST FOR SN1025").leftJustified(32, ' ') + "\r"));
+    QVERIFY(transcript.contains("SETLEDLA\r"));
+    QCOMPARE(rig.values.txtSN, QString("1025"));
+    QCOMPARE(rig.values.Check1, 1);
+    QCOMPARE(rig.simulator.interval(), 1);
+    QCOMPARE(rig.simulator.limit(sim::Limit::TempHigh), bytes({0x46, 0x00}));
+    QCOMPARE(rig.commands().mid(0, 4), QStringList({"P", "GETLOG 0", "CLRLOG", "SETMEM"}));
+}
+
+void TestOperations::storageMode() {
+    Rig rig;
+    QVERIFY(rig.started);
+    rig.ui.answers = {Answer::Yes};
+    rig.operations.StorageMode(rig.values);
+    QCOMPARE(rig.simulator.memoryByte(60), 0xFF);
+    QCOMPARE(rig.ui.messages.size(), size_t(2));
+    QCOMPARE(rig.ui.messages[0].text, ConfirmStorageText);
+    QCOMPARE(rig.ui.messages[1].icon, Icon::Information);
+
+    sim::Options old;
+    old.revision = "PKV5r3";
+    Rig plain(old);
+    QVERIFY(plain.started);
+    plain.ui.answers = {Answer::Yes};
+    plain.operations.StorageMode(plain.values);
+    QCOMPARE(plain.commands(), QStringList{"P"});
+    QCOMPARE(plain.ui.messageTexts(), QStringList({ConfirmStorageText, NoStorageModeText}));
+    QCOMPARE(plain.ui.messages[1].icon, Icon::Information);
+}
+
+void TestOperations::longIntervalTimeStamps() {
+    // 65535 ticks of 34 s over 16256 records is far beyond 32 bits of seconds.
+    sim::Options options;
+    options.revision = "PKV5r3";
+    options.intervalTicks = 65535;
+    options.memorySizeMark = 0;
+    options.records = 16256;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    rig.operations.DetectAndRead(rig.values);
+    QCOMPARE(rig.state.log.RecordCount, 16256);
+    const QDateTime start(QDate(2026, 5, 21), QTime(8, 0));
+    QCOMPARE(rig.state.log.LogTime[16255], TimeStampText(start.addSecs(qint64(65535) * 34 * 16255)));
+    QCOMPARE(rig.state.log.LogTime[64], TimeStampText(start.addSecs(qint64(65535) * 34 * 64)));
+}
+
+void TestOperations::commandLine() {
+    const QString program = QStringLiteral(KV5_BINARY_DIR "/app/kv5");
+    QTemporaryDir home;
+    QProcess kv5;
+    kv5.start(program, {"--home", home.path(), "read", "--simulate=q7r"});
+    QVERIFY(kv5.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(kv5.readAllStandardOutput());
+    QCOMPARE(kv5.exitCode(), 0);
+    const QString last = output.trimmed().split('\n').last();
+    QVERIFY2(QFileInfo(last).isFile() && last.startsWith(home.path() + "/DATA/SN"), qPrintable(output));
+    QVERIFY(output.contains("Serial Number"));
+
+    // No logger: the message on standard error and a failure status, without a retry.
+    QProcess none;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("KV5_PORT");
+    none.setProcessEnvironment(environment);
+    none.start(program, {"--home", home.path(), "read"});
+    QVERIFY(none.waitForFinished(20000));
+    QVERIFY(none.exitCode() != 0);
+    QVERIFY(QString::fromLocal8Bit(none.readAllStandardError()).contains(NotFoundText));
+}
+
+void TestOperations::batteryGauge() {
+    QByteArray status(258, '\0');
+    const auto colourAt = [](const BatteryPicture& picture, double x, double scale) {
+        QImage image(QSize(100, 20) * scale, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        PaintBattery(painter, QRectF(0, 0, 100, 20), picture, QFont());
+        painter.end();
+        // Below the caption's reach: the zones only.
+        return image.pixelColor(int(x * scale), int(19 * scale));
+    };
+    const QColor green(128, 255, 128), yellow(255, 255, 128), red(255, 128, 128), white(Qt::white);
+    struct Case {
+        char battery;
+        QString caption;
+        QList<QColor> quarters; // colour in each quarter of the gauge, left to right
+    };
+    const QList<Case> cases{{'5', "GOOD", {red, yellow, green, green}},
+                            {'3', "OK", {red, yellow, green, white}},
+                            {'2', "LOW", {red, yellow, white, white}},
+                            {'L', "REPLACE", {red, white, white, white}}};
+    for (const auto& c : cases) {
+        status[128] = c.battery;
+        const auto picture = BatteryPictureFor(status);
+        QVERIFY(picture);
+        QCOMPARE(picture->caption, c.caption);
+        QVERIFY(picture->bold);
+        for (double scale : {1.0, 2.0})
+            for (int q = 0; q < 4; ++q) QCOMPARE(colourAt(*picture, q * 25 + 12, scale), c.quarters[q]);
+    }
+    status[128] = '4';
+    QVERIFY(!BatteryPictureFor(status));
+    const auto failed = BatteryPictureFor("COMM ERROR");
+    QVERIFY(failed && !failed->bold && failed->caption == "COMM ERROR");
+    QCOMPARE(colourAt(*failed, 50, 1), white);
+}
+
+QTEST_MAIN(TestOperations)
+#include "test_operations.moc"
