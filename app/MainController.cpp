@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/frmApp.h"
+#include "views/frmTable.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -10,10 +11,12 @@ namespace kv5 {
 
 MainController::OperationUi::OperationUi(frmApp& window) : window_(window) {}
 
-Answer MainController::OperationUi::message(const Message& message) { return window_.windowUi().message(message); }
+// Boxes go where the window's own procedures send theirs (its message boxes, or a test's
+// script); the status line and the controls are the window's.
+Answer MainController::OperationUi::message(const Message& message) { return window_.ui().message(message); }
 
 bool MainController::OperationUi::input(const QString& prompt, const QString& title, QString& value) {
-    return window_.windowUi().input(prompt, title, value);
+    return window_.ui().input(prompt, title, value);
 }
 
 void MainController::OperationUi::status(const QString& text) { window_.windowUi().status(text); }
@@ -41,6 +44,8 @@ MainController::MainController(AppState& state, frmApp& window)
             [this] { run([this](MainWindowValues& values) { operations_.SetTestMode(values); }); });
     connect(window.cmdStore, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.StorageMode(values); }); });
+    connect(window.cmdText, &QPushButton::clicked, this,
+            [this, &state] { ShowLogTable(state, window_.ui(), &window_); });
 }
 
 template <typename Operation> void MainController::run(Operation operation) {

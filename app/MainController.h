@@ -1,5 +1,5 @@
-// Connects the main window's device buttons to the device operations and owns the serial
-// link for the whole run.
+// Connects the main window's device buttons to the device operations, and its view buttons to
+// the views; owns the serial link for the whole run.
 #pragma once
 
 #include "app/DeviceOperations.h"
