@@ -1,0 +1,42 @@
+// The chart sheet of an exported workbook: one line per column of the data sheet, the two
+// families with their own titles, series names and colours.
+#pragma once
+
+#include <xlsxwriter.h>
+
+#include <QString>
+
+namespace kv5 {
+
+struct AppState;
+class UserInterface;
+
+// Name of the worksheet that holds the log's rows; the chart's ranges refer to it.
+inline constexpr const char* ExcelDataSheetName = "Sheet1";
+// Name of the chart sheet.
+inline constexpr const char* ExcelChartSheetName = "Chart1";
+
+// A workbook being written: its chart sheet was added before the worksheet, so that the chart
+// sheet is the first sheet of the workbook.
+struct ExcelWorkbook {
+    lxw_workbook* workbook = nullptr;
+    lxw_chartsheet* chartSheet = nullptr;
+    lxw_worksheet* dataSheet = nullptr;
+};
+
+// Builds the chart of a Q7R log of rowCount rows in the chart sheet: XY scatter with straight
+// lines and no markers over "A1:" + ("F" advanced by the derived columns shown) + rowCount,
+// titled "Temp & Moisture Chart", a line break and fileName; axes "Elapsed Time" and
+// "Temp & Moisture"; series temperature, MC1, MC2, MC3, RH, then GPP, EMC and dew point as far
+// as the settings show them. A failure is reported as "ERROR: MakeExcelChartMc: " and the
+// cause; then false.
+bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
+                      UserInterface& ui);
+
+// The same for a Vantorp log: range base "C", title "Temp & Humidity Chart", value axis
+// "Temp & Humidity", series temperature and RH before the derived ones. Failures are reported
+// as "ERROR: ExcelChartVantorp: ".
+bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
+                       UserInterface& ui);
+
+} // namespace kv5

@@ -1,0 +1,419 @@
+#include "export/ExcelExport.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "calc/Psychrometrics.h"
+#include "device/Encodings.h"
+#include "export/ExcelChart.h"
+#include "logfiles/LogFile.h"
+#include "views/LogCommands.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QTextStream>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace kv5 {
+
+namespace {
+
+const QString ExportProcedure = QStringLiteral("OpenInExcel");
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The workbook could not be started: the three boxes the user knows from a spreadsheet
+// application that would not start.
+void reportStartFailure(UserInterface& ui, int errorNumber, const QString& description) {
+    ui.message({QStringLiteral("Err = %1 %2").arg(errorNumber).arg(description)});
+    ui.message({QStringLiteral("xl is nothing")});
+    ui.message(
+        {QStringLiteral("Starting Excel failed!\rMake sure it is installed and functioning."), Icon::Stop});
+}
+
+// A new, private folder for one exported workbook, so that a workbook still open from an
+// earlier export is never replaced. Empty text after a reported failure.
+QString makeExportFolder(UserInterface& ui) {
+    const QString base = QDir::tempPath();
+    // Qt gives no temporary folder when TMPDIR names a folder that is not there.
+    if (base.isEmpty()) {
+        reportStartFailure(
+            ui, ENOENT,
+            QStringLiteral("the temporary folder %1 is not there").arg(qEnvironmentVariable("TMPDIR")));
+        return {};
+    }
+    QByteArray pattern = QFile::encodeName(base + QStringLiteral("/kv5-export-XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        const int error = errno;
+        reportStartFailure(ui, error,
+                           QStringLiteral("cannot create a folder in %1: %2").arg(base, systemError(error)));
+        return {};
+    }
+    return QFile::decodeName(pattern);
+}
+
+// The workbook's name: the log's name with ".xlsx" in place of its last suffix.
+QString workbookNameOf(const QString& logPath) {
+    QString base = QFileInfo(logPath).completeBaseName();
+    if (base.isEmpty()) base = QStringLiteral("log");
+    return base + QStringLiteral(".xlsx");
+}
+
+// A line ends at CR LF, LF or CR; the content ends the last line.
+class LineReader {
+public:
+    explicit LineReader(QStringView text) : text_(text) {}
+    bool next(QString& line) {
+        if (at_ >= text_.size()) return false;
+        qsizetype end = at_;
+        while (end < text_.size() && text_[end] != QLatin1Char('\n') && text_[end] != QLatin1Char('\r'))
+            ++end;
+        line = text_.mid(at_, end - at_).toString();
+        at_ = end;
+        if (at_ < text_.size() && text_[at_] == QLatin1Char('\r')) ++at_;
+        if (at_ < text_.size() && text_[at_] == QLatin1Char('\n') &&
+            (at_ == end || text_[at_ - 1] == QLatin1Char('\r')))
+            ++at_;
+        return true;
+    }
+
+private:
+    QStringView text_;
+    qsizetype at_ = 0;
+};
+
+// A number as the log file writes it, rounded to one decimal on its decimal value, as the
+// table shows it.
+double oneDecimal(double value) {
+    return NumberText(value, Separator::Point).toDouble();
+}
+
+// Owns a workbook until it is closed; an unclosed workbook is discarded without writing.
+class WorkbookHandle {
+public:
+    explicit WorkbookHandle(lxw_workbook* workbook) : workbook_(workbook) {}
+    WorkbookHandle(const WorkbookHandle&) = delete;
+    WorkbookHandle& operator=(const WorkbookHandle&) = delete;
+    ~WorkbookHandle() {
+        if (workbook_ != nullptr) lxw_workbook_free(workbook_);
+    }
+    lxw_workbook* get() const { return workbook_; }
+    // Writes the file and frees the workbook, whatever the outcome.
+    lxw_error close() { return workbook_close(std::exchange(workbook_, nullptr)); }
+
+private:
+    lxw_workbook* workbook_;
+};
+
+// A hidden file beside the workbook's final name that receives the workbook until it is
+// complete; removed unless kept.
+class PendingFile {
+public:
+    PendingFile() = default;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!path_.isEmpty()) ::unlink(path_.constData());
+    }
+    // Creates the file in folder; false with errno set when it cannot.
+    bool create(const QString& folder) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray path = QFile::encodeName(folder) + "/.kv5-export-" +
+                                    QByteArray::number(::getpid()) + '-' +
+                                    QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                path_ = path;
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+    const QByteArray& path() const { return path_; }
+    // Gives the file its final name, replacing a file of that name.
+    bool publish(const QString& finalPath) {
+        if (::rename(path_.constData(), QFile::encodeName(finalPath).constData()) != 0) return false;
+        path_.clear();
+        return true;
+    }
+
+private:
+    QByteArray path_;
+};
+
+QString cellName(lxw_row_t row, lxw_col_t column) {
+    char name[LXW_MAX_CELL_NAME_LENGTH];
+    lxw_rowcol_to_cell(name, row, column);
+    return QString::fromLatin1(name);
+}
+
+// Writes the rows of the log text into the data sheet. Returns false after a reported failure;
+// rows and q7r tell what was written.
+class SheetWriter {
+public:
+    SheetWriter(const AppState& state, UserInterface& ui, const ExcelWorkbook& book,
+                lxw_format* oneDecimalFormat)
+        : settings_(state.settings), ui_(ui), sheet_(book.dataSheet), oneDecimalFormat_(oneDecimalFormat) {}
+
+    bool write(QStringView text) {
+        LineReader lines(text);
+        QString line;
+        while (lines.next(line)) {
+            if (line.isEmpty()) break; // an empty line ends the data
+            if (!writeLine(line)) return false;
+            ++rows_;
+        }
+        return true;
+    }
+
+    int rows() const { return rows_; }
+    bool q7r() const { return q7r_; }
+
+private:
+    bool check(lxw_error error, lxw_col_t column) {
+        if (error == LXW_NO_ERROR) return true;
+        ui_.error(ExportProcedure, QStringLiteral("%1 (cell %2)")
+                                       .arg(QString::fromUtf8(lxw_strerror(error)),
+                                            cellName(static_cast<lxw_row_t>(rows_), column)));
+        return false;
+    }
+
+    bool number(lxw_col_t column, double value, lxw_format* format = nullptr) {
+        return check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(rows_), column, value, format),
+                     column);
+    }
+
+    bool writeLine(QString line) {
+        const auto row = static_cast<lxw_row_t>(rows_);
+        // Written as a string, so a time text that looks like a formula stays text.
+        const QByteArray time = NextCommaField(line).trimmed().toUtf8();
+        if (!check(worksheet_write_string(sheet_, row, 0, time.constData(), nullptr), 0)) return false;
+        const double temperature = ReadLogNumber(NextCommaField(line));
+        if (!number(1, temperature)) return false;
+
+        double rh = 0;
+        lxw_col_t next = 0;
+        if (rows_ == 0) {
+            // The first line decides the family of the whole file.
+            const double third = ReadLogNumber(NextCommaField(line));
+            if (!number(2, third)) return false;
+            const QString fourth = NextCommaField(line).trimmed();
+            q7r_ = !fourth.isEmpty();
+            if (q7r_) {
+                if (!number(3, ReadLogNumber(fourth)) || !number(4, ReadLogNumber(NextCommaField(line))))
+                    return false;
+                rh = ReadLogNumber(NextCommaField(line));
+                if (!number(5, rh)) return false;
+                next = 6;
+            } else {
+                rh = third;
+                next = 3;
+            }
+        } else if (q7r_) {
+            for (lxw_col_t column = 2; column <= 4; ++column)
+                if (!number(column, ReadLogNumber(NextCommaField(line)))) return false;
+            rh = ReadLogNumber(NextCommaField(line));
+            if (!number(5, rh)) return false;
+            next = 6;
+        } else {
+            rh = ReadLogNumber(NextCommaField(line));
+            if (!number(2, rh)) return false;
+            next = 3;
+        }
+
+        const int celsius = settings_.Celsius;
+        if (settings_.AhGpp != 0) {
+            const Derived ah = AhOf(temperature, rh, celsius);
+            if (!ah.ok()) reportOnce(ahReported_, QStringLiteral("CalcAh"), ah.failure);
+            if (!number(next++, oneDecimal(ah.value), oneDecimalFormat_)) return false;
+        }
+        if (settings_.Emc != 0) {
+            const Derived emc = EmcOf(temperature, rh, celsius);
+            if (!emc.ok()) reportOnce(emcReported_, QStringLiteral("CalcEmc"), emc.failure);
+            if (!number(next++, oneDecimal(emc.value), oneDecimalFormat_)) return false;
+        }
+        if (settings_.Dewpoint != 0) {
+            const Derived dew = CalcDewPoint(temperature, rh, celsius);
+            if (!dew.ok()) {
+                ui_.error(ExportProcedure, QStringLiteral("%1 (dew point of line %2)")
+                                               .arg(QString::fromLatin1(dew.failure))
+                                               .arg(rows_ + 1));
+                return false;
+            }
+            if (!number(next++, oneDecimal(dew.value), oneDecimalFormat_)) return false;
+        }
+        return true;
+    }
+
+    // A GPP or EMC that cannot be computed is 0, as in the table; the user hears of it once,
+    // not once per row.
+    void reportOnce(bool& reported, const QString& procedure, const char* failure) {
+        if (reported) return;
+        reported = true;
+        ui_.error(procedure, QString::fromLatin1(failure));
+    }
+
+    const Settings& settings_;
+    UserInterface& ui_;
+    lxw_worksheet* sheet_;
+    lxw_format* oneDecimalFormat_;
+    int rows_ = 0;
+    bool q7r_ = false;
+    bool ahReported_ = false;
+    bool emcReported_ = false;
+};
+
+// The log file's text: UTF-8, or Latin-1 for a file that is not UTF-8. False after a reported
+// failure.
+bool readLogText(UserInterface& ui, const QString& path, QString& text) {
+    const auto fail = [&ui](const QString& why) {
+        ui.error(ExportProcedure, why);
+        return false;
+    };
+    if (QFileInfo(path).isDir()) return fail(QStringLiteral("%1 is a folder, not a log file").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    text = decoder.decode(bytes);
+    if (decoder.hasError()) text = QString::fromLatin1(bytes);
+    return true;
+}
+
+} // namespace
+
+bool OpenWithDesktop(const QString& path) {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& logPath,
+                      const QString& workbookPath) {
+    const QFileInfo target(workbookPath);
+    const QString folder = target.absolutePath();
+    if (target.isDir()) {
+        reportStartFailure(ui, EISDIR, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
+        return false;
+    }
+    // The workbook goes to a hidden file beside its final name; creating it first tells at once
+    // whether the folder takes a workbook.
+    PendingFile pending;
+    if (!pending.create(folder)) {
+        const int error = errno;
+        reportStartFailure(
+            ui, error, QStringLiteral("cannot create a workbook in %1: %2").arg(folder, systemError(error)));
+        return false;
+    }
+    // libxlsxwriter's own temporary files go where the user's temporary files go.
+    const QByteArray temporaryFolder = QFile::encodeName(QDir::tempPath());
+    lxw_workbook_options options{};
+    if (!temporaryFolder.isEmpty()) options.tmpdir = const_cast<char*>(temporaryFolder.constData());
+    WorkbookHandle workbook(workbook_new_opt(pending.path().constData(), &options));
+    if (workbook.get() == nullptr) {
+        reportStartFailure(ui, LXW_ERROR_MEMORY_MALLOC_FAILED,
+                           QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+        return false;
+    }
+
+    // The chart sheet is created first: sheets keep their order of creation.
+    ExcelWorkbook book;
+    book.workbook = workbook.get();
+    book.chartSheet = workbook_add_chartsheet(book.workbook, ExcelChartSheetName);
+    book.dataSheet = workbook_add_worksheet(book.workbook, ExcelDataSheetName);
+    lxw_format* oneDecimalFormat = workbook_add_format(book.workbook);
+    if (book.chartSheet == nullptr || book.dataSheet == nullptr || oneDecimalFormat == nullptr) {
+        ui.error(ExportProcedure, QStringLiteral("cannot add the sheets to the workbook"));
+        return false;
+    }
+    format_set_num_format(oneDecimalFormat, "0.0");
+
+    QString text;
+    if (!readLogText(ui, logPath, text)) return false;
+    SheetWriter writer(state, ui, book, oneDecimalFormat);
+    if (!writer.write(text)) return false;
+
+    const QString fileName = QFileInfo(logPath).fileName();
+    if (writer.rows() == 0) {
+        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to export.").arg(fileName),
+                    Icon::Information});
+        return false;
+    }
+    const bool charted = writer.q7r() ? MakeExcelChartMc(book, writer.rows(), fileName, state, ui)
+                                      : ExcelChartVantorp(book, writer.rows(), fileName, state, ui);
+    if (!charted) return false;
+
+    if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
+        ui.error(ExportProcedure, QStringLiteral("%1 (%2)").arg(QString::fromUtf8(lxw_strerror(error)),
+                                                                target.absoluteFilePath()));
+        return false;
+    }
+    if (!pending.publish(target.absoluteFilePath())) {
+        ui.error(ExportProcedure,
+                 QStringLiteral("cannot write %1: %2").arg(target.absoluteFilePath(), systemError(errno)));
+        return false;
+    }
+    return true;
+}
+
+bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, const WorkbookOpener& opener) {
+    const QString folder = makeExportFolder(ui);
+    if (folder.isEmpty()) return false;
+    const QString logPath = LogFilePath(state, name);
+    const QString workbook = folder + QLatin1Char('/') + workbookNameOf(logPath);
+    if (!WriteLogWorkbook(state, ui, logPath, workbook)) {
+        QDir().rmdir(folder);
+        return false;
+    }
+    if (opener && opener(workbook)) return true;
+    ui.message({QStringLiteral("xl is nothing")});
+    ui.message(
+        {QStringLiteral("Starting Excel failed!\rMake sure it is installed and functioning."), Icon::Stop});
+    ui.message({QStringLiteral("The workbook was written to %1").arg(workbook), Icon::Information});
+    return false;
+}
+
+bool OpenInExcel(AppState& state, UserInterface& ui, const QString& name) {
+    return OpenInExcelWith(state, ui, name, OpenWithDesktop);
+}
+
+int RunExportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& out,
+                     QTextStream& output) {
+    const QString logPath = LogFileArgumentPath(state, file);
+    QString folder;
+    QString workbook;
+    if (out.isEmpty()) {
+        folder = makeExportFolder(ui);
+        if (folder.isEmpty()) return 1;
+        workbook = folder + QLatin1Char('/') + workbookNameOf(logPath);
+    } else {
+        workbook = QFileInfo(out).absoluteFilePath();
+    }
+    if (!WriteLogWorkbook(state, ui, logPath, workbook)) {
+        if (!folder.isEmpty()) QDir().rmdir(folder);
+        return 1;
+    }
+    output << workbook << '\n';
+    output.flush();
+    return 0;
+}
+
+} // namespace kv5

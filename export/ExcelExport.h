@@ -1,0 +1,62 @@
+// Export of a saved log file to a new workbook: a chart sheet first, then the worksheet with one
+// row per line of the file and the derived columns the settings show. The export reads the file
+// itself, not the in-memory log, and leaves the in-memory log as it is.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QTextStream;
+
+namespace kv5 {
+
+struct AppState;
+class UserInterface;
+
+// Opens a written workbook for the user; false when nothing could open it.
+using WorkbookOpener = std::function<bool(const QString& path)>;
+
+// Opens the workbook with the desktop's default application for its type. False without a
+// window system (no QGuiApplication) or when the desktop found no application.
+bool OpenWithDesktop(const QString& path);
+
+// Writes the workbook of the log file at logPath to workbookPath (replacing a file of that name
+// only once the whole workbook is written). The first line decides the family: a fourth field
+// makes it a Q7R log (time, temperature, MC1, MC2, MC3, RH in columns A to F), else a Vantorp
+// log (time, temperature, RH in A to C). Reading stops at the end or the first empty line; a
+// field that is no number is 0. GPP, EMC and dew point follow in the next columns as far as
+// the settings show them, rounded to one decimal and formatted "0.0". The chart title names
+// the log file without its folder.
+//
+// Failures are reported through ui, and false is returned with no workbook left behind:
+// - the workbook cannot be created in its folder: "Err = " with the error number and cause,
+//   "xl is nothing", then "Starting Excel failed!" (stop icon);
+// - an empty log (no line before the first empty one): the user is told there is nothing to
+//   export;
+// - the log file cannot be read, a cell or the workbook cannot be written, or a dew point
+//   cannot be computed: "ERROR: OpenInExcel: " and the cause; the chart builders report as
+//   "ERROR: MakeExcelChartMc: " and "ERROR: ExcelChartVantorp: ".
+// A GPP or EMC that cannot be computed is reported once per export ("ERROR: CalcAh: ",
+// "ERROR: CalcEmc: ") and written as 0.
+bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& logPath,
+                      const QString& workbookPath);
+
+// The library window's Export: writes the workbook of the log file name (without folder) of
+// DATA into a new temporary folder, as the log's name with ".xlsx", and opens it with opener,
+// leaving it there for the user to save or discard. When the opener fails: "xl is nothing",
+// "Starting Excel failed!" and where the workbook is. Returns true when the workbook was opened.
+bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, const WorkbookOpener& opener);
+
+// OpenInExcelWith with the desktop's default application.
+bool OpenInExcel(AppState& state, UserInterface& ui, const QString& name);
+
+// `kv5 export FILE [-o OUT.xlsx]`: writes the workbook of FILE (a file of DATA when it is there
+// and the name has no folder, else the path as given) to out, or, when out is empty, to a new
+// temporary folder under the log's name with ".xlsx"; does not open it. Prints the workbook's
+// absolute path and a line end to output. Returns 0, or 1 when no workbook was written (the
+// cause was reported through ui).
+int RunExportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& out,
+                     QTextStream& output);
+
+} // namespace kv5
