@@ -408,17 +408,24 @@ private slots:
         QCOMPARE(window->capTempAlarm->text(), QStringLiteral("Temperature \u00B0F Alarm"));
     }
 
-    void unreadableSettingsFileDoesNotStopTheStartUp() {
+    // Every step reports its own failure and the start-up goes on; the order of the reports is
+    // the order of the steps: five settings, the DATA folder, the species list, three species.
+    void startUpStepsRunInOrderAndGoOnAfterFailures() {
         makeHome();
         QVERIFY(QDir(home->path()).mkdir(QStringLiteral("KV5.INI")));
+        QVERIFY(writeFile(home->filePath("DATA"), "in the way"));
+        QVERIFY(QFile::remove(home->filePath("ABLIST.TXT")));
         window->Load();
-        QVERIFY(!ui->messages.empty());
-        for (const Message& message : ui->messages)
-            QVERIFY2(message.text.startsWith(QStringLiteral("ERROR: GetIniSetting:")),
-                     qPrintable(message.text));
+        QStringList steps;
+        for (const QString& text : ui->messageTexts())
+            steps.push_back(text.section(QLatin1Char(':'), 1, 1).trimmed());
+        QCOMPARE(steps, (QStringList{"GetIniSetting", "GetIniSetting", "GetIniSetting", "GetIniSetting",
+                                     "GetIniSetting", "MakeFolders.0", "ReadSpeciesFile", "GetIniSetting",
+                                     "GetIniSetting", "GetIniSetting"}));
         QCOMPARE(state->settings.AhGpp, 0); // a failed read gives empty text
         QCOMPARE(window->txtStatus->text(), ReadyText);
         QCOMPARE(window->cboInt->count(), 10);
+        QCOMPARE(state->DewTraceColor, QColor(0, 127, 255));
     }
 
     void missingSpeciesListIsReportedAndTheStartUpGoesOn() {
