@@ -1,0 +1,266 @@
+#include "views/ChartState.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "device/Encodings.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace kv5 {
+
+namespace {
+
+const QColor TempColor(255, 0, 0);
+const QColor RhColor(0, 0, 255);
+const QColor Mc1Color(0, 0, 0);
+const QColor Mc2Color(255, 0, 255);
+
+// A chart coordinate as the line drawing takes it, in single precision; false when it does not
+// fit.
+bool toSingle(double value, float& single) {
+    if (!std::isfinite(value) || std::fabs(value) > double(FLT_MAX)) return false;
+    single = float(value);
+    return true;
+}
+
+QString degrees(const Settings& settings) {
+    return settings.Celsius != 0 ? QStringLiteral("\u00b0C") : QStringLiteral("\u00b0F");
+}
+
+} // namespace
+
+QString Insert(const QString& text, const QString& value) {
+    const qsizetype at = text.indexOf(QLatin1Char('$'));
+    if (at < 0) return text;
+    return text.left(at) + value + text.mid(at + 1);
+}
+
+int ReadoutRecord(float x, int recordCount) {
+    if (recordCount < 1) return 0;
+    if (!(x >= 0)) x = 0;
+    if (x > float(ChartWidth)) x = float(ChartWidth);
+    const double step = ChartWidth / recordCount;
+    // nearbyint rounds in the default mode: to nearest, halves to the even neighbour.
+    const double index = std::nearbyint(double(x) / step + 1);
+    return std::clamp(int(index), 1, recordCount);
+}
+
+void AdjustZoom(qint32& top, qint32& bottom) {
+    if (top > 150) top = 150;
+    if (top < bottom) top = 100;
+    if (bottom < -40) bottom = -40;
+    if (bottom > top) bottom = 0;
+}
+
+ChartState::ChartState(AppState& state, UserInterface& ui) : state_(state), ui_(ui), derived_(MaxLogRecords) {
+    txtAxisYmax.visible = txtAxisYmin.visible = true;
+}
+
+int ChartState::recordCount() const {
+    const LogData& log = state_.log;
+    const std::size_t held =
+        std::min({log.LogTime.size(), log.LogTemp.size(), log.LogRh.size(), log.LogMc1.size(),
+                  log.LogMc2.size(), log.LogMc3.size(), log.LogRhQ7R.size()});
+    return std::clamp(log.RecordCount, 0, int(std::min<std::size_t>(held, MaxLogRecords)));
+}
+
+ChartTrace ChartState::PaintTrace(const QColor& color, const std::vector<double>& series, int count,
+                                  double& lowest, double& highest, double yScale) {
+    ChartTrace trace;
+    trace.color = color;
+    trace.y.resize(count);
+    const auto yOf = [this, yScale](double value) { return ChartHeight - (value - AxisYmin) * yScale; };
+
+    const double first = series[0];
+    lowest = highest = first;
+    bool drawable = toSingle(yOf(first), trace.y[0]);
+    if (drawable) {
+        trace.points = 1;
+        for (int i = 1; i < count; ++i) {
+            const double value = series[i];
+            if (!toSingle(yOf(value), trace.y[i])) {
+                drawable = false;
+                break;
+            }
+            trace.points = i + 1;
+            if (highest < value) highest = value;
+            if (lowest > value) lowest = value;
+        }
+    }
+    // The line cannot be drawn on from a point that does not fit: the trace ends before it.
+    if (!drawable) ui_.message({QStringLiteral("frmChart.PaintTrace: Overflow")});
+    return trace;
+}
+
+const char* ChartState::fillDerived(Derived (*of)(double, double, int), const char* procedure,
+                                    const std::vector<double>& rh, int count) {
+    const std::vector<double>& temp = state_.log.LogTemp;
+    const int celsius = state_.settings.Celsius;
+    bool reported = false;
+    for (int i = 0; i < count; ++i) {
+        const Derived value = of(temp[i], rh[i], celsius);
+        if (!value.ok()) {
+            if (procedure == nullptr) return value.failure;
+            // One box for the whole series, not one per record.
+            if (!reported) ui_.error(QString::fromLatin1(procedure), QString::fromLatin1(value.failure));
+            reported = true;
+        }
+        derived_[i] = value.value;
+    }
+    return nullptr;
+}
+
+void ChartState::Load() {
+    for (ChartTextBoxState& box : txtLegend) box.visible = false;
+    failedRecord_ = 0;
+
+    const LogData& log = state_.log;
+    const Settings& settings = state_.settings;
+    const bool q7r = log.isQ7R();
+    auto picture = std::make_shared<ChartPicture>();
+    const int count = recordCount();
+    if (count < 1) {
+        picture->kind = ChartPicture::Kind::EmptyLog;
+        bmp = picture;
+        return;
+    }
+
+    if (AxisYrange < 1.0) AxisYrange = 100.0;
+    const double xStep = count >= 2 ? ChartWidth / (count - 1) : ChartWidth;
+    const double yScale = ChartHeight / AxisYrange;
+    picture->kind = ChartPicture::Kind::Traces;
+    picture->recordCount = count;
+    picture->xStep = xStep;
+    const auto paint = [&](const QColor& color, const std::vector<double>& series, double& lowest,
+                           double& highest) {
+        picture->traces.push_back(PaintTrace(color, series, count, lowest, highest, yScale));
+    };
+
+    LogExtremes& e = extremes;
+    paint(TempColor, log.LogTemp, e.MinTemp, e.MaxTemp);
+    if (q7r) {
+        paint(Mc1Color, log.LogMc1, e.MinMc1, e.MaxMc1);
+        paint(Mc2Color, log.LogMc2, e.MinMc2, e.MaxMc2);
+        paint(state_.Mc3TraceColor, log.LogMc3, e.MinMc3, e.MaxMc3);
+    }
+    const std::vector<double>& rh = q7r ? log.LogRhQ7R : log.LogRh;
+    paint(RhColor, rh, e.MinRh, e.MaxRh);
+
+    if (settings.AhGpp != 0) {
+        fillDerived(&AhOf, "CalcAh", rh, count);
+        paint(state_.GppTraceColor, derived_, e.MinGpp, e.MaxGpp);
+    }
+    if (settings.Emc != 0) {
+        fillDerived(&EmcOf, "CalcEmc", rh, count);
+        paint(state_.EmcTraceColor, derived_, e.MinEmc, e.MaxEmc);
+    }
+    if (settings.Dewpoint != 0) {
+        if (const char* failure = fillDerived(&CalcDewPoint, nullptr, rh, count)) {
+            // The dew point is the last trace: the chart is finished without it, so that the
+            // scale, the copy for the readout and the legend belong to what is drawn.
+            const QString procedure =
+                q7r ? QStringLiteral("LoadChartQ7R: ") : QStringLiteral("frmChart.Form_Load: ");
+            ui_.message({procedure + QString::fromLatin1(failure)});
+        } else {
+            paint(state_.DewTraceColor, derived_, e.MinDew, e.MaxDew);
+        }
+    }
+
+    txtAxisYmin.text = QString::number(AxisYmin);
+    txtAxisYmax.text = QString::number(qRound64(AxisYmin + AxisYrange));
+    bmp = picture;
+    picBase = bmp;
+    bmp_MouseMove(0, 0, float(ChartWidth), float(ChartHeight));
+}
+
+void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
+    (void)button;
+    (void)shift;
+    (void)Y;
+    const int count = recordCount();
+    if (count < 1) return;
+    if (AxisYrange < 1.0) AxisYrange = 100.0;
+    const int record = ReadoutRecord(X, count);
+    const int i = record - 1;
+    bmp = picBase;
+
+    const LogData& log = state_.log;
+    const Settings& settings = state_.settings;
+    const int celsius = settings.Celsius;
+    const double temp = log.LogTemp[i];
+    const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
+    const QString unit = degrees(settings);
+    const auto show = [this](int box, const QColor& color, const QString& text) {
+        txtLegend[box] = {true, text, color};
+    };
+    const auto value = [&](const QString& text, double number) { return Insert(text, NumberText(number)); };
+
+    show(1, TempColor, value(QStringLiteral("Temp $") + unit, temp));
+    int next = 3;
+    if (!log.isQ7R()) {
+        show(2, RhColor, value(QStringLiteral("RH $%"), rh));
+    } else {
+        show(2, Mc1Color, value(QStringLiteral("MC1 $%"), log.LogMc1[i]));
+        show(3, Mc2Color, value(QStringLiteral("MC2 $%"), log.LogMc2[i]));
+        show(4, state_.Mc3TraceColor, value(QStringLiteral("MC3 $%"), log.LogMc3[i]));
+        show(5, RhColor, value(QStringLiteral("RH $%"), rh));
+        next = 6;
+    }
+
+    // GPP and EMC report their own failures and show 0; a dew point that cannot be computed ends
+    // the readout. Either is reported once while the mouse stays on the record.
+    const bool repeated = record == failedRecord_;
+    failedRecord_ = 0;
+    const auto derived = [&](const Derived& result, const char* procedure) {
+        if (!result.ok()) {
+            failedRecord_ = record;
+            if (!repeated) ui_.error(QString::fromLatin1(procedure), QString::fromLatin1(result.failure));
+        }
+        return result.value;
+    };
+    if (settings.AhGpp != 0)
+        show(next++, state_.GppTraceColor,
+             value(QStringLiteral("GPP $"), derived(AhOf(temp, rh, celsius), "CalcAh")));
+    if (settings.Emc != 0)
+        show(next++, state_.EmcTraceColor,
+             value(QStringLiteral("EMC $%"), derived(EmcOf(temp, rh, celsius), "CalcEmc")));
+    if (settings.Dewpoint != 0) {
+        const Derived dew = CalcDewPoint(temp, rh, celsius);
+        if (!dew.ok()) {
+            failedRecord_ = record;
+            if (!repeated)
+                ui_.message(
+                    {QStringLiteral("Calculating X axis failed: ") + QString::fromLatin1(dew.failure)});
+            return;
+        }
+        show(next++, state_.DewTraceColor, value(QStringLiteral("Dew $") + unit, dew.value));
+    }
+
+    show(0, Qt::black, log.LogTime[i]);
+}
+
+bool ChartState::btnZoom_Click() {
+    const QString title = QStringLiteral("Zoom");
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString answer = locale.toString(AxisYmin + AxisYrange, 'g', 15);
+    if (!ui_.input(QStringLiteral("Enter a new maximum Y axis value:"), title, answer) || answer.isEmpty())
+        return false;
+    qint32 top = StrToLng(answer);
+    answer = locale.toString(AxisYmin);
+    if (!ui_.input(QStringLiteral("Enter a new minimum Y axis value:"), title, answer) || answer.isEmpty())
+        return false;
+    qint32 bottom = StrToLng(answer);
+    AdjustZoom(top, bottom);
+    // Within 16 bits: the bottom lies between -40 and 150 after the adjustments.
+    AxisYrange = double(top) - double(bottom);
+    AxisYmin = qint16(bottom);
+    Load();
+    return true;
+}
+
+} // namespace kv5

@@ -1,0 +1,138 @@
+#include "views/frmChart.h"
+
+#include "app/AppState.h"
+#include "app/UserInterface.h"
+#include "logfiles/LogFile.h"
+#include "logfiles/frmOpenFile.h"
+#include "views/ChartWidgets.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace kv5 {
+
+frmChart::frmChart(AppState& state, UserInterface& ui, QWidget* parent)
+    : QDialog(parent), chart(state, ui), state_(state), ui_(ui) {
+    setObjectName(QStringLiteral("frmChart"));
+    setWindowTitle(QStringLiteral("Chart"));
+    setModal(true);
+
+    bmp = new ChartSurface(this);
+    bmp->setObjectName(QStringLiteral("bmp"));
+    bmp->mouseMoved = [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at) {
+        chart.bmp_MouseMove(int(buttons), int(modifiers), float(at.x()), float(at.y()));
+        showState();
+    };
+    txtAxisYmax = new ChartTextBox(AxisFont(), this);
+    txtAxisYmax->setObjectName(QStringLiteral("txtAxisYmax"));
+    txtAxisYmin = new ChartTextBox(AxisFont(), this);
+    txtAxisYmin->setObjectName(QStringLiteral("txtAxisYmin"));
+    for (int i = 0; i < 9; ++i) {
+        txtLegend[i] = new ChartTextBox(LegendFont(i), this);
+        txtLegend[i]->setObjectName(QStringLiteral("txtLegend"));
+        txtLegend[i]->setProperty("Index", i);
+        txtLegend[i]->hide();
+    }
+
+    const auto makeButton = [this](const char* name, const QString& caption) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(QLatin1String(name));
+        button->setAutoDefault(false);
+        return button;
+    };
+    btnInfo = makeButton("btnInfo", QStringLiteral("Info"));
+    btnZoom = makeButton("btnZoom", QStringLiteral("Zoom"));
+    btnOpen = makeButton("btnOpen", QStringLiteral("Open"));
+    btnPrint = makeButton("btnPrint", QStringLiteral("Print"));
+    btnDelete = makeButton("btnDelete", QStringLiteral("Delete"));
+    btnMeter = makeButton("btnMeter", QStringLiteral("Close"));
+    // Printing is wired separately; until then the button is not offered.
+    btnPrint->hide();
+
+    setMinimumSize(ChartWindowMinimumSize);
+    resize(ChartWindowSize);
+
+    connect(btnInfo, &QPushButton::clicked, this,
+            [this] { ShowLogInfo(state_.log, state_.settings, chart.extremes, ui_); });
+    connect(btnZoom, &QPushButton::clicked, this, [this] {
+        if (chart.btnZoom_Click()) showState();
+    });
+    connect(btnOpen, &QPushButton::clicked, this, [this] {
+        OpenLogFile(state_, ui_, this);
+        Load();
+    });
+    connect(btnPrint, &QPushButton::clicked, this, [this] {
+        if (print_) print_();
+    });
+    connect(btnDelete, &QPushButton::clicked, this, [this] {
+        if (DeleteSelectedLogFile(state_, ui_)) Load();
+    });
+    connect(btnMeter, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void frmChart::Load() {
+    chart.Load();
+    showState();
+}
+
+void frmChart::SetPrintHandler(std::function<void()> print) {
+    print_ = std::move(print);
+    btnPrint->setVisible(bool(print_));
+}
+
+QImage frmChart::SurfaceImage() {
+    return bmp->image();
+}
+
+void frmChart::showState() {
+    bmp->setPicture(chart.bmp);
+    const auto apply = [](ChartTextBox* box, const ChartTextBoxState& state) {
+        box->setText(state.text);
+        box->setTextColor(state.color);
+        if (box->isHidden() == state.visible) box->setVisible(state.visible);
+    };
+    apply(txtAxisYmax, chart.txtAxisYmax);
+    apply(txtAxisYmin, chart.txtAxisYmin);
+    for (int i = 0; i < 9; ++i) apply(txtLegend[i], chart.txtLegend[i]);
+}
+
+void frmChart::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) Load();
+    QDialog::showEvent(event);
+}
+
+void frmChart::resizeEvent(QResizeEvent* event) {
+    const ChartWindowLayout layout = LayoutChartWindow(size());
+    bmp->setGeometry(layout.bmp);
+    txtAxisYmax->setGeometry(layout.txtAxisYmax);
+    txtAxisYmin->setGeometry(layout.txtAxisYmin);
+    for (int i = 0; i < 9; ++i) txtLegend[i]->setGeometry(layout.txtLegend[i]);
+    const std::array<QPushButton*, 6> buttons{btnInfo, btnZoom, btnOpen, btnPrint, btnDelete, btnMeter};
+    for (int i = 0; i < 6; ++i) buttons[i]->setGeometry(layout.buttons[i]);
+    QDialog::resizeEvent(event);
+}
+
+frmChart& ChartWindow(AppState& state, UserInterface& ui, QWidget* parent) {
+    // Without a parent the window is kept here; it is never destroyed before the program ends.
+    static QPointer<frmChart> withoutParent;
+    frmChart* window = nullptr;
+    if (parent) {
+        for (frmChart* child : parent->findChildren<frmChart*>(QString(), Qt::FindDirectChildrenOnly))
+            if (&child->appState() == &state && &child->userInterface() == &ui) window = child;
+    } else if (withoutParent && &withoutParent->appState() == &state &&
+               &withoutParent->userInterface() == &ui) {
+        window = withoutParent;
+    }
+    if (!window) {
+        window = new frmChart(state, ui, parent);
+        if (!parent) withoutParent = window;
+    }
+    return *window;
+}
+
+void ShowChartWindow(AppState& state, UserInterface& ui, QWidget* parent) {
+    ChartWindow(state, ui, parent).exec();
+}
+
+} // namespace kv5
