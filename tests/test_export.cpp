@@ -71,6 +71,7 @@ struct XmlNode {
 
 std::unique_ptr<XmlNode> parseXml(const QByteArray& bytes) {
     auto root = std::make_unique<XmlNode>();
+    if (bytes.isEmpty()) return root; // a part the workbook does not have
     std::vector<XmlNode*> open{root.get()};
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -135,9 +136,10 @@ struct Workbook {
     bool valid = false;
     std::vector<Sheet> sheets;
     int activeTab = 0;
-    QMap<QString, Cell> cells; // of the worksheet, by reference ("A1")
-    int rows = 0;              // highest row with a cell
-    int columns = 0;           // highest column with a cell
+    QMap<QString, Cell> cells;   // of the worksheet, by reference ("A1")
+    int rows = 0;                // highest row with a cell
+    int columns = 0;             // highest column with a cell
+    double firstColumnWidth = 0; // in characters; 0 when the sheet does not set it
     Chart chart;
 };
 
@@ -266,6 +268,10 @@ void readWorksheet(const QString& zip, const QString& part, Workbook& book) {
     }
 
     const auto root = parseXml(member(zip, part));
+    if (const XmlNode* columns = root->find(QStringLiteral("cols")))
+        for (const XmlNode* column : columns->all(QStringLiteral("col")))
+            if (column->attribute(QStringLiteral("min")) == QLatin1String("1"))
+                book.firstColumnWidth = column->attribute(QStringLiteral("width")).toDouble();
     const XmlNode* data = root->find(QStringLiteral("sheetData"));
     if (data == nullptr) return;
     for (const XmlNode* row : data->all(QStringLiteral("row")))
@@ -467,8 +473,10 @@ private slots:
         QCOMPARE(book.columns, measured + derivedCount);
         QCOMPARE(book.cells.size(), lines.size() * (measured + derivedCount));
 
+        qsizetype longestTime = 0;
         for (int row = 1; row <= lines.size(); ++row) {
             const QList<QByteArray> fields = lines[row - 1].trimmed().split(',');
+            longestTime = std::max(longestTime, fields[0].size());
             QCOMPARE(fields.size(), measured);
             const Cell time = book.cells.value(reference(1, row));
             QVERIFY(time.isString);
@@ -495,6 +503,10 @@ private slots:
                     qPrintable(QStringLiteral("%1: %2 for %3").arg(where).arg(cell.number).arg(exact[k])));
             }
         }
+
+        // No time text is cut off by the column next to it.
+        QVERIFY2(book.firstColumnWidth >= double(longestTime),
+                 qPrintable(QString::number(book.firstColumnWidth)));
 
         // Values known apart from the program: 20 degrees C (68 F) at 50 % hold 51.97 grains per
         // pound; at 100 % the dew point is the temperature.
