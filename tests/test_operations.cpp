@@ -10,7 +10,7 @@
 #include "logger/DeviceSettings.h"
 #include "logger/TimeFormat.h"
 #include "sim/Simulator.h"
-#include "support/ScriptedUi.h"
+#include "support/DeviceRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,57 +24,7 @@
 
 using namespace kv5;
 
-namespace {
-
-// The scripted double, also keeping the button state the frame sets.
-class OperationUi : public ScriptedUi {
-public:
-    QList<bool> buttons;
-    int valuesShown = 0;
-    void buttonsEnabled(bool enabled) override { buttons << enabled; }
-    void valuesRead(const MainWindowValues&) override { ++valuesShown; }
-};
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int v : values) result.append(static_cast<char>(v));
-    return result;
-}
-
-// A program folder, the program state, a simulated logger and the operations on it.
-struct Rig {
-    explicit Rig(const sim::Options& options = {}) : simulator(options), link(ui), operations(state, link) {
-        state.ProgramFolder = folder.path();
-        QDir(folder.path()).mkdir("DATA");
-        state.species.SpeciesTable[0] = {1, "Reference", 0, 1};
-        state.species.SpeciesTable[1] = {7, "Test wood", 1, 0.5};
-        state.species.SpeciesCount = 2;
-        started = simulator.start();
-        state.device.PortOverride = simulator.portPath();
-    }
-    QStringList dataFiles() const { return QDir(state.dataFolder()).entryList(QDir::Files | QDir::Hidden); }
-    // The requests of the transcript as their command words.
-    QStringList commands() const {
-        QStringList words;
-        for (const QByteArray& request : simulator.transcript()) {
-            QByteArray word = request.left(request.indexOf(' ') < 0 ? request.indexOf('\r') : request.indexOf(' '));
-            if (word == "GETLOG") word += ' ' + QByteArray::number(static_cast<unsigned char>(request.at(7)));
-            words << QString::fromLatin1(word);
-        }
-        return words;
-    }
-
-    QTemporaryDir folder;
-    AppState state;
-    OperationUi ui;
-    sim::Simulator simulator;
-    SerialLink link;
-    DeviceOperations operations;
-    MainWindowValues values;
-    bool started = false;
-};
-
-} // namespace
+using Rig = DeviceRig;
 
 class TestOperations : public QObject {
     Q_OBJECT

@@ -1,0 +1,44 @@
+// A program folder, the program state, a simulated logger and the device operations on it,
+// for the tests that run whole operations.
+#pragma once
+
+#include "app/AppState.h"
+#include "app/DeviceOperations.h"
+#include "device/SerialLink.h"
+#include "sim/Simulator.h"
+#include "support/ScriptedUi.h"
+
+#include <QTemporaryDir>
+
+namespace kv5 {
+
+// The scripted double, also keeping the button state the frame sets.
+class OperationUi : public ScriptedUi {
+public:
+    QList<bool> buttons;
+    int valuesShown = 0;
+    void buttonsEnabled(bool enabled) override { buttons << enabled; }
+    void valuesRead(const MainWindowValues&) override { ++valuesShown; }
+};
+
+struct DeviceRig {
+    explicit DeviceRig(const sim::Options& options = {});
+
+    // The files of DATA, hidden ones included.
+    QStringList dataFiles() const;
+    // The requests of the transcript as their command words ("GETLOG 3" for a block).
+    QStringList commands() const;
+
+    QTemporaryDir folder;
+    AppState state;
+    OperationUi ui;
+    sim::Simulator simulator;
+    SerialLink link;
+    DeviceOperations operations;
+    MainWindowValues values;
+    bool started = false;
+};
+
+QByteArray bytes(std::initializer_list<int> values);
+
+} // namespace kv5

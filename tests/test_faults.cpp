@@ -1,0 +1,224 @@
+// The fault campaign: Detect & Read against the simulated logger committing every fault in
+// every phase of the exchange, then the port and the disk failing. Whatever happens, the
+// buttons come back, no log file is half-written or overwritten, no command is sent twice,
+// a download is kept whole or not at all, and the process is idle afterwards.
+#include "logfiles/LogFile.h"
+#include "support/DeviceRig.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kv5;
+
+namespace {
+
+constexpr int Records = 500; // eight blocks: seven full, the last one in part
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QByteArray checksum(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+struct Phase {
+    const char* name;
+    QByteArray command;
+    int block;
+};
+
+const QList<Phase> Phases{{"revision query", "P", -1},   {"settings read", "GETSN", -1},
+                          {"status block", "GETLOG", 0}, {"first block", "GETLOG", 1},
+                          {"middle block", "GETLOG", 4}, {"last block", "GETLOG", 8}};
+
+const QList<sim::Fault> Faults{sim::Fault::NoReply,     sim::Fault::ShortReply,     sim::Fault::SlowReply,
+                               sim::Fault::WrongEcho,   sim::Fault::OneLeadingZero, sim::Fault::TwoLeadingZeros,
+                               sim::Fault::CorruptHead, sim::Fault::CorruptTail,    sim::Fault::Block275,
+                               sim::Fault::Block277,    sim::Fault::HangUp};
+
+// Whether the download must still come in whole. The revision reply only classifies the
+// firmware and a settings query only fills its field, so a fault there costs nothing, but
+// the line is gone after a hang-up and a late revision reply arrives in the middle of the
+// status block. A leading zero is dropped wherever it comes. Any other block fault loses
+// the download.
+bool downloadSurvives(const Phase& phase, sim::Fault fault) {
+    if (fault == sim::Fault::OneLeadingZero) return true;
+    if (fault == sim::Fault::HangUp) return false;
+    if (phase.command == "P") return fault != sim::Fault::SlowReply;
+    return phase.command == "GETSN";
+}
+
+QString runKv5(const QStringList& wrapper, const QStringList& arguments, int* exitCode, QString* errors) {
+    QProcess process;
+    QStringList command = wrapper;
+    command << QStringLiteral(KV5_BINARY_DIR "/app/kv5") << arguments;
+    process.start(command.takeFirst(), command);
+    if (!process.waitForFinished(60000)) return QStringLiteral("(did not finish)");
+    *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    *errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+} // namespace
+
+class TestFaults : public QObject {
+    Q_OBJECT
+
+private slots:
+    void deviceFaults_data();
+    void deviceFaults();
+    void portVanishedOrInUse();
+    void noPermissionOnThePort();
+    void fullDiskAndReadOnlyFolder();
+};
+
+void TestFaults::deviceFaults_data() {
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<int>("fault");
+    for (int p = 0; p < Phases.size(); ++p)
+        for (sim::Fault fault : Faults)
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(Phases[p].name, sim::faultName(fault))))
+                << p << static_cast<int>(fault);
+}
+
+void TestFaults::deviceFaults() {
+    QFETCH(int, phase);
+    QFETCH(int, fault);
+    const Phase& where = Phases[phase];
+    const auto what = static_cast<sim::Fault>(fault);
+
+    sim::Options options;
+    options.records = Records;
+    DeviceRig rig(options);
+    QVERIFY(rig.started);
+    // A log saved earlier, which nothing may touch.
+    const QString earlier = rig.state.dataFolder() + "/SN1234-2026-05-21-08-00-01.txt";
+    {
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("5/21/2026 08:00,70.0,45.0\r\n");
+    }
+    const QByteArray earlierSum = checksum(earlier);
+    rig.simulator.addFault({where.command, where.block, what, 1});
+
+    const QString saved = rig.operations.DetectAndRead(rig.values);
+
+    // The buttons come back; the reads show no boxes of their own.
+    QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
+    QVERIFY2(rig.ui.messages.empty(), qPrintable(rig.ui.messageTexts().join(" | ")));
+    QVERIFY(!rig.link.isOpen());
+
+    // No command twice: nothing is retried.
+    const QStringList commands = rig.commands();
+    QCOMPARE(QSet<QString>(commands.begin(), commands.end()).size(), commands.size());
+
+    // Whole or nothing, and the earlier file untouched.
+    QCOMPARE(checksum(earlier), earlierSum);
+    if (downloadSurvives(where, what)) {
+        QCOMPARE(rig.state.log.RecordCount, Records);
+        QVERIFY(!saved.isEmpty());
+        QCOMPARE(rig.dataFiles().size(), 2);
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), LogFileContent(rig.state.log));
+    } else {
+        QCOMPARE(rig.state.log.RecordCount, 0);
+        QVERIFY(saved.isEmpty());
+        QCOMPARE(rig.dataFiles(), QStringList{QFileInfo(earlier).fileName()});
+        QCOMPARE(rig.ui.lastStatus(), QString("No log data / Sensor not yet found"));
+    }
+
+    // Idle afterwards, also after the line went away.
+    const double before = cpuSeconds();
+    QTest::qWait(200);
+    QVERIFY2(cpuSeconds() - before < 0.05, qPrintable(QString::number(cpuSeconds() - before)));
+}
+
+void TestFaults::portVanishedOrInUse() {
+    // The logger goes away between the search and the open.
+    DeviceRig gone;
+    QVERIFY(gone.started);
+    gone.simulator.hangUp();
+    QCOMPARE(gone.operations.DetectAndRead(gone.values), QString());
+    QStringList texts = gone.ui.messageTexts();
+    QCOMPARE(texts.size(), 2);
+    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains("does not exist"),
+             qPrintable(texts[0]));
+    QCOMPARE(texts[1], OpenFailedText);
+    QCOMPARE(gone.ui.buttons, QList<bool>({false, true}));
+
+    // Another program has the port.
+    DeviceRig busy;
+    QVERIFY(busy.started);
+    ScriptedUi otherUi;
+    SerialLink other(otherUi);
+    QVERIFY(other.PortOpen(busy.simulator.portPath()));
+    QCOMPARE(busy.operations.DetectAndRead(busy.values), QString());
+    texts = busy.ui.messageTexts();
+    QCOMPARE(texts.size(), 2);
+    QVERIFY2(texts[0].contains("is in use by another program"), qPrintable(texts[0]));
+    QCOMPARE(texts[1], OpenFailedText);
+    QVERIFY(busy.simulator.transcript().isEmpty());
+    QVERIFY(busy.dataFiles().isEmpty());
+}
+
+void TestFaults::noPermissionOnThePort() {
+    if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+        QSKIP("needs root to run the program as a user without access to the port");
+    sim::Simulator simulator;
+    QVERIFY(simulator.start());
+    QTemporaryDir home;
+    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                           QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                           QFileDevice::ExeOther);
+    int exitCode = 0;
+    QString errors;
+    runKv5({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"},
+           {"--home", home.path(), "read", "--port", simulator.portPath()}, &exitCode, &errors);
+    QVERIFY(exitCode != 0);
+    QVERIFY2(errors.contains("ERROR: PortOpen: Permission denied on " + simulator.portPath()), qPrintable(errors));
+    QVERIFY2(errors.contains("add your user to it") && errors.contains("60-quorvane-kv5.rules"), qPrintable(errors));
+    QVERIFY(errors.contains(OpenFailedText));
+    QVERIFY(simulator.transcript().isEmpty());
+}
+
+void TestFaults::fullDiskAndReadOnlyFolder() {
+    if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+        QSKIP("needs root to mount a small file system in a private namespace");
+    const QString script = QStringLiteral(
+        R"(mount -t tmpfs -o "$1" tmpfs "$2/DATA" || exit 90
+"$3" --home "$2" read --simulate; echo "exit $?" >&2
+echo "--- DATA ---"; ls -A "$2/DATA")");
+    for (const char* mount : {"size=16k", "ro,size=1m"}) {
+        QTemporaryDir home;
+        QDir(home.path()).mkdir("DATA");
+        int exitCode = 0;
+        QString errors;
+        const QString listing = runKv5({"unshare", "--mount", "sh", "-c", script, "sh", mount, home.path()}, {},
+                                       &exitCode, &errors);
+        if (exitCode == 90) QSKIP("this machine does not allow mounting");
+        QVERIFY2(errors.contains("ERROR: SaveLogFile: "), qPrintable(errors));
+        QVERIFY2(errors.contains("exit 1"), qPrintable(errors));
+        // Nothing is left in the folder: no partial file, no temporary file.
+        QVERIFY2(listing.contains("Serial Number: 2417"), qPrintable(listing));
+        QVERIFY2(listing.trimmed().endsWith("--- DATA ---"), qPrintable(listing));
+    }
+}
+
+QTEST_MAIN(TestFaults)
+#include "test_faults.moc"
