@@ -138,7 +138,7 @@ QImage renderPage(const QString& path, int dpi, const QString& keepAs = {}) {
     return image;
 }
 
-[[maybe_unused]] // The smallest rectangle holding every pixel of the colour (within a small tolerance).
+// The smallest rectangle holding every pixel of the colour (within a small tolerance).
 QRect pixelsOf(const QImage& image, const QColor& color) {
     QRect found;
     for (int y = 0; y < image.height(); ++y) {
@@ -176,6 +176,8 @@ class TestPrint : public QObject {
     Q_OBJECT
 
     QTemporaryDir home;
+    // The user's home folder while the tests run, with a Documents folder.
+    QTemporaryDir userHome;
     AppState state;
     ScriptedUi ui;
 
@@ -186,6 +188,53 @@ class TestPrint : public QObject {
             .entryList({QStringLiteral("*.pdf"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
     }
 
+    QStringList documents() const {
+        return QDir(userHome.filePath(QStringLiteral("Documents"))).entryList(QDir::Files | QDir::Hidden);
+    }
+    static QString noPrinterQuestion(const QString& path) {
+        return QStringLiteral("No printer is installed. Do you want to write the printout to the PDF file %1 "
+                              "instead?")
+            .arg(path);
+    }
+    void skipWithPrinter() {
+        if (!QPrinterInfo::defaultPrinter().isNull())
+            QSKIP("a printer is installed here: the offer of a PDF file is not made");
+    }
+    // A Vantorp log of three records with extremes that the general number form shows in full.
+    void fillVantorp() {
+        const double temp[] = {68, 77.25, 50.5};
+        const double rh[] = {50, 30.125, 90};
+        for (int i = 0; i < 3; ++i) {
+            state.log.LogTime[i] = QStringLiteral("5/21/2014 1%1:45").arg(i + 3);
+            state.log.LogTemp[i] = temp[i];
+            state.log.LogRh[i] = rh[i];
+            state.log.LogRhQ7R[i] = 99;
+        }
+        state.log.RecordCount = 3;
+        state.log.SensorType = SensorVantorp;
+    }
+    // The chart page's text lines, and where its text and picture stand.
+    struct ChartPage {
+        QStringList lines;
+        double firstTop = 0, firstLeft = 0, lineStep = 0;
+        QSizeF size;
+    };
+    static ChartPage readChartPage(const QString& path) {
+        const std::vector<PdfPage> pages = readPdf(path);
+        if (pages.size() != 1) return {};
+        ChartPage page;
+        page.size = pages[0].size;
+        const std::vector<PdfLine> lines = pages[0].lines();
+        for (const PdfLine& line : lines) page.lines << line.text;
+        if (lines.size() >= 2) {
+            page.firstTop = lines[0].box.top();
+            page.firstLeft = lines[0].box.left();
+            page.lineStep =
+                lines[lines.size() > 3 ? 3 : 1].box.top() - lines[lines.size() > 3 ? 2 : 0].box.top();
+        }
+        return page;
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(home.isValid());
@@ -194,6 +243,9 @@ private slots:
         state.ProgramFolder = home.path();
         QVERIFY(QDir(home.path()).mkdir(DataFolderName));
         SetTraceColors(state);
+        QVERIFY(userHome.isValid() && QDir(userHome.path()).mkdir(QStringLiteral("Documents")));
+        qputenv("HOME", QFile::encodeName(userHome.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(userHome.filePath(QStringLiteral(".config"))));
     }
 
     void init() {
@@ -203,6 +255,7 @@ private slots:
         ui.answers.clear();
         ui.inputs.clear();
         for (const QString& name : pdfFiles()) QFile::remove(home.filePath(name));
+        for (const QString& name : documents()) QFile::remove(userHome.filePath("Documents/" + name));
     }
 
     // A table of several pages: the dialogue, the page count announced and produced, the title
@@ -290,6 +343,291 @@ private slots:
         QCOMPARE(record, 333);
         QCOMPARE(pages, (333 + perPage - 1) / perPage);
         QCOMPARE(pdfFiles(), QStringList{QStringLiteral("table.pdf")});
+    }
+
+    // Every way out before the last page prints nothing and leaves no file, not even a part.
+    void tableCancelPaths() {
+        fillKiln(state.log, 200);
+        state.log.Description = QStringLiteral("Kiln 4");
+        const PrintTarget target = toPdf(QStringLiteral("table.pdf"));
+
+        // Cancel in the description box: no further box.
+        ui.inputs = {std::nullopt};
+        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        QVERIFY(ui.messages.empty());
+        // The field cleared, or left empty when there is no description.
+        ui.inputs = {QString()};
+        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        state.log.Description.clear();
+        ui.inputs = {QString()};
+        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        QCOMPARE(ui.inputRequests.back().value, QString());
+        QVERIFY(ui.messages.empty());
+        QVERIFY(pdfFiles().isEmpty());
+
+        // Cancel on the page count.
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Cancel};
+        int asked = 0;
+        const auto count = [&](int, int) { return ++asked, true; };
+        QCOMPARE(int(PrintTable(state, ui, target, count)), int(PrintResult::Cancelled));
+        QCOMPARE(ui.messageTexts().size(), 1);
+        QVERIFY(ui.messageTexts().front().startsWith(QStringLiteral("Printing needs ")));
+        QCOMPARE(asked, 0);
+        QVERIFY(pdfFiles().isEmpty());
+
+        // Cancel in the progress box while the second page is due.
+        ui.clearRecord();
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Ok};
+        std::vector<int> pagesAsked;
+        const auto cancelSecond = [&](int page, int) {
+            pagesAsked.push_back(page);
+            return page < 2;
+        };
+        QCOMPARE(int(PrintTable(state, ui, target, cancelSecond)), int(PrintResult::Cancelled));
+        QCOMPARE(pagesAsked, std::vector<int>({1, 2}));
+        QCOMPARE(ui.messageTexts().size(), 1);
+        QVERIFY(pdfFiles().isEmpty());
+        QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
+    }
+
+    // An empty log prints one page with the column headers; a Vantorp log in degrees C its own
+    // columns; a file that cannot be written is reported.
+    void tableEdgeCases() {
+        state.settings.Celsius = 1;
+        state.settings.AhGpp = 0;
+        state.log.SensorType = SensorVantorp;
+        ui.inputs = {QStringLiteral("Empty")};
+        ui.answers = {Answer::Ok};
+        QCOMPARE(int(PrintTable(state, ui, toPdf(QStringLiteral("empty.pdf")))), int(PrintResult::Printed));
+        QCOMPARE(ui.messageTexts(), QStringList{QStringLiteral("Printing needs 1 pages.")});
+        const std::vector<PdfPage> pages = readPdf(pdfPath(QStringLiteral("empty.pdf")));
+        QCOMPARE(int(pages.size()), 1);
+        QStringList lines;
+        for (const PdfLine& line : pages[0].lines()) lines << line.text;
+        QCOMPARE(lines, QStringList({QStringLiteral("Empty"),
+                                     QStringLiteral("Time Temp \u00b0C RH % EMC % Dew \u00b0C"),
+                                     QStringLiteral("Page 1 of 1")}));
+
+        ui.clearRecord();
+        ui.inputs = {QStringLiteral("Nowhere")};
+        ui.answers = {Answer::Ok};
+        const QString nowhere = home.filePath(QStringLiteral("missing/table.pdf"));
+        QCOMPARE(int(PrintTable(state, ui, {nowhere, QString()})), int(PrintResult::Failed));
+        QCOMPARE(ui.messageTexts().size(), 1);
+        QVERIFY2(ui.messageTexts().front().startsWith(QStringLiteral("ERROR: btnPrint_Click: ") + nowhere +
+                                                      QStringLiteral(" cannot be written")),
+                 qPrintable(ui.messageTexts().front()));
+        QVERIFY(!QFileInfo::exists(nowhere));
+    }
+
+    // With no printer installed the user is offered a PDF file named after the log in the
+    // Documents folder, else the program folder, and told where it went; No prints nothing.
+    void noPrinterOffersPdf() {
+        skipWithPrinter();
+        fillKiln(state.log, 20);
+        state.log.SelectedLogFile = QStringLiteral("SN0042-2014-05-21-13-45-01.txt");
+        const QString folder = userHome.filePath(QStringLiteral("Documents"));
+        const QString first = folder + QStringLiteral("/SN0042-2014-05-21-13-45-01-table.pdf");
+
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::No};
+        QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Cancelled));
+        QCOMPARE(int(ui.messages.size()), 1);
+        QCOMPARE(ui.messages[0].text, noPrinterQuestion(first));
+        QCOMPARE(int(ui.messages[0].buttons), int(Buttons::YesNo));
+        QCOMPARE(int(ui.messages[0].icon), int(Icon::Question));
+        QCOMPARE(ui.messages[0].title, QStringLiteral("Confirm"));
+        QVERIFY(documents().isEmpty());
+
+        for (const QString& expected :
+             {first, folder + QStringLiteral("/SN0042-2014-05-21-13-45-01-table-2.pdf")}) {
+            ui.clearRecord();
+            ui.inputs = {QStringLiteral("Kiln 4")};
+            ui.answers = {Answer::Yes, Answer::Ok};
+            QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Printed));
+            QCOMPARE(ui.messageTexts(),
+                     QStringList({noPrinterQuestion(expected), QStringLiteral("Printing needs 1 pages."),
+                                  QStringLiteral("The printout was written to %1.").arg(expected)}));
+            QCOMPARE(int(ui.messages.back().icon), int(Icon::Information));
+            QCOMPARE(pdfInfo(expected, QStringLiteral("Pages")), QStringLiteral("1"));
+        }
+
+        // The chart likewise; without Documents and without a chosen file, in the program folder
+        // under the serial number.
+        QVERIFY(QDir(folder).removeRecursively());
+        state.log.SelectedLogFile.clear();
+        state.log.SerialNumber = QStringLiteral("0042");
+        ChartState chart(state, ui);
+        chart.Load();
+        ui.clearRecord();
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Yes};
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409))), int(PrintResult::Printed));
+        const QString chartFile = home.filePath(QStringLiteral("SN0042-chart.pdf"));
+        QCOMPARE(ui.messageTexts(),
+                 QStringList({noPrinterQuestion(chartFile),
+                              QStringLiteral("The printout was written to %1.").arg(chartFile)}));
+        QVERIFY(readChartPage(chartFile).lines.contains(QStringLiteral("Log File Info")));
+        QVERIFY(QDir(userHome.path()).mkdir(QStringLiteral("Documents")));
+    }
+
+    void generalNumberForm() {
+        QCOMPARE(GeneralNumberText(68), QStringLiteral("68"));
+        QCOMPARE(GeneralNumberText(72.05), QStringLiteral("72.05"));
+        QCOMPARE(GeneralNumberText(-0.5), QStringLiteral("-0.5"));
+        QCOMPARE(GeneralNumberText(-0.0), QStringLiteral("0"));
+        QCOMPARE(GeneralNumberText(1234567.25), QStringLiteral("1234567.25"));
+        QCOMPARE(GeneralNumberText(1.0 / 3), QStringLiteral("0.333333333333333"));
+        QCOMPARE(GeneralNumberText(0.1 + 0.2), QStringLiteral("0.3"));
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(GeneralNumberText(1234.5), QStringLiteral("1234,5"));
+        QLocale::setDefault(before);
+    }
+
+    // The chart page: the description at one inch from the left and the top, an empty line, the
+    // log's facts, an empty line, and the chart at its size on screen below them, drawn as lines
+    // (no picture is embedded).
+    void chartPrintout() {
+        fillVantorp();
+        state.log.Description = QStringLiteral("Store room");
+        ChartState chart(state, ui);
+        chart.Load();
+        chart.bmp_MouseMove(0, 0, 0, 0); // the readout elsewhere; printing shows the last record
+        const QSize surface(417, 409);
+        ui.inputs = {QStringLiteral("Store  room, May")};
+        QCOMPARE(int(PrintChart(state, ui, chart, surface, toPdf(QStringLiteral("chart.pdf")))),
+                 int(PrintResult::Printed));
+        QVERIFY(ui.messages.empty());
+        QCOMPARE(ui.inputRequests.back().title, QStringLiteral("Print Table"));
+        QCOMPARE(ui.inputRequests.back().value, QStringLiteral("Store room"));
+        QCOMPARE(chart.txtLegend[0].text, QStringLiteral("5/21/2014 15:45"));
+
+        const QString file = pdfPath(QStringLiteral("chart.pdf"));
+        const ChartPage page = readChartPage(file);
+        QCOMPARE(page.lines, QStringList({QStringLiteral("Store room, May"), QStringLiteral("Log File Info"),
+                                          QStringLiteral("Max Temp 77.25"), QStringLiteral("Min Temp 50.5"),
+                                          QStringLiteral("Max Rh 90"), QStringLiteral("Min Rh 30.125"),
+                                          QStringLiteral("Records 3")}));
+        QVERIFY2(std::abs(page.firstLeft - 72) < 1.5, qPrintable(QString::number(page.firstLeft)));
+        QVERIFY2(std::abs(page.firstTop - 72) < 3, qPrintable(QString::number(page.firstTop)));
+        QVERIFY(page.lineStep > 14 && page.lineStep < 20); // 14 point text
+        QCOMPARE(pdfInfo(file, QStringLiteral("Title")), QStringLiteral("Quorvane KV5"));
+        QCOMPARE(run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), file})
+                     .split('\n', Qt::SkipEmptyParts)
+                     .size(),
+                 2); // the list's two header lines, no image
+
+        // At 96 dots to the inch the chart has its size on screen, one inch from the left, two
+        // lines below the last text line: the temperature trace from the first to the last
+        // record, the RH trace up to 90 % on the 0 to 100 scale.
+        const QImage image = renderPage(file, 96, QStringLiteral("print-chart"));
+        const double pixelsPerPoint = 96.0 / 72;
+        const double pictureTop = (page.firstTop + 9 * page.lineStep) * pixelsPerPoint;
+        const QRect temperature = pixelsOf(image, QColor(255, 0, 0));
+        const QRect rh = pixelsOf(image, QColor(0, 0, 255));
+        const QRect both = temperature | rh;
+        QVERIFY2(std::abs(both.left() - 96) <= 1 && std::abs(both.right() - (96 + 416)) <= 1,
+                 qPrintable(QStringLiteral("%1..%2").arg(both.left()).arg(both.right())));
+        const double top90 = pictureTop + 0.5 + (125 - 90 * 1.25) * 408 / 125;
+        QVERIFY2(std::abs(rh.top() - top90) < 4,
+                 qPrintable(QStringLiteral("%1 %2").arg(rh.top()).arg(top90)));
+        const double bottom30 = pictureTop + 0.5 + (125 - 30.125 * 1.25) * 408 / 125;
+        QVERIFY2(std::abs(rh.bottom() - bottom30) < 4,
+                 qPrintable(QStringLiteral("%1 %2").arg(rh.bottom()).arg(bottom30)));
+        QVERIFY(QRect(96, int(pictureTop) - 2, 418, 413).contains(temperature | rh));
+    }
+
+    // An empty log: the description, "There is no log data!" and the surface with its message;
+    // a Q7R log: its RH under "Rh", no moisture values.
+    void chartPageOfEmptyAndQ7RLogs() {
+        state.log.SensorType = SensorVantorp;
+        ChartState chart(state, ui);
+        chart.Load();
+        ui.inputs = {QStringLiteral("Nothing yet")};
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("empty.pdf")))),
+                 int(PrintResult::Printed));
+        QCOMPARE(readChartPage(pdfPath(QStringLiteral("empty.pdf"))).lines,
+                 QStringList({QStringLiteral("Nothing yet"), QStringLiteral("There is no log data!"),
+                              QStringLiteral("The log is empty.")}));
+
+        fillKiln(state.log, 100);
+        chart.Load();
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("q7r.pdf")))),
+                 int(PrintResult::Printed));
+        QCOMPARE(readChartPage(pdfPath(QStringLiteral("q7r.pdf"))).lines,
+                 QStringList({QStringLiteral("Kiln 4"), QStringLiteral("Log File Info"),
+                              QStringLiteral("Max Temp 109.9"), QStringLiteral("Min Temp 100"),
+                              QStringLiteral("Max Rh 90.25"), QStringLiteral("Min Rh 20.5"),
+                              QStringLiteral("Records 100")}));
+
+        // Cancelling the description prints nothing.
+        ui.clearRecord();
+        ui.inputs = {std::nullopt};
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("none.pdf")))),
+                 int(PrintResult::Cancelled));
+        QVERIFY(!QFileInfo::exists(pdfPath(QStringLiteral("none.pdf"))));
+        QVERIFY(ui.messages.empty());
+        renderPage(pdfPath(QStringLiteral("empty.pdf")), 60, QStringLiteral("print-chart-empty"));
+    }
+
+    // A chart larger than the page is made smaller to fit beside and below the text.
+    void chartLargerThanThePage() {
+        fillVantorp();
+        ChartState chart(state, ui);
+        chart.Load();
+        ui.inputs = {QStringLiteral("Wide")};
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(1800, 1000), toPdf(QStringLiteral("wide.pdf")))),
+                 int(PrintResult::Printed));
+        const ChartPage page = readChartPage(pdfPath(QStringLiteral("wide.pdf")));
+        const QImage image = renderPage(pdfPath(QStringLiteral("wide.pdf")), 96);
+        const QRect traces = pixelsOf(image, QColor(255, 0, 0)) | pixelsOf(image, QColor(0, 0, 255));
+        QVERIFY(traces.left() >= 95 && traces.right() < page.size.width() * 96 / 72);
+        QVERIFY(traces.bottom() < page.size.height() * 96 / 72);
+        // The proportions stay: the temperature trace spans the width that 1800 by 1000 keeps.
+        QVERIFY2(traces.width() > (page.size.width() - 72) * 96 / 72 - 3,
+                 qPrintable(QString::number(traces.width())));
+    }
+
+    // kv5 print FILE --pdf OUT.pdf [--chart] [--description TEXT].
+    void printCommand() {
+        fillKiln(state.log, 120);
+        state.log.SerialNumber = QStringLiteral("0042");
+        state.log.StartTimeText = QStringLiteral("1405211345");
+        const QString name = SaveLogFile(state, ui);
+        QVERIFY2(!name.isEmpty(), qPrintable(ui.messageTexts().join('\n')));
+        state.log = LogData();
+        state.log.Description = QStringLiteral("From the logger");
+        const QString out = pdfPath(QStringLiteral("out.pdf"));
+
+        QCOMPARE(RunPrintCommand(state, ui, name, out, false, QString()), 0);
+        QVERIFY2(ui.messages.empty() && ui.inputRequests.empty(), qPrintable(ui.messageTexts().join('\n')));
+        std::vector<PdfPage> pages = readPdf(out);
+        QVERIFY(pages.size() >= 2);
+        QCOMPARE(pages[0].lines().front().text, QStringLiteral("From the logger"));
+        QCOMPARE(pages.back().lines().back().text, QStringLiteral("Page %1 of %1").arg(pages.size()));
+
+        QCOMPARE(RunPrintCommand(state, ui, name, out, false, QStringLiteral("Customer copy")), 0);
+        QCOMPARE(readPdf(out)[0].lines().front().text, QStringLiteral("Customer copy"));
+
+        QCOMPARE(
+            RunPrintCommand(state, ui, LogFilePath(state, name), out, true, QStringLiteral("Chart copy")), 0);
+        const QStringList chartLines = readChartPage(out).lines;
+        QCOMPARE(chartLines.mid(0, 2),
+                 QStringList({QStringLiteral("Chart copy"), QStringLiteral("Log File Info")}));
+        QVERIFY(chartLines.contains(QStringLiteral("Records 120")));
+        QVERIFY(ui.messages.empty());
+
+        // Without an output name, and with a file that is not there.
+        QCOMPARE(RunPrintCommand(state, ui, name, QString(), false, QString()), 2);
+        QCOMPARE(ui.messages.size(), std::size_t(1));
+        QVERIFY(QFile::remove(out));
+        QCOMPARE(RunPrintCommand(state, ui, QStringLiteral("no-such-log.txt"), out, false, QString()), 1);
+        QVERIFY(ui.messageTexts().back().startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
+        QVERIFY(!QFileInfo::exists(out));
     }
 };
 

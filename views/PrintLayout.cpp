@@ -280,21 +280,22 @@ ChartPagePlacement PaintChartPage(QPainter& painter, const QString& description,
     placement.pictureTopLeft = QPointF(x, y);
     if (!picture || surfaceSize.isEmpty()) return placement;
 
-    // The surface at its size on screen, in the device's own pixels; smaller only if the page
-    // has not room enough for it.
-    double ratio = dpiX / ScreenPixelsPerInch;
+    // The surface at its size on screen, in the device's own pixels. If the page has not room
+    // enough, the surface is drawn as it would be at a smaller size on screen, so that its lines
+    // keep the width of a screen pixel.
+    const double ratio = dpiX / ScreenPixelsPerInch;
     const double roomX = device.width() - x, roomY = device.height() - y;
     const double fit =
         std::min({1.0, roomX / (surfaceSize.width() * ratio), roomY / (surfaceSize.height() * ratio)});
-    if (fit <= 0) return placement;
-    ratio *= fit;
-    placement.pixelRatio = ratio;
-    placement.pictureSize = QSizeF(surfaceSize.width() * ratio, surfaceSize.height() * ratio);
+    const QSize size(int(std::floor(surfaceSize.width() * fit)), int(std::floor(surfaceSize.height() * fit)));
+    if (size.width() < 1 || size.height() < 1) return placement;
+    placement.surfaceSize = size;
+    placement.pictureSize = QSizeF(size.width() * ratio, size.height() * ratio);
 
     painter.save();
     painter.translate(x, y);
     painter.setClipRect(QRectF(QPointF(0, 0), placement.pictureSize));
-    PaintChartSurface(painter, *picture, surfaceSize, ratio);
+    PaintChartSurface(painter, *picture, size, ratio);
     painter.restore();
     return placement;
 }

@@ -114,9 +114,9 @@ QStringList ChartPrintLines(const LogData& log, const LogExtremes& extremes);
 struct ChartPagePlacement {
     QPointF pictureTopLeft;
     QSizeF pictureSize;
-    // The device pixels to a pixel of the surface on screen; below dpi / 96 only when the picture
-    // had to be made smaller to fit on the page.
-    double pixelRatio = 1;
+    // The size on screen that the surface was drawn for: smaller than asked only when the page
+    // had not room enough for it.
+    QSize surfaceSize;
 };
 
 // Draws the chart page on the painter's device, whose printable area starts at the painter's
@@ -124,7 +124,7 @@ struct ChartPagePlacement {
 // 1440, 1440 twips; an empty line; the facts, each at 1440 twips from the left; an empty line; then
 // below it the picture (when there is one) at its size on screen (surfaceSize pixels at 96 to the
 // inch), drawn in the device's resolution. A picture larger than the room left on the page is
-// made smaller to fit, keeping its proportions. Returns where the picture went.
+// drawn as for a smaller surface that fits, in the same proportions. Returns where it went.
 ChartPagePlacement PaintChartPage(QPainter& painter, const QString& description, const QStringList& lines,
                                   const ChartPicture* picture, QSize surfaceSize);
 
