@@ -629,6 +629,94 @@ private slots:
         QVERIFY(ui.messageTexts().back().startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
         QVERIFY(!QFileInfo::exists(out));
     }
+
+    // The table window's Print button as a user presses it, with no printer installed: the
+    // progress box over the window, its Cancel stopping the job, then a job run to its end.
+    void tableWindowPrintButton() {
+        skipWithPrinter();
+        fillKiln(state.log, 2000);
+        frmTable window(state, ui);
+        QVERIFY(window.btnPrint->isHidden());
+        InstallTablePrinting(window, state, ui);
+        window.show();
+        QVERIFY(window.btnPrint->isVisible());
+
+        QString label, title;
+        int highest = -1;
+        bool cancel = true;
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto* box = window.findChild<QProgressDialog*>();
+            if (!box) return;
+            label = box->labelText();
+            title = box->windowTitle();
+            highest = std::max(highest, box->value());
+            if (cancel && box->value() >= 1) box->cancel();
+        });
+        watch.start();
+
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Yes, Answer::Ok};
+        QTest::mouseClick(window.btnPrint, Qt::LeftButton);
+        QCOMPARE(label, QStringLiteral("Printing - Click Cancel to quit"));
+        QCOMPARE(title, QStringLiteral("Quorvane KV5"));
+        QVERIFY(highest >= 1);
+        QCOMPARE(ui.messageTexts().size(), 2); // the offer of a PDF and the page count, nothing after
+        const QString pages = ui.messageTexts().back();
+        QVERIFY(documents().isEmpty());
+        QVERIFY(!window.findChild<QProgressDialog*>());
+
+        ui.clearRecord();
+        cancel = false;
+        highest = -1;
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Yes, Answer::Ok};
+        QTest::mouseClick(window.btnPrint, Qt::LeftButton);
+        watch.stop();
+        const QString file = userHome.filePath(QStringLiteral("Documents/KV5-table.pdf"));
+        QCOMPARE(ui.messageTexts(),
+                 QStringList({noPrinterQuestion(file), pages,
+                              QStringLiteral("The printout was written to %1.").arg(file)}));
+        const int count = pdfInfo(file, QStringLiteral("Pages")).toInt();
+        QCOMPARE(pages, QStringLiteral("Printing needs %1 pages.").arg(count));
+        QCOMPARE(highest, count - 1);
+        QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
+    }
+
+    // The chart window's Print button: the chart at the size its surface has in the window, and
+    // the window's legend back on the last record, as printed.
+    void chartWindowPrintButton() {
+        skipWithPrinter();
+        fillVantorp();
+        QWidget owner;
+        frmChart& window = ChartWindow(state, ui, &owner);
+        QVERIFY(window.btnPrint->isHidden());
+        InstallChartPrinting(window, state, ui);
+        window.resize(760, 520);
+        window.show();
+        QVERIFY(window.btnPrint->isVisible());
+        window.bmp->mouseMoved(Qt::NoButton, Qt::NoModifier, QPointF(0, 0));
+        QCOMPARE(window.txtLegend[0]->text(), QStringLiteral("5/21/2014 13:45"));
+
+        ui.inputs = {QStringLiteral("Store room")};
+        ui.answers = {Answer::Yes};
+        QTest::mouseClick(window.btnPrint, Qt::LeftButton);
+        const QString file = userHome.filePath(QStringLiteral("Documents/KV5-chart.pdf"));
+        QCOMPARE(ui.messageTexts(),
+                 QStringList(
+                     {noPrinterQuestion(file), QStringLiteral("The printout was written to %1.").arg(file)}));
+        QCOMPARE(window.txtLegend[0]->text(), QStringLiteral("5/21/2014 15:45"));
+
+        const QSize surface = window.bmp->size();
+        QVERIFY(surface.width() > 417); // larger than at first: the window was made larger
+        const QImage image = renderPage(file, 96, QStringLiteral("print-chart-window"));
+        const QRect traces = pixelsOf(image, QColor(255, 0, 0)) | pixelsOf(image, QColor(0, 0, 255));
+        QVERIFY2(
+            std::abs(traces.left() - 96) <= 1 && std::abs(traces.right() - (96 + surface.width() - 1)) <= 1,
+            qPrintable(
+                QStringLiteral("%1..%2 for %3").arg(traces.left()).arg(traces.right()).arg(surface.width())));
+    }
 };
 
 QTEST_MAIN(TestPrint)
