@@ -33,8 +33,22 @@ QString timeSeparator() {
 } // namespace
 
 QString TimeStampText(const QDateTime& time) {
-    static const QString format = dateFormat() + QLatin1String(" HH'") + timeSeparator() + QLatin1String("'mm");
-    return QLocale::system().toString(time, format);
+    if (!time.isValid()) return {};
+    static const QLocale locale = QLocale::system();
+    static const QString format = dateFormat();
+    static const QString separator = timeSeparator();
+    // A download stamps thousands of records a day apart by minutes: the date text is made
+    // once a day, the time by hand.
+    thread_local QDate lastDate;
+    thread_local QString lastDateText;
+    const QDate date = time.date();
+    if (date != lastDate) {
+        lastDate = date;
+        lastDateText = locale.toString(date, format);
+    }
+    const QTime clock = time.time();
+    const auto twoDigits = [](int value) { return QString::number(value).rightJustified(2, QLatin1Char('0')); };
+    return lastDateText + QLatin1Char(' ') + twoDigits(clock.hour()) + separator + twoDigits(clock.minute());
 }
 
 QString FormatTime(const QString& startTimeText, LogData& log, UserInterface& ui) {
