@@ -12,12 +12,16 @@ namespace {
 
 // Draws a line given point by point, clipped to a horizontal band a little larger than the
 // surface: coordinates far outside (a value far above the scale) never reach the rasteriser,
-// and every part that can be seen is drawn as one continuous polyline.
+// and every part that can be seen is drawn as one continuous polyline. Pieces of a single
+// segment are gathered and drawn together at the end.
 class BandPolyline {
 public:
     BandPolyline(QPainter& painter, double top, double bottom)
         : painter_(painter), top_(top), bottom_(bottom) {}
-    ~BandPolyline() { flush(); }
+    ~BandPolyline() {
+        flush();
+        if (!segments_.empty()) painter_.drawLines(segments_.data(), int(segments_.size()));
+    }
 
     void moveTo(QPointF point) {
         flush();
@@ -50,7 +54,10 @@ public:
     }
 
     void flush() {
-        if (run_.size() >= 2) painter_.drawPolyline(run_.data(), int(run_.size()));
+        if (run_.size() == 2)
+            segments_.emplace_back(run_[0], run_[1]);
+        else if (run_.size() > 2)
+            painter_.drawPolyline(run_.data(), int(run_.size()));
         run_.clear();
     }
 
@@ -59,17 +66,46 @@ private:
     double top_, bottom_;
     QPointF last_;
     std::vector<QPointF> run_;
+    std::vector<QLineF> segments_;
 };
 
-// Feeds the trace's points to the line, reduced per pixel column to the first, lowest, highest
-// and last point in their own order: the line between them covers the same pixels.
-void drawTrace(BandPolyline& line, const ChartTrace& trace, double xStep, const ChartMapping& map,
-               qreal ratio) {
+// The place nearest to position where a line of the given width covers whole pixels: a line
+// between such places stays sharp where it runs along a row or a column, at any pixel ratio.
+double onPixels(double position, double width) {
+    const double corner = position - width / 2;
+    // Far off the surface the place does not matter; near it a conversion rounds fastest.
+    if (!(std::fabs(corner) < 1e15)) return position;
+    return double(static_cast<long long>(corner + (corner < 0 ? -0.5 : 0.5))) + width / 2;
+}
+
+// The pixels of a 32-bit image, written directly: a painter fills a rectangle one pixel wide
+// row by row, at many times the cost.
+struct Pixels {
+    uchar* bits = nullptr;
+    qsizetype bytesPerLine = 0;
+    QRect rect;
+
+    void fill(QRect area, QRgb color) const {
+        area &= rect;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
+            std::fill(row + area.left(), row + area.right() + 1, color);
+        }
+    }
+};
+
+// Draws a trace of many records per pixel column quickly and with the look of the full line.
+// All points of a column lie on the column's centre once placed on whole pixels, so the line
+// through them covers the column from its lowest to its highest point: that part is filled as
+// one rectangle, and the line only joins the last point of each column to the first of the
+// next. Few records per column give the plain line through every point.
+void drawTrace(QPainter& painter, BandPolyline& line, const ChartTrace& trace, double xStep,
+               const ChartMapping& map, qreal ratio, double top, double bottom, const Pixels* direct) {
     const int count = std::min<int>(trace.points, int(trace.y.size()));
     if (count < 1) return;
     const auto pointAt = [&](int i) {
         const float x = float(i * xStep);
-        return QPointF(ratio * map.toX(x), ratio * map.toY(trace.y[i]));
+        return QPointF(onPixels(ratio * map.toX(x), ratio), onPixels(ratio * map.toY(trace.y[i]), ratio));
     };
 
     bool started = false;
@@ -85,21 +121,30 @@ void drawTrace(BandPolyline& line, const ChartTrace& trace, double xStep, const 
     int i = 0;
     while (i < count) {
         const QPointF first = pointAt(i);
-        const double column = std::floor(first.x());
-        int lowest = i, highest = i, last = i;
+        QPointF last = first;
         double low = first.y(), high = first.y();
         int j = i + 1;
         for (; j < count; ++j) {
-            const QPointF p = pointAt(j);
-            if (std::floor(p.x()) != column) break;
-            if (p.y() < low) low = p.y(), lowest = j;
-            if (p.y() > high) high = p.y(), highest = j;
-            last = j;
+            const QPointF point = pointAt(j);
+            if (point.x() != first.x()) break;
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+            last = point;
         }
-        int order[4] = {i, lowest, highest, last};
-        std::sort(order, order + 4);
-        for (int k = 0; k < 4; ++k)
-            if (k == 0 || order[k] != order[k - 1]) add(pointAt(order[k]));
+        add(first);
+        if (j > i + 1) {
+            // Within the band only: a value far off the scale must not reach the rasteriser.
+            low = std::max(low, top);
+            high = std::min(high, bottom);
+            if (low <= high) {
+                const QRectF span(first.x() - ratio / 2, low - ratio / 2, ratio, high - low + ratio);
+                if (direct)
+                    direct->fill(span.toRect(), trace.color.rgb());
+                else
+                    painter.fillRect(span, trace.color);
+            }
+            line.moveTo(last);
+        }
         i = j;
     }
 }
@@ -119,9 +164,10 @@ const QStringList ArialLike{QStringLiteral("Arial"),       QStringLiteral("Liber
                             QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
                             QStringLiteral("DejaVu Sans")};
 
-} // namespace
-
-void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio) {
+// Paints the surface; direct, when given, is the image the painter paints on without a
+// transformation, at a whole pixel ratio.
+void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio,
+                  const Pixels* direct) {
     const ChartMapping map{double(size.width()), double(size.height())};
     painter.save();
     painter.fillRect(QRectF(0, 0, size.width() * ratio, size.height() * ratio), Qt::white);
@@ -142,29 +188,45 @@ void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize siz
             pen.setCapStyle(Qt::SquareCap);
             pen.setJoinStyle(Qt::RoundJoin);
             painter.setPen(pen);
-            BandPolyline line(painter, -2 * ratio, (size.height() + 2) * ratio);
+            const double top = -2 * ratio, bottom = (size.height() + 2) * ratio;
+            BandPolyline line(painter, top, bottom);
             if (picture.recordCount <= 1) {
                 // One record: its value as a line across the whole width.
                 if (trace.points < 1 || trace.y.empty()) continue;
-                const double y = ratio * map.toY(trace.y[0]);
-                line.moveTo(QPointF(ratio * map.toX(0), y));
-                line.lineTo(QPointF(ratio * map.toX(float(picture.xStep)), y));
+                const double y = onPixels(ratio * map.toY(trace.y[0]), ratio);
+                line.moveTo(QPointF(onPixels(ratio * map.toX(0), ratio), y));
+                line.lineTo(QPointF(onPixels(ratio * map.toX(float(picture.xStep)), ratio), y));
             } else {
-                drawTrace(line, trace, picture.xStep, map, ratio);
+                drawTrace(painter, line, trace, picture.xStep, map, ratio, top, bottom, direct);
             }
         }
     }
     painter.restore();
 }
 
-QImage RenderChartSurface(const ChartPicture& picture, QSize size, qreal ratio) {
-    QImage image(size * ratio, QImage::Format_RGB32);
-    if (image.isNull()) return image;
+} // namespace
+
+void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio) {
+    paintSurface(painter, picture, size, ratio, nullptr);
+}
+
+void RenderChartSurface(QImage& image, const ChartPicture& picture, QSize size, qreal ratio) {
+    if (image.size() != size * ratio || image.format() != QImage::Format_RGB32)
+        image = QImage(size * ratio, QImage::Format_RGB32);
+    if (image.isNull()) return;
+    image.setDevicePixelRatio(1);
+    const Pixels pixels{image.bits(), image.bytesPerLine(), image.rect()};
     {
         QPainter painter(&image);
-        PaintChartSurface(painter, picture, size, ratio);
+        const bool whole = ratio == std::round(ratio);
+        paintSurface(painter, picture, size, ratio, whole ? &pixels : nullptr);
     }
     image.setDevicePixelRatio(ratio);
+}
+
+QImage RenderChartSurface(const ChartPicture& picture, QSize size, qreal ratio) {
+    QImage image;
+    RenderChartSurface(image, picture, size, ratio);
     return image;
 }
 
@@ -190,7 +252,7 @@ void PaintTextBox(QPainter& painter, const QRect& box, const QString& text, cons
     painter.fillRect(box, Qt::white);
     painter.setPen(QColor(160, 160, 160));
     painter.drawRect(box.adjusted(0, 0, -1, -1));
-    const QRect inside = box.adjusted(3, 1, -2, -1);
+    const QRect inside = box.adjusted(2, 1, -1, -1);
     painter.setClipRect(inside);
     painter.setFont(font);
     painter.setPen(color);

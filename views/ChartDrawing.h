@@ -53,11 +53,16 @@ struct ChartMapping {
 };
 
 // The surface at size (device-independent pixels) times devicePixelRatio, with that ratio set
-// on the image. White background; lines one pixel (of the given size) wide and antialiased;
-// "The log is empty." in black with its top left corner at (50, 40). A long trace is drawn as
-// its envelope per pixel column (the first, lowest, highest and last point of every column),
-// which covers exactly the pixels of the full line at a fraction of the segments.
+// on the image. White background; lines one pixel (of the given size) wide and antialiased,
+// their points placed on whole device pixels so that they stay sharp; "The log is empty." in
+// black with its top left corner at (50, 40). Where many records share a pixel column, the
+// column is filled from their lowest to their highest point and the line joins the columns: the
+// look of the full line at a fraction of the work.
 QImage RenderChartSurface(const ChartPicture& picture, QSize size, qreal devicePixelRatio);
+// The same into image, whose memory is used again when it has the size already.
+void RenderChartSurface(QImage& image, const ChartPicture& picture, QSize size, qreal devicePixelRatio);
+// The same on any painter (a printer's, an image's), in its device units at devicePixelRatio
+// units to a pixel of size.
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal devicePixelRatio);
 
 // The fonts of the window: the empty-log message ("MS Sans Serif" 13.5 pt), the axis boxes

@@ -22,7 +22,7 @@ QImage ChartSurface::image() {
     if (cachedPicture_ != picture_ || cache_.isNull() || cache_.size() != size() * ratio ||
         cache_.devicePixelRatio() != ratio) {
         static const ChartPicture blank;
-        cache_ = RenderChartSurface(picture_ ? *picture_ : blank, size(), ratio);
+        RenderChartSurface(cache_, picture_ ? *picture_ : blank, size(), ratio);
         cachedPicture_ = picture_;
     }
     return cache_;
