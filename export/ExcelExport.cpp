@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTextStream>
 #include <QUrl>
@@ -310,6 +312,18 @@ bool readLogText(UserInterface& ui, const QString& path, QString& text) {
 
 bool OpenWithDesktop(const QString& path) {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return false;
+    // The desktop's opener starts, and reports success, even when no application takes
+    // workbooks; ask first which application would.
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!xdgMime.isEmpty()) {
+        QProcess query;
+        query.start(xdgMime,
+                    {QStringLiteral("query"), QStringLiteral("default"),
+                     QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")});
+        if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit &&
+            query.exitCode() == 0 && query.readAllStandardOutput().trimmed().isEmpty())
+            return false;
+    }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

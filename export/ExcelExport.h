@@ -18,7 +18,8 @@ class UserInterface;
 using WorkbookOpener = std::function<bool(const QString& path)>;
 
 // Opens the workbook with the desktop's default application for its type. False without a
-// window system (no QGuiApplication) or when the desktop found no application.
+// window system (no QGuiApplication), when the desktop names no default application for
+// workbooks (xdg-mime), or when the desktop's opener cannot be started.
 bool OpenWithDesktop(const QString& path);
 
 // Writes the workbook of the log file at logPath to workbookPath (replacing a file of that name
