@@ -2,6 +2,7 @@
 
 #include "app/UserInterface.h"
 #include "device/DeviceFlags.h"
+#include "device/ReplyChecks.h"
 #include "device/SerialLink.h"
 #include "logger/LogData.h"
 
@@ -15,7 +16,7 @@ std::optional<bool> confirmed(SerialLink& link, const QByteArray& request, const
                               const QString& procedure) {
     const auto reply = link.transaction(request, static_cast<int>(confirmation.size()), 2.0, procedure);
     if (!reply) return std::nullopt;
-    return reply->startsWith(confirmation);
+    return Confirmed(*reply, confirmation);
 }
 
 void warn(SerialLink& link, const QString& text) { link.ui().message({text, Icon::Exclamation}); }
@@ -87,15 +88,7 @@ void GetRevCmd(SerialLink& link, DeviceFlags& flags) {
     // Whatever arrives within 0.2 s is used; no echo check and no message.
     const QByteArray reply =
         link.transaction("P\r", 21, 0.2, QStringLiteral("GetRevCmd")).value_or(QByteArray());
-    flags.ModelKV6 = 0;
-    if (reply.startsWith("PKV6")) {
-        flags.ModelKV6 = 1;
-        flags.ExtendedFirmware = 1;
-    } else if (reply.startsWith("PKV5r3fix")) {
-        flags.ExtendedFirmware = 1;
-    } else {
-        flags.ExtendedFirmware = 0;
-    }
+    ClassifyRevision(reply, flags.ExtendedFirmware, flags.ModelKV6);
     link.ui().firmwareChanged(flags.ExtendedFirmware);
 }
 
@@ -108,10 +101,8 @@ QByteArray GetLog(SerialLink& link, int block) {
     QByteArray request = QByteArrayLiteral("GETLOG ");
     request.append(static_cast<char>(block));
     const auto reply = link.transaction(request, LogBlockReplySize, 2.0, QStringLiteral("GetLog"));
-    if (!reply || reply->size() != LogBlockReplySize || !reply->startsWith(LogBlockHead) ||
-        !reply->endsWith(LogBlockTail))
-        return CommError;
-    return reply->mid(LogBlockHead.size(), LogBlockPayloadSize);
+    if (!reply) return CommError;
+    return LogBlockPayload(*reply);
 }
 
 int GetStatusBlock(SerialLink& link, LogData& log) {

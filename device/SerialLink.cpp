@@ -1,6 +1,7 @@
 #include "device/SerialLink.h"
 
 #include "app/UserInterface.h"
+#include "device/ReplyChecks.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kv5 {
 
@@ -190,16 +192,15 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
     // Read what arrived and drop one leading 0x00 byte.
     QByteArray reply = port_.readAll();
     bytesRead_ += static_cast<quint64>(reply.size());
-    if (!reply.isEmpty() && reply.at(0) == '\0') reply.remove(0, 1);
-    return reply;
+    return DropLeadingZero(std::move(reply));
 }
 
 QByteArray SerialLink::GetCmd(const QByteArray& command, int payloadLength) {
     const QByteArray echo = command + ' ';
     const auto reply = transaction(command + '\r', static_cast<int>(echo.size()) + payloadLength + 2, 2.0,
                                    QStringLiteral("GetCmd"));
-    if (!reply || !reply->startsWith(echo)) return CommError;
-    return reply->mid(echo.size(), payloadLength);
+    if (!reply) return CommError;
+    return QueryPayload(command, *reply, payloadLength);
 }
 
 int ByteAt(const QByteArray& reply, int position, UserInterface& ui) {
