@@ -410,6 +410,30 @@ private slots:
                                      QStringLiteral("Time Temp \u00b0C RH % EMC % Dew \u00b0C"),
                                      QStringLiteral("Page 1 of 1")}));
 
+        // The description is printed as typed, however long: the grid's codes mean nothing in it,
+        // and a line too long for the page ends in an ellipsis inside the margins.
+        const QString codes = QStringLiteral("Lot /p of /pc /c /fb1");
+        const QString longer = codes + QStringLiteral(" ") + QString(40, QLatin1Char('x')) +
+                               QStringLiteral(" ") + QString(40, QLatin1Char('y')) + QStringLiteral(" end");
+        for (const QString& title : {codes, longer}) {
+            ui.clearRecord();
+            ui.inputs = {title};
+            ui.answers = {Answer::Ok};
+            QCOMPARE(int(PrintTable(state, ui, toPdf(QStringLiteral("codes.pdf")))),
+                     int(PrintResult::Printed));
+            const std::vector<PdfPage> read = readPdf(pdfPath(QStringLiteral("codes.pdf")));
+            QCOMPARE(int(read.size()), 1);
+            const PdfLine first = read[0].lines().front();
+            if (title == codes) {
+                QCOMPARE(first.text, codes);
+            } else {
+                QVERIFY2(first.text.startsWith(codes) && first.text.endsWith(QChar(0x2026)) &&
+                             !first.text.contains(QStringLiteral("end")),
+                         qPrintable(first.text));
+                QVERIFY(first.box.left() >= 36 - 0.5 && first.box.right() <= read[0].size.width() - 36 + 0.5);
+            }
+        }
+
         ui.clearRecord();
         ui.inputs = {QStringLiteral("Nowhere")};
         ui.answers = {Answer::Ok};
