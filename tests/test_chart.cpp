@@ -149,26 +149,18 @@ private slots:
         QCOMPARE(Insert("$ and $", "7"), QStringLiteral("7 and $"));
     }
 
-    void readoutPicksTheRecordUnderTheMouse_data() {
-        QTest::addColumn<float>("x");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("record");
-        QTest::newRow("one record, left") << 0.0f << 1 << 1;
-        QTest::newRow("one record, right") << 156.0f << 1 << 1;
-        QTest::newRow("two, below 39") << 38.9f << 2 << 1;
-        QTest::newRow("two, 39 is a half: even 2") << 39.0f << 2 << 2;
-        QTest::newRow("four, 58.5 is 2.5: even 2") << 58.5f << 4 << 2;
-        QTest::newRow("four, 97.5 is 3.5: even 4") << 97.5f << 4 << 4;
-        QTest::newRow("four, past 58.5") << 58.6f << 4 << 3;
-        QTest::newRow("left of the surface") << -20.0f << 5 << 1;
-        QTest::newRow("right of the surface") << 300.0f << 5 << 5;
-        QTest::newRow("full log, right edge") << 156.0f << MaxLogRecords << MaxLogRecords;
-    }
     void readoutPicksTheRecordUnderTheMouse() {
-        QFETCH(float, x);
-        QFETCH(int, count);
-        QFETCH(int, record);
-        QCOMPARE(ReadoutRecord(x, count), record);
+        // X, record count, record shown: halves go to the even record (39 / 78 + 1 = 1.5 gives 2,
+        // 58.5 / 39 + 1 = 2.5 gives 2, 97.5 / 39 + 1 = 3.5 gives 4); X is kept on the surface.
+        const struct {
+            float x;
+            int count, record;
+        } cases[] = {
+            {0, 1, 1},     {156, 1, 1},   {38.9f, 2, 1}, {39, 2, 2},  {58.5f, 4, 2},
+            {97.5f, 4, 4}, {58.6f, 4, 3}, {-20, 5, 1},   {300, 5, 5}, {156, MaxLogRecords, MaxLogRecords}};
+        for (const auto& c : cases)
+            QVERIFY2(ReadoutRecord(c.x, c.count) == c.record,
+                     qPrintable(QStringLiteral("%1 of %2").arg(c.x).arg(c.count)));
     }
 
     void readoutFollowsTheMouse() {
