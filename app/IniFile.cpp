@@ -58,8 +58,10 @@ std::optional<QString> keyName(const QByteArray& text) {
     return QString::fromUtf8(trimmed.left(equals)).trimmed();
 }
 
+// Blanks around a name do not count, as the writer drops them: a write of " Emc" must find
+// the line "Emc=" it wrote before instead of adding another.
 bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 // Index of the header line of the first section of that name, or -1.
