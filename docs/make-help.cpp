@@ -6,8 +6,10 @@
 // heading, its title. The chapters are read by Qt's text document, given the guide's fonts,
 // numbered, and laid out on A4 pages behind a title page and a table of contents with page
 // numbers; every page after the title page has the chapter title at its head and its number at
-// its foot. Pictures are named relative to the chapter that shows them; a PNG whose resolution
-// is set (the screenshots are taken at twice the screen's) is shown at its size on the screen.
+// its foot. A section heading never ends a page. Pictures are named relative to the chapter that
+// shows them; one that stands alone on its line gets its description as a caption; a PNG whose
+// resolution is set (the screenshots are taken at twice the screen's) is shown at four fifths of
+// its size on the screen.
 // A chapter or picture that cannot be read fails the build: the guide is never shipped
 // incomplete.
 #include <QAbstractTextDocumentLayout>
@@ -237,7 +239,7 @@ std::vector<Chapter> styleDocument(QTextDocument& document) {
             blockFormat.setTopMargin(4);
             blockFormat.setBottomMargin(8);
             cursor.setBlockFormat(blockFormat);
-        } else {
+        } else if (!cursor.currentTable()) {
             blockFormat.setBottomMargin(std::max(blockFormat.bottomMargin(), 6.0));
             blockFormat.setLineHeight(112, QTextBlockFormat::ProportionalHeight);
             cursor.setBlockFormat(blockFormat);
@@ -275,11 +277,14 @@ std::vector<Chapter> styleDocument(QTextDocument& document) {
         format.setTopMargin(4);
         format.setBottomMargin(8);
         table->setFormat(format);
-        for (int column = 0; column < table->columns(); ++column) {
-            QTextTableCell cell = table->cellAt(0, column);
-            QTextCharFormat head = cell.format();
-            head.setBackground(TableHeaderBackground);
-            cell.setFormat(head);
+        for (int row = 0; row < table->rows(); ++row) {
+            for (int column = 0; column < table->columns(); ++column) {
+                QTextTableCell cell = table->cellAt(row, column);
+                QTextCharFormat format = cell.format();
+                format.setVerticalAlignment(QTextCharFormat::AlignTop);
+                if (row == 0) format.setBackground(TableHeaderBackground);
+                cell.setFormat(format);
+            }
         }
     }
     return chapters;
@@ -394,11 +399,13 @@ void relayout(QTextDocument& document) {
 }
 
 // A section heading that would end a page moves to the next one, with the text it heads.
-template <typename PageOf> void keepHeadingsWithText(QTextDocument& document, const PageOf& pageOf) {
+// (The first line of the next block must end on the heading's page.)
+template <typename PageOf, typename FootPageOf>
+void keepHeadingsWithText(QTextDocument& document, const PageOf& pageOf, const FootPageOf& footPageOf) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         if (format.headingLevel() < 2 || !block.next().isValid()) continue;
-        if (pageOf(block) == pageOf(block.next())) continue;
+        if (pageOf(block) == footPageOf(block.next())) continue;
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(block).setBlockFormat(format);
         relayout(document);
@@ -472,11 +479,18 @@ int main(int argc, char** argv) {
     document.setPageSize(body.size());
     relayout(document);
     const double pageHeight = body.height();
-    const auto pageOf = [&](const QTextBlock& block) {
-        const QRectF rect = document.documentLayout()->blockBoundingRect(block);
-        return static_cast<int>(std::floor((rect.top() + 1) / pageHeight)) + 1;
+    // The page of a block's first line, by its top or by its foot.
+    const auto linePage = [&](const QTextBlock& block, bool foot) {
+        double y = document.documentLayout()->blockBoundingRect(block).top();
+        if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
+            const QTextLine line = layout->lineAt(0);
+            y += line.y() - layout->boundingRect().top() + (foot ? line.height() - 2 : 1);
+        }
+        return static_cast<int>(std::floor(y / pageHeight)) + 1;
     };
-    keepHeadingsWithText(document, pageOf);
+    const auto pageOf = [&](const QTextBlock& block) { return linePage(block, false); };
+    const auto footPageOf = [&](const QTextBlock& block) { return linePage(block, true); };
+    keepHeadingsWithText(document, pageOf, footPageOf);
     for (Chapter& chapter : chapters) chapter.page = pageOf(chapter.heading);
     fillPageNumbers(contents, chapters);
     relayout(document);
