@@ -8,7 +8,10 @@
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
 #include "logger/Battery.h"
+#include "export/ExcelExport.h"
+#include "views/ChartCommand.h"
 #include "views/LogCommands.h"
+#include "views/Print.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -46,11 +49,23 @@ Commands (no display needed):
   table FILE          Prints the log file as the table window shows it, fields separated by
                       tabs. FILE is a name in DATA or a path.
   info FILE           Prints the statistics ("Log Info") of a log file.
+  chart FILE -o OUT.png [--size WIDTHxHEIGHT]
+                      Draws the chart of a log file as the chart window shows it, with the
+                      readout on the last record, into a PNG picture.
+  export FILE [-o OUT.xlsx]
+                      Writes the workbook of a log file (a chart sheet first, then the values)
+                      without opening it, and prints its path.
+  print FILE --pdf OUT.pdf [--chart] [--description TEXT]
+                      Writes the table printout (with --chart the chart printout) of a log file
+                      to a PDF file, titled TEXT or the logger's description.
 )");
 
-const QStringList Commands{QStringLiteral("read"), QStringLiteral("table"), QStringLiteral("info")};
+const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QStringLiteral("info"),
+                           QStringLiteral("chart"), QStringLiteral("export"), QStringLiteral("print")};
 // Options that take their value as the next argument.
-const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port")};
+const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
+                                   QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
+                                   QStringLiteral("--output")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -163,6 +178,11 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("port"), QStringLiteral("Serial port of the logger."), QStringLiteral("path")});
     parser.addOption({QStringLiteral("simulate"), QStringLiteral("Built-in simulated logger."), QStringLiteral("kind")});
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Print the status line as it changes.")});
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("Output file."), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("size"), QStringLiteral("Picture size."), QStringLiteral("WIDTHxHEIGHT")});
+    parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
+    parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title."), QStringLiteral("text")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
@@ -194,7 +214,20 @@ int RunCommandLine(const QStringList& givenArguments) {
         return 2;
     }
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
-    return RunInfoCommand(state, ui, file, out);
+    if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out);
+    const QString output = parser.value(QStringLiteral("output"));
+    if (command == QLatin1String("chart")) {
+        if (output.isEmpty()) {
+            std::fprintf(stderr, "kv5: chart needs -o OUT.png\n");
+            return 2;
+        }
+        return RunChartCommand(state, ui, file, output, parser.value(QStringLiteral("size")));
+    }
+    if (command == QLatin1String("export")) return RunExportCommand(state, ui, file, output, out);
+    const QString description =
+        parser.isSet(QStringLiteral("description")) ? parser.value(QStringLiteral("description")) : QString();
+    return RunPrintCommand(state, ui, file, parser.value(QStringLiteral("pdf")), parser.isSet(QStringLiteral("chart")),
+                           description);
 }
 
 } // namespace kv5

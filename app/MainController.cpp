@@ -2,7 +2,9 @@
 
 #include "app/AppState.h"
 #include "app/frmApp.h"
-#include "views/frmTable.h"
+#include "export/ExcelExport.h"
+#include "logfiles/frmOpenFile.h"
+#include "views/Print.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -45,7 +47,13 @@ MainController::MainController(AppState& state, frmApp& window)
     connect(window.cmdStore, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.StorageMode(values); }); });
     connect(window.cmdText, &QPushButton::clicked, this,
-            [this, &state] { ShowLogTable(state, window_.ui(), &window_); });
+            [this, &state] { ShowPrintableLogTable(state, window_.ui(), &window_); });
+    connect(window.cmdChart, &QPushButton::clicked, this,
+            [this, &state] { ShowPrintableChartWindow(state, window_.ui(), &window_); });
+    // The library window's Export button writes the workbook and hands it to the desktop.
+    SetLogFileExporter([](AppState& exportState, UserInterface& ui, const QString& name) {
+        OpenInExcel(exportState, ui, name);
+    });
 }
 
 template <typename Operation> void MainController::run(Operation operation) {

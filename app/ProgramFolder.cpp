@@ -67,10 +67,9 @@ QString ResolveProgramFolder(const QString& homeOption) {
     sources.applicationDir = QCoreApplication::applicationDirPath();
     sources.userDataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const ProgramFolderChoice choice = ChooseProgramFolder(sources);
-    if (choice.perUser)
-        SeedProgramFolder(choice.folder, ShippedFileFolders(sources.applicationDir));
-    else
-        QDir().mkpath(choice.folder);
+    // A new folder named with --home or KV5_HOME gets the shipped files as the per-user one does;
+    // files already there are never replaced.
+    SeedProgramFolder(choice.folder, ShippedFileFolders(sources.applicationDir));
     return choice.folder;
 }
 

@@ -45,7 +45,7 @@ QStringList ShippedFileFolders(const QString& applicationDir);
 void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders);
 
 // Resolves the program folder from the option, the environment and the running program,
-// creates it and seeds it when it is the per-user folder.
+// creates it and copies the shipped files that it lacks into it.
 QString ResolveProgramFolder(const QString& homeOption);
 
 // folder + "/" + name.

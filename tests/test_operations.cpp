@@ -354,6 +354,25 @@ void TestOperations::commandLine() {
     QVERIFY2(QFileInfo(last).isFile() && last.startsWith(home.path() + "/DATA/SN"), qPrintable(output));
     QVERIFY(output.contains("Serial Number"));
 
+    // The views of the saved file, each a command of its own.
+    const auto run = [&](const QStringList& arguments) {
+        QProcess command;
+        command.start(program, QStringList{"--home", home.path()} + arguments);
+        return command.waitForFinished(60000) && command.exitCode() == 0
+                   ? QString::fromLocal8Bit(command.readAllStandardOutput())
+                   : QStringLiteral("failed: ") + QString::fromLocal8Bit(command.readAllStandardError());
+    };
+    const QString name = QFileInfo(last).fileName();
+    QVERIFY(run({"table", name}).startsWith("Time\tTemp"));
+    QVERIFY(run({"info", name}).contains("Records 900"));
+    QVERIFY(run({"chart", name, "-o", home.filePath("chart.png")}).isEmpty());
+    QCOMPARE(QImage(home.filePath("chart.png")).size(), QSize(603, 425));
+    QCOMPARE(run({"export", name, "-o", home.filePath("log.xlsx")}).trimmed(), home.filePath("log.xlsx"));
+    QVERIFY(QFile(home.filePath("log.xlsx")).size() > 1000);
+    QVERIFY(run({"print", name, "--pdf", home.filePath("log.pdf"), "--chart"}).isEmpty());
+    QFile pdf(home.filePath("log.pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-");
+
     // No logger: the message on standard error and a failure status, without a retry.
     QProcess none;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
