@@ -382,8 +382,9 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
                     Icon::Information});
         return false;
     }
-    // Column A as wide as its longest time text, so no time is cut off by the next column.
-    const double timeWidth = std::max(LXW_DEF_COL_WIDTH, double(writer.longestTime()) + 1);
+    // Column A as wide as its longest time text, so no time is cut off by the next column (up
+    // to the widest column a spreadsheet allows).
+    const double timeWidth = std::clamp(double(writer.longestTime()) + 1, LXW_DEF_COL_WIDTH, 255.0);
     if (const lxw_error error = worksheet_set_column(book.dataSheet, 0, 0, timeWidth, nullptr);
         error != LXW_NO_ERROR) {
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
