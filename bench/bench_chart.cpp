@@ -163,7 +163,9 @@ int main(int argc, char** argv) {
                 *std::min_element(fullCpu.begin(), fullCpu.end()));
     std::printf("  chart load (series, derived values, coordinates, readout): median %.2f ms\n",
                 median(load));
-    std::printf("  drawing the surface (envelope per pixel column): median %.2f ms\n", median(render));
+    std::printf(
+        "  drawing the surface into a new image (columns filled, lines between them): median %.2f ms\n",
+        median(render));
     std::printf("  for comparison, plain polylines through every record: median %.2f ms\n", median(plain));
     std::printf("readout, %d mouse moves with the legend painted: median %.3f ms, worst %.3f ms, "
                 "%.3f ms on average (goal <= 2 ms)\n",
