@@ -133,9 +133,8 @@ QString CommandOf(const QStringList& arguments) {
 
 void LoadProgramSettings(AppState& state, UserInterface& ui) {
     const QString ini = state.iniPath();
-    const QString section = QStringLiteral("General");
     const auto read = [&](const QString& key, const QString& defaultValue) {
-        return StrToLng(GetIniSetting(ini, section, key, defaultValue, ui));
+        return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui));
     };
     Settings& settings = state.settings;
     settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));

@@ -11,6 +11,8 @@ class UserInterface;
 
 // Name of the settings file in the program folder.
 inline const QString IniFileName = QStringLiteral("KV5.INI");
+// The one section the program keeps its settings in.
+inline const QString GeneralSection = QStringLiteral("General");
 
 // The value of key in section, or defaultValue when the file, the section or the key is
 // missing. A key present with an empty value gives empty text. Blanks around a value, and one

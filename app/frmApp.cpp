@@ -27,8 +27,6 @@ namespace kv5 {
 
 namespace {
 
-const QString GeneralSection = QStringLiteral("General");
-
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));

@@ -14,8 +14,6 @@ namespace kv5 {
 
 namespace {
 
-const QString GeneralSection = QStringLiteral("General");
-
 QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& caption) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QLatin1String(name));
