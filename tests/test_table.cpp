@@ -223,6 +223,21 @@ private slots:
         saveShot(window, QStringLiteral("table-vantorp-17000"));
     }
 
+    void theTimeColumnShowsWholeTimeStamps() {
+        // A Q7R log with every derived column: the narrowest time column there is.
+        for (int i = 0; i < 2; ++i) {
+            state.log.LogTime[i] = QStringLiteral("17 Sep 2026 09:35");
+            state.log.LogTemp[i] = 70;
+            state.log.LogRhQ7R[i] = 40;
+        }
+        state.log.RecordCount = 2;
+        state.log.SensorType = SensorQ7R;
+        frmTable window(state, ui);
+        const QFontMetrics metrics(window.Grid1->font());
+        QVERIFY(window.Grid1->columnWidth(0) > metrics.horizontalAdvance(state.log.LogTime[0]));
+        QCOMPARE(window.Grid1->model()->columnCount(), 9);
+    }
+
     void cellsCannotBeEdited() {
         fillVantorp(state.log);
         frmTable window(state, ui);

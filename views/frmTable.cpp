@@ -7,9 +7,12 @@
 #include "views/LogTable.h"
 
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace kv5 {
@@ -110,6 +113,15 @@ void frmTable::Load() {
     const int margins = 2 * Grid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid1) + 2;
     for (int column = 0; column < columns; ++column)
         Grid1->setColumnWidth(column, (column == 0 ? widths.first : widths.other) * digit + margins);
+    // Time stamps carry a four-digit year and the user's own date pattern, which can be longer
+    // than the width the time column has in characters: the column is never narrower than
+    // the time texts of the first and last records.
+    const LogData& log = state_.log;
+    if (log.RecordCount > 0) {
+        const int text = std::max(metrics.horizontalAdvance(log.LogTime[0]),
+                                  metrics.horizontalAdvance(log.LogTime[log.RecordCount - 1]));
+        Grid1->setColumnWidth(0, std::max(Grid1->columnWidth(0), text + margins + digit));
+    }
 
     if (state_.log.RecordCount > 0) {
         const QModelIndex last = model_->index(state_.log.RecordCount - 1, 0);
