@@ -3,6 +3,7 @@
 // at most 150 ms), then pages from the top of the table to the bottom, painting every page.
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
+#include "bench/KilnLog.h"
 #include "logger/TimeFormat.h"
 #include "views/frmTable.h"
 
@@ -13,27 +14,12 @@
 #include <QTableView>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-// A kiln drying over 17000 half-hour records: daily cycles, slowly falling moisture.
-void fillKilnLog(kv5::LogData& log) {
-    const QDateTime start(QDate(2014, 5, 21), QTime(13, 45));
-    for (int i = 0; i < kv5::MaxLogRecords; ++i) {
-        const double day = std::sin(i * 2 * M_PI / 48);
-        log.LogTime[i] = kv5::TimeStampText(start.addSecs(qint64(i) * 1800));
-        log.LogTemp[i] = 118 + 10 * day + i * 0.0007;
-        log.LogMc1[i] = 28 - i * 0.0012 + 0.3 * day;
-        log.LogMc2[i] = 31 - i * 0.0014 + 0.2 * day;
-        log.LogMc3[i] = 25 - i * 0.0010 + 0.25 * day;
-        log.LogRhQ7R[i] = 65 - 12 * day - i * 0.001;
-    }
-    log.RecordCount = kv5::MaxLogRecords;
-    log.SensorType = kv5::SensorQ7R;
-}
+using kv5::bench::fillKilnLog;
 
 // Notes the first paint of the widget it watches.
 class PaintWatcher : public QObject {
