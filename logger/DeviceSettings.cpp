@@ -87,8 +87,11 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     log.Description = QString::fromLatin1(link.GetCmd("GETDESC", 32)).trimmed();
     values.txtDesc = log.Description;
 
+    // A start time that cannot be read leaves StartTime invalid, never the one of a log read
+    // before: the records' time stamps are counted from it.
     const QByteArray start = link.GetCmd("GETTIME", 10);
     log.StartTimeText = QString::fromLatin1(start);
+    log.StartTime = QDateTime();
     values.txtTime = start == CommError ? CommErrorText : FormatTime(log.StartTimeText, log, ui);
 
     const QByteArray interval = link.GetCmd("GETINT", 2);
@@ -108,7 +111,12 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     values.txtRhLo = percentLimit(link, "GETRHLO");
     ui.valuesRead(values);
 
-    if (readLog) {
+    const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
+    if (readLog && sensorKnown && !log.StartTime.isValid()) {
+        // Records without their time are worth nothing; the logger keeps them for the next read.
+        log.RecordCount = 0;
+        ui.message({StartTimeUnreadableText, Icon::Stop});
+    } else if (readLog) {
         if (log.SensorType == SensorQ7R)
             GetQ7RLog(link, state, status, memorySizeMark);
         else if (log.SensorType == SensorVantorp)

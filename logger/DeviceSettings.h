@@ -4,12 +4,17 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QString>
 
 namespace kv5 {
 
 struct AppState;
 struct MainWindowValues;
 class SerialLink;
+
+inline const QString StartTimeUnreadableText =
+    QStringLiteral("The logger's start time could not be read, so its log was not downloaded or saved.  "
+                   "The logger still holds its log: check the cable and read it again.");
 
 // Reads the status block, serial number, description, start time, interval and limits into
 // values and the log's header, and with readLog downloads the log of the sensor's family.

@@ -60,6 +60,7 @@ QString FormatTime(const QString& startTimeText, LogData& log, UserInterface& ui
         if (!ok || !digits[0].isDigit() || !digits[1].isDigit()) {
             ui.error(QStringLiteral("FormatTime"),
                      QStringLiteral("\"%1\" is not a start time of the form YYMMDDhhmm").arg(startTimeText));
+            log.StartTime = QDateTime();
             return {};
         }
     }
@@ -68,7 +69,8 @@ QString FormatTime(const QString& startTimeText, LogData& log, UserInterface& ui
     // 60 the next hour.
     QDate date(2000 + parts[0], 1, 1);
     date = date.addMonths(parts[1] - 1).addDays(parts[2] - 1);
-    const QDateTime start = QDateTime(date, QTime(0, 0)).addSecs(qint64(parts[3]) * 3600 + qint64(parts[4]) * 60);
+    const QDateTime start =
+        QDateTime(date, QTime(0, 0), Qt::UTC).addSecs(qint64(parts[3]) * 3600 + qint64(parts[4]) * 60);
     log.StartTime = start;
     return TimeStampText(start);
 }

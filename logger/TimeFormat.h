@@ -15,8 +15,10 @@ class UserInterface;
 QString TimeStampText(const QDateTime& time);
 
 // Sets StartTime from the ten digits YYMMDDhhmm (years of the 2000s; a part out of its range
-// rolls over into the next larger unit) and returns its display form. Text that is not five
-// two-digit numbers is reported as "ERROR: FormatTime: "; StartTime keeps its value and the
+// rolls over into the next larger unit) and returns its display form. The logger's clock knows
+// no time zone and no daylight-saving change, so StartTime is held as UTC: the logger's date and
+// time as they are, and adding seconds to it is plain calendar arithmetic. Text that is not five
+// two-digit numbers is reported as "ERROR: FormatTime: "; StartTime becomes invalid and the
 // result is empty.
 QString FormatTime(const QString& startTimeText, LogData& log, UserInterface& ui);
 

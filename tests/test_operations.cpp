@@ -17,10 +17,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <time.h>
 
 using namespace kv5;
 
@@ -35,11 +38,15 @@ private slots:
     void fullMemoryAndBlockRange();
     void kv6DropsTheLastRecord();
     void failedFieldsAndBlocks();
+    void unreadableStartTime_data();
+    void unreadableStartTime();
     void noLoggerAndPortFailure();
     void startNewLog();
     void setTestMode();
     void storageMode();
     void longIntervalTimeStamps();
+    void clockChanges_data();
+    void clockChanges();
     void commandLine();
     void batteryGauge();
 };
@@ -210,6 +217,35 @@ void TestOperations::failedFieldsAndBlocks() {
     QCOMPARE(rig.commands().count("GETLOG 1"), 0);
 }
 
+void TestOperations::unreadableStartTime_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QByteArray>("startTime");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("no reply") << int(sim::Fault::NoReply) << QByteArray("2605210800") << "COMM ERROR";
+    QTest::newRow("not digits") << int(sim::Fault::None) << QByteArray("26O5210800") << "";
+}
+
+void TestOperations::unreadableStartTime() {
+    QFETCH(int, fault);
+    QFETCH(QByteArray, startTime);
+    QFETCH(QString, shown);
+    sim::Options options;
+    options.startTime = startTime;
+    Rig rig(options);
+    QVERIFY(rig.started);
+    if (fault != int(sim::Fault::None)) {
+        // The start time of a log read before must not stand in for the one that failed.
+        QVERIFY(!rig.operations.DetectAndRead(rig.values).isEmpty());
+        rig.simulator.addFault({"GETTIME", -1, sim::Fault(fault), 1});
+    }
+    const int filesBefore = rig.dataFiles().size();
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    QCOMPARE(rig.values.txtTime, shown);
+    QCOMPARE(rig.ui.messageTexts().last(), StartTimeUnreadableText);
+    QCOMPARE(rig.state.log.RecordCount, 0);
+    QCOMPARE(rig.dataFiles().size(), filesBefore);
+}
+
 void TestOperations::noLoggerAndPortFailure() {
     // No logger on this machine's USB: the retry box until the user cancels; nothing is sent.
     Rig rig;
@@ -337,9 +373,53 @@ void TestOperations::longIntervalTimeStamps() {
     QVERIFY(rig.started);
     rig.operations.DetectAndRead(rig.values);
     QCOMPARE(rig.state.log.RecordCount, 16256);
-    const QDateTime start(QDate(2026, 5, 21), QTime(8, 0));
+    const QDateTime start(QDate(2026, 5, 21), QTime(8, 0), Qt::UTC);
     QCOMPARE(rig.state.log.LogTime[16255], TimeStampText(start.addSecs(qint64(65535) * 34 * 16255)));
     QCOMPARE(rig.state.log.LogTime[64], TimeStampText(start.addSecs(qint64(65535) * 34 * 64)));
+}
+
+void TestOperations::clockChanges_data() {
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QByteArray>("startTime");
+    QTest::addColumn<QStringList>("stamps"); // of the records, every half hour from the start
+    const QStringList halfHours{"00:30", "01:00", "01:30", "02:00", "02:30", "03:00", "03:30", "04:00"};
+    QTest::newRow("New York, spring") << QByteArray("America/New_York") << QByteArray("2603080030") << halfHours;
+    QTest::newRow("Berlin, autumn") << QByteArray("Europe/Berlin") << QByteArray("2610250030") << halfHours;
+    QTest::newRow("Sydney, autumn") << QByteArray("Australia/Sydney") << QByteArray("2604050030") << halfHours;
+    QTest::newRow("Sydney, spring") << QByteArray("Australia/Sydney") << QByteArray("2610040030") << halfHours;
+}
+
+void TestOperations::clockChanges() {
+    // The logger counts from its start time and knows no time zone: the stamps rise evenly
+    // through a daylight-saving change in the user's zone and never repeat.
+    QFETCH(QByteArray, zone);
+    QFETCH(QByteArray, startTime);
+    QFETCH(QStringList, stamps);
+    const QByteArray zoneBefore = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    const auto restoreZone = qScopeGuard([&] {
+        qputenv("TZ", zoneBefore);
+        tzset();
+    });
+    sim::Options options;
+    options.startTime = startTime;
+    options.intervalTicks = 60; // 30 minutes
+    options.records = int(stamps.size());
+    Rig rig(options);
+    QVERIFY(rig.started);
+    const QString saved = rig.operations.DetectAndRead(rig.values);
+    const QDate day(2000 + startTime.left(2).toInt(), startTime.mid(2, 2).toInt(), startTime.mid(4, 2).toInt());
+    QStringList expected;
+    for (const QString& stamp : stamps) expected << TimeStampText(QDateTime(day, QTime::fromString(stamp, "hh:mm"), Qt::UTC));
+    QCOMPARE(QFileInfo(saved).fileName(), "SN1234-" + day.toString("yyyy-MM-dd") + "-00-30-01.txt");
+    QCOMPARE(rig.values.txtTime, expected[0]);
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList times;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty()) times << QString::fromUtf8(line.left(line.indexOf(',')));
+    QCOMPARE(times, expected);
 }
 
 void TestOperations::commandLine() {
