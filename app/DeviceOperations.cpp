@@ -3,18 +3,64 @@
 #include "app/AppState.h"
 #include "app/UserInterface.h"
 #include "device/Commands.h"
+#include "device/Encodings.h"
 #include "device/PortDiscovery.h"
 #include "device/SerialLink.h"
 #include "logfiles/LogFile.h"
 #include "logger/DeviceSettings.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace kv5 {
 
 DeviceOperations::DeviceOperations(AppState& state, SerialLink& link) : state_(state), link_(link) {}
 
 QString DeviceOperations::DetectAndRead(MainWindowValues& values) { return run(Kind::DetectAndRead, values); }
-void DeviceOperations::StartNewLog(MainWindowValues& values) { run(Kind::StartNewLog, values); }
-void DeviceOperations::SetTestMode(MainWindowValues& values) { run(Kind::SetTestMode, values); }
+std::optional<double> DeviceOperations::readBox(const QString& text, const QString& field) {
+    const std::optional<double> number = ReadNumber(text);
+    if (!number) link_.ui().message({NotANumberText.arg(field, text), Icon::Exclamation});
+    return number;
+}
+
+QString DeviceOperations::StartNewLog(MainWindowValues& values) {
+    if (running_) return {};
+    struct Box {
+        const char* control;
+        const char* field;
+        const QString& text;
+        double& number;
+    };
+    NewLogSettings& settings = newLog_;
+    const Box boxes[] = {
+        {"txtRhHi", "RH / MC % Alarm High Limit", values.txtRhHi, settings.rhHigh},
+        {"txtRhLo", "RH / MC % Alarm Low Limit", values.txtRhLo, settings.rhLow},
+        {"txtTempHi", "Temperature Alarm High Limit", values.txtTempHi, settings.tempHigh},
+        {"txtTempLo", "Temperature Alarm Low Limit", values.txtTempLo, settings.tempLow},
+        {"txtEmcHi", "EMC % Alarm High Limit", values.txtEmcHi, settings.emcHigh},
+        {"txtEmcLo", "EMC % Alarm Low Limit", values.txtEmcLo, settings.emcLow},
+    };
+    for (const Box& box : boxes) {
+        const std::optional<double> number = readBox(box.text, QString::fromLatin1(box.field));
+        if (!number) return QString::fromLatin1(box.control);
+        box.number = *number;
+    }
+    settings.description = values.txtDesc;
+    settings.intervalRow = values.cboInt;
+    settings.beep = values.chkBeep == 1;
+    run(Kind::StartNewLog, values);
+    return {};
+}
+
+QString DeviceOperations::SetTestMode(MainWindowValues& values) {
+    if (running_) return {};
+    // A whole number, halves to even, as the logger's serial numbers are.
+    const std::optional<double> serial = readBox(values.txtSN, QStringLiteral("Serial Number"));
+    if (!serial) return QStringLiteral("txtSN");
+    testSerialNumber_ = static_cast<qint32>(std::clamp(std::nearbyint(*serial), 0.0, 99999999.0));
+    run(Kind::SetTestMode, values);
+    return {};
+}
 void DeviceOperations::StorageMode(MainWindowValues& values) { run(Kind::StorageMode, values); }
 
 bool DeviceOperations::ask(const QString& question) {
@@ -60,7 +106,7 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     case Kind::StartNewLog:
         ClrCmd(link_);
         StoreCmd(link_, 0);
-        SaveDeviceSettings(link_, state_, values);
+        SaveDeviceSettings(link_, state_, newLog_);
         LatchCmd(link_, values.Check1);
         GetDeviceSettings(link_, state_, values, true);
         break;
@@ -68,7 +114,7 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
         GetLog(link_, 0);
         ClrCmd(link_);
         StoreCmd(link_, 0);
-        SaveTestMode(link_, state_, values);
+        SaveTestMode(link_, state_, testSerialNumber_, values);
         GetDeviceSettings(link_, state_, values, true);
         break;
     case Kind::StorageMode:

@@ -5,8 +5,11 @@
 #pragma once
 
 #include "app/MainWindowValues.h"
+#include "logger/DeviceSettings.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace kv5 {
 
@@ -19,6 +22,10 @@ inline const QString NotFoundText =
 inline const QString OpenFailedText = QStringLiteral("ERROR: Open serial port failed!");
 inline const QString ConfirmNewLogText = QStringLiteral("Do you want to clear the device log and start a new one?");
 inline const QString ConfirmStorageText = QStringLiteral("Do you want to put the device in storage mode?");
+// A box that is empty or holds no number, before "Start New Log" or "Set Test Mode" sends
+// anything: %1 the field, %2 the box's text.
+inline const QString NotANumberText =
+    QStringLiteral("The %1 \"%2\" is not a number.  Type a number and try again; nothing was sent to the logger.");
 inline const QString NoStorageModeText = QStringLiteral("This device does not support storage mode!");
 
 class DeviceOperations {
@@ -28,10 +35,13 @@ public:
     // "Detect && Read": reads the logger into values and the in-memory log and saves the log
     // as a new file when it has records. Returns the saved file's full path, or empty text.
     QString DetectAndRead(MainWindowValues& values);
-    // "Start New Log": after a Yes, clears the log and writes the values entered.
-    void StartNewLog(MainWindowValues& values);
-    // "Set Test Mode": clears the log and writes the test configuration.
-    void SetTestMode(MainWindowValues& values);
+    // "Start New Log": reads the boxes it sends as numbers first; a box that is empty or no
+    // number stops it before anything is sent, with a message naming the field, and its control
+    // name is returned. Otherwise, after a Yes, clears the log and writes the values entered.
+    QString StartNewLog(MainWindowValues& values);
+    // "Set Test Mode": reads the serial number box the same way, then clears the log and writes
+    // the test configuration.
+    QString SetTestMode(MainWindowValues& values);
     // "Storage Mode": after a Yes, puts a logger with extended firmware into storage mode.
     void StorageMode(MainWindowValues& values);
 
@@ -41,11 +51,15 @@ public:
 private:
     enum class Kind { DetectAndRead, StartNewLog, SetTestMode, StorageMode };
     QString run(Kind kind, MainWindowValues& values);
+    // The number in a box, or nothing after telling the user which field holds no number.
+    std::optional<double> readBox(const QString& text, const QString& field);
     bool ask(const QString& question);
 
     AppState& state_;
     SerialLink& link_;
     bool running_ = false;
+    NewLogSettings newLog_;
+    qint32 testSerialNumber_ = 0;
 };
 
 } // namespace kv5

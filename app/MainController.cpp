@@ -32,6 +32,8 @@ void MainController::OperationUi::buttonsEnabled(bool enabled) {
         window_.EnableButtons();
     else
         window_.DisableButtons();
+    // The values typed go to the logger and what it holds comes back: no edits in between.
+    window_.LockValues(!enabled);
 }
 
 void MainController::OperationUi::valuesRead(const MainWindowValues& values) { window_.ShowValues(values); }
@@ -40,10 +42,16 @@ MainController::MainController(AppState& state, frmApp& window)
     : QObject(&window), window_(window), ui_(window), link_(ui_), operations_(state, link_) {
     connect(window.cmdDetect, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.DetectAndRead(values); }); });
-    connect(window.cmdNew, &QPushButton::clicked, this,
-            [this] { run([this](MainWindowValues& values) { operations_.StartNewLog(values); }); });
-    connect(window.cmdSetTest, &QPushButton::clicked, this,
-            [this] { run([this](MainWindowValues& values) { operations_.SetTestMode(values); }); });
+    // A box that holds no number stops the operation before anything is sent; it gets the focus.
+    const auto focusBox = [this](const QString& control) {
+        if (auto* box = window_.findChild<QWidget*>(control)) box->setFocus();
+    };
+    connect(window.cmdNew, &QPushButton::clicked, this, [this, focusBox] {
+        run([&](MainWindowValues& values) { focusBox(operations_.StartNewLog(values)); });
+    });
+    connect(window.cmdSetTest, &QPushButton::clicked, this, [this, focusBox] {
+        run([&](MainWindowValues& values) { focusBox(operations_.SetTestMode(values)); });
+    });
     connect(window.cmdStore, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.StorageMode(values); }); });
     connect(window.cmdText, &QPushButton::clicked, this,

@@ -320,12 +320,22 @@ void frmApp::DisableButtons() {
         button->setEnabled(false);
 }
 
+void frmApp::LockValues(bool locked) {
+    valuesLocked_ = locked;
+    for (QLineEdit* box : {txtDesc, txtRhHi, txtRhLo, txtTempHi, txtTempLo, txtEmcHi, txtEmcLo})
+        box->setReadOnly(locked);
+    txtSN->setReadOnly(locked || state_.settings.TestMode == 0);
+    cboInt->setEnabled(!locked);
+    Check1->setEnabled(!locked);
+    chkBeep->setEnabled(!locked && state_.device.ExtendedFirmware != 0);
+}
+
 void frmApp::ShowFirmwareControls(int extendedFirmware) {
     const bool extended = extendedFirmware != 0;
-    for (QWidget* control : std::initializer_list<QWidget*>{cmdStore, chkBeep}) {
-        control->setVisible(extended);
-        control->setEnabled(extended);
-    }
+    cmdStore->setVisible(extended);
+    cmdStore->setEnabled(extended);
+    chkBeep->setVisible(extended);
+    chkBeep->setEnabled(extended && !valuesLocked_);
     LoadIntervals(*cboInt, extendedFirmware);
 }
 

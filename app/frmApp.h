@@ -51,6 +51,10 @@ public:
     void EnableButtons();
     void DisableButtons();
 
+    // While a device operation runs the boxes, the interval list and the alarm options cannot
+    // be edited: what the user typed has gone to the logger and what it holds comes back.
+    void LockValues(bool locked);
+
     // After a revision query: cmdStore and chkBeep shown and enabled with extended firmware,
     // hidden and disabled without, and the interval list rebuilt for the tick.
     void ShowFirmwareControls(int extendedFirmware);
@@ -125,6 +129,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool valuesLocked_ = false;
     void buildControls();
     void readStartupSettings();
 

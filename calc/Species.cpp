@@ -109,15 +109,7 @@ void ReadSpeciesFile(const QString& path, SpeciesList& species, UserInterface& u
     }
 }
 
-double ParseDecimal(const QString& text) {
-    const QLocale locale = QLocale::system();
-    QString localText = text.trimmed();
-    const qsizetype point = localText.indexOf(u'.');
-    if (point >= 0) localText.replace(point, 1, locale.decimalPoint());
-    bool ok = false;
-    const double value = locale.toDouble(localText, &ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
+double ParseDecimal(const QString& text) { return ReadNumber(text).value_or(0.0); }
 
 double CorrectMcForSpecies(const SpeciesList& species, qint32 code, double mc) {
     double a = 0;

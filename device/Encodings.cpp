@@ -67,6 +67,18 @@ double StrToDbl(const QString& text) {
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+std::optional<double> ReadNumber(const QString& text) {
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    QString localText = text.trimmed();
+    const qsizetype point = localText.indexOf(u'.');
+    if (point >= 0) localText.replace(point, 1, locale.decimalPoint());
+    bool ok = false;
+    const double value = locale.toDouble(localText, &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
 qint32 StrToLng(const QString& text) {
     bool ok = false;
     const double value = QLocale::system().toDouble(text.trimmed(), &ok);

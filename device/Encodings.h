@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace kv5 {
 
 class UserInterface;
@@ -27,6 +29,9 @@ QByteArray LngToU16(qint32 value, UserInterface& ui);
 double ClampPercent(double value);
 // Text in the user's locale to a number; 0 for anything that is no number. Never reports.
 double StrToDbl(const QString& text);
+// Text the user typed to a number: the user's decimal separator and "." are both taken, digit
+// groups are not. Nothing for empty text, text that is no number, or an infinite value.
+std::optional<double> ReadNumber(const QString& text);
 // As StrToDbl, rounded to a whole number with halves to even; 0 when out of the 32-bit range.
 qint32 StrToLng(const QString& text);
 

@@ -128,15 +128,15 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
                                   : QStringLiteral("Update complete"));
 }
 
-void SaveEmcLimits(SerialLink& link, const MainWindowValues& values) {
+void SaveEmcLimits(SerialLink& link, double high, double low) {
     UserInterface& ui = link.ui();
     SetMemCmd(link, AddressEmcMarker, 80);
-    const QByteArray high = DblToFp(StrToDbl(values.txtEmcHi), ui);
-    SetMemCmd(link, AddressEmcHigh, static_cast<unsigned char>(high.at(0)));
-    SetMemCmd(link, AddressEmcHigh + 1, static_cast<unsigned char>(high.at(1)));
-    const QByteArray low = DblToFp(StrToDbl(values.txtEmcLo), ui);
-    SetMemCmd(link, AddressEmcLow, static_cast<unsigned char>(low.at(0)));
-    SetMemCmd(link, AddressEmcLow + 1, static_cast<unsigned char>(low.at(1)));
+    const QByteArray highBytes = DblToFp(high, ui);
+    SetMemCmd(link, AddressEmcHigh, static_cast<unsigned char>(highBytes.at(0)));
+    SetMemCmd(link, AddressEmcHigh + 1, static_cast<unsigned char>(highBytes.at(1)));
+    const QByteArray lowBytes = DblToFp(low, ui);
+    SetMemCmd(link, AddressEmcLow, static_cast<unsigned char>(lowBytes.at(0)));
+    SetMemCmd(link, AddressEmcLow + 1, static_cast<unsigned char>(lowBytes.at(1)));
 }
 
 namespace {
@@ -153,35 +153,32 @@ QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLa
 
 } // namespace
 
-void SaveDeviceSettings(SerialLink& link, AppState& state, const MainWindowValues& values, const QDateTime& now) {
+void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings, const QDateTime& now) {
     UserInterface& ui = link.ui();
     GetStatusBlock(link, state.log);
     SetCmd(link, "SETTIME", StartTimeArgument(now));
-    SetCmd(link, "SETDESC", descriptionArgument(values.txtDesc));
+    SetCmd(link, "SETDESC", descriptionArgument(settings.description));
     // The first entry and an empty selection both give one tick.
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
-    const int ticks = values.cboInt > 0 && values.cboInt < static_cast<int>(choices.size())
-                          ? choices[static_cast<size_t>(values.cboInt)].ticks
+    const int ticks = settings.intervalRow > 0 && settings.intervalRow < static_cast<int>(choices.size())
+                          ? choices[static_cast<size_t>(settings.intervalRow)].ticks
                           : 1;
     SetCmd(link, "SETINT", LngToU16(ticks, ui));
-    SetCmd(link, "SETRHHI", DblToFp(StrToDbl(values.txtRhHi), ui));
-    SetCmd(link, "SETRHLO", DblToFp(StrToDbl(values.txtRhLo), ui));
-    const auto celsius = [&](const QString& text) {
-        const double t = StrToDbl(text);
-        return state.settings.Celsius == 0 ? (t - 32) / 1.8 : t;
-    };
-    SetCmd(link, "SETTEMPHI", DblToFp(celsius(values.txtTempHi), ui));
-    SetCmd(link, "SETTEMPLO", DblToFp(celsius(values.txtTempLo), ui));
-    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(values.chkBeep == 1));
-    SaveEmcLimits(link, values);
+    SetCmd(link, "SETRHHI", DblToFp(settings.rhHigh, ui));
+    SetCmd(link, "SETRHLO", DblToFp(settings.rhLow, ui));
+    const auto celsius = [&](double t) { return state.settings.Celsius == 0 ? (t - 32) / 1.8 : t; };
+    SetCmd(link, "SETTEMPHI", DblToFp(celsius(settings.tempHigh), ui));
+    SetCmd(link, "SETTEMPLO", DblToFp(celsius(settings.tempLow), ui));
+    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(settings.beep));
+    SaveEmcLimits(link, settings.emcHigh, settings.emcLow);
 }
 
-void SaveTestMode(SerialLink& link, AppState& state, MainWindowValues& values, const QDateTime& now) {
+void SaveTestMode(SerialLink& link, AppState& state, qint32 serialNumber, MainWindowValues& values,
+                  const QDateTime& now) {
     UserInterface& ui = link.ui();
     SetCmd(link, "SETTIME", StartTimeArgument(now));
-    qint32 serial = StrToLng(values.txtSN.trimmed());
-    if (serial < 1000) serial += 1000;
-    const QByteArray digits = QByteArray::number(serial);
+    if (serialNumber < 1000) serialNumber += 1000;
+    const QByteArray digits = QByteArray::number(serialNumber);
     SetCmd(link, "SETSN", digits);
     SetCmd(link, "SETDESC", descriptionArgument(QStringLiteral("TEST FOR SN") + QString::fromLatin1(digits)));
     SetCmd(link, "SETINT", LngToU16(1, ui));

@@ -16,6 +16,17 @@ inline const QString StartTimeUnreadableText =
     QStringLiteral("The logger's start time could not be read, so its log was not downloaded or saved.  "
                    "The logger still holds its log: check the cable and read it again.");
 
+// What "Start New Log" writes besides the start time, as numbers read from the boxes before
+// anything is sent.
+struct NewLogSettings {
+    QString description;
+    int intervalRow = 0; // row of the interval list; the first row, or none, is one tick
+    double rhHigh = 0, rhLow = 0;     // RH / MC % alarm limits
+    double tempHigh = 0, tempLow = 0; // temperature alarm limits in the display unit
+    double emcHigh = 0, emcLow = 0;   // EMC % alarm limits
+    bool beep = false;
+};
+
 // Reads the status block, serial number, description, start time, interval and limits into
 // values and the log's header, and with readLog downloads the log of the sensor's family.
 void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, bool readLog);
@@ -23,12 +34,12 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
 void GetEmcLimits(MainWindowValues& values, const QByteArray& status);
 
 // Writes the start time (now), description, interval, limits, beep and EMC limits.
-void SaveDeviceSettings(SerialLink& link, AppState& state, const MainWindowValues& values,
+void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings,
                         const QDateTime& now = QDateTime::currentDateTime());
-void SaveEmcLimits(SerialLink& link, const MainWindowValues& values);
-// Writes the fixed test configuration with the serial number of txtSN (1000 added below 1000);
-// checks "Hold Alarms" in values.
-void SaveTestMode(SerialLink& link, AppState& state, MainWindowValues& values,
+void SaveEmcLimits(SerialLink& link, double high, double low);
+// Writes the fixed test configuration with the serial number (1000 added below 1000); checks
+// "Hold Alarms" in values.
+void SaveTestMode(SerialLink& link, AppState& state, qint32 serialNumber, MainWindowValues& values,
                   const QDateTime& now = QDateTime::currentDateTime());
 
 // The start time text YYMMDDhhmm of a moment.

@@ -6,6 +6,7 @@
 #include "sim/Simulator.h"
 #include "support/ScriptedUi.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -54,6 +55,8 @@ class TestDetectWindow : public QObject {
 private slots:
     void detectAndReadFillsTheWindow();
     void closingDuringADownloadKeepsIt();
+    void startNewLogSendsWhatWasTyped_data();
+    void startNewLogSendsWhatWasTyped();
 };
 
 void TestDetectWindow::detectAndReadFillsTheWindow() {
@@ -71,7 +74,7 @@ void TestDetectWindow::detectAndReadFillsTheWindow() {
     QCOMPARE(w.window->txtDesc->text(), QString("Kiln 3 north stack"));
     QCOMPARE(w.window->cboInt->currentText(), QString("5 Minutes"));
     QCOMPARE(w.window->cboInt->currentData().toInt(), 10); // 30-second ticks now
-    QCOMPARE(w.window->txtRhHi->text(), QString("90.0"));
+    QCOMPARE(w.window->txtRhHi->text(), QString("90,0"));
     QVERIFY(w.window->Check1->isChecked());
     // Extended firmware: the beep option and storage mode are offered.
     QVERIFY(w.window->chkBeep->isVisible() && w.window->chkBeep->isChecked());
@@ -79,6 +82,7 @@ void TestDetectWindow::detectAndReadFillsTheWindow() {
     QCOMPARE(w.window->picBatt->state().at(128), '3');
     QCOMPARE(w.window->txtStatus->text(), QString("Update complete"));
     for (auto* button : w.mainButtons()) QVERIFY(button->isEnabled());
+    QVERIFY(!w.window->txtDesc->isReadOnly() && w.window->cboInt->isEnabled() && w.window->chkBeep->isEnabled());
     QCOMPARE(w.state.log.RecordCount, 700);
     QCOMPARE(w.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
     QVERIFY(w.ui.messages.empty());
@@ -98,6 +102,8 @@ void TestDetectWindow::closingDuringADownloadKeepsIt() {
         // The buttons are off while the blocks come in; the frame's close waits.
         QVERIFY(!w.window->cmdDetect->isEnabled());
         QVERIFY(!w.window->cmdExit->isEnabled());
+        // So are the boxes: the values read would overwrite an edit.
+        QVERIFY(w.window->txtRhHi->isReadOnly() && !w.window->cboInt->isEnabled() && !w.window->Check1->isEnabled());
         w.window->close();
         QVERIFY(w.window->isVisible());
     });
@@ -108,5 +114,52 @@ void TestDetectWindow::closingDuringADownloadKeepsIt() {
     QVERIFY(!w.controller->link().isOpen());
 }
 
-QTEST_MAIN(TestDetectWindow)
+void TestDetectWindow::startNewLogSendsWhatWasTyped_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("rhHigh"); // as the logger then holds it; empty: nothing was sent
+    QTest::newRow("decimal comma") << "txtRhHi" << "90,5" << QByteArray("\x5A\x80", 2);
+    QTest::newRow("decimal point") << "txtRhHi" << "90.5" << QByteArray("\x5A\x80", 2);
+    QTest::newRow("after a failed read") << "txtTempHi" << "COMM ERROR" << QByteArray();
+    QTest::newRow("empty") << "txtEmcLo" << "" << QByteArray();
+}
+
+void TestDetectWindow::startNewLogSendsWhatWasTyped() {
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, rhHigh);
+    sim::Options options;
+    options.records = 100;
+    Window w(options);
+    QVERIFY(w.started);
+    QTest::mouseClick(w.window->cmdDetect, Qt::LeftButton);
+    auto* edit = w.window->findChild<QLineEdit*>(box);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+    w.simulator.clearTranscript();
+    w.ui.answers = {Answer::Yes};
+    QTest::mouseClick(w.window->cmdNew, Qt::LeftButton);
+    if (rhHigh.isEmpty()) {
+        QCOMPARE(w.ui.messages.size(), size_t(1));
+        QVERIFY2(w.ui.messages[0].text.startsWith("The " + QString(box == "txtTempHi" ? "Temperature Alarm High"
+                                                                                        : "EMC % Alarm Low")),
+                 qPrintable(w.ui.messages[0].text));
+        QVERIFY(w.simulator.transcript().isEmpty());
+        QCOMPARE(w.simulator.recordCount(), 100);
+        QCOMPARE(edit->text(), text);
+        QTRY_VERIFY(edit->hasFocus());
+    } else {
+        QCOMPARE(w.simulator.limit(sim::Limit::RhHigh), rhHigh);
+        QCOMPARE(w.simulator.recordCount(), 0);
+    }
+}
+
+int main(int argc, char** argv) {
+    // A decimal comma, so that the boxes read both the user's separator and a point.
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    QApplication app(argc, argv);
+    TestDetectWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_detectwindow.moc"

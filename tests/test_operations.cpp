@@ -279,16 +279,6 @@ void TestOperations::noLoggerAndPortFailure() {
 void TestOperations::startNewLog() {
     Rig rig;
     QVERIFY(rig.started);
-    // No: the port is never opened.
-    rig.ui.answers = {Answer::No};
-    rig.operations.StartNewLog(rig.values);
-    QVERIFY(rig.simulator.transcript().isEmpty());
-    QCOMPARE(rig.ui.messages[0].text, ConfirmNewLogText);
-    QCOMPARE(rig.ui.messages[0].title, QString("Confirm"));
-    QCOMPARE(rig.ui.messages[0].defaultAnswer, Answer::No);
-
-    // Yes: the exact command sequence, and the values typed reach the logger.
-    rig.ui.answers = {Answer::Yes};
     rig.values.txtDesc = "  Stack B  ";
     rig.values.cboInt = 2; // 5 minutes: 10 ticks of 30 s
     rig.values.txtRhHi = "80.0";
@@ -299,6 +289,16 @@ void TestOperations::startNewLog() {
     rig.values.txtEmcLo = "5.0";
     rig.values.chkBeep = 1;
     rig.values.Check1 = 1;
+    // No: the port is never opened.
+    rig.ui.answers = {Answer::No};
+    rig.operations.StartNewLog(rig.values);
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QCOMPARE(rig.ui.messages[0].text, ConfirmNewLogText);
+    QCOMPARE(rig.ui.messages[0].title, QString("Confirm"));
+    QCOMPARE(rig.ui.messages[0].defaultAnswer, Answer::No);
+
+    // Yes: the exact command sequence, and the values typed reach the logger.
+    rig.ui.answers = {Answer::Yes};
     rig.operations.StartNewLog(rig.values);
     QCOMPARE(rig.ui.failures, QStringList());
     const QStringList expected{"P",       "CLRLOG",  "SETMEM",   "GETLOG 0", "SETTIME",   "SETDESC",   "SETINT",
@@ -326,6 +326,13 @@ void TestOperations::startNewLog() {
 void TestOperations::setTestMode() {
     Rig rig;
     QVERIFY(rig.started);
+    // A serial number box that holds no number stops it before anything is sent.
+    rig.values.txtSN = "COMM ERROR";
+    QCOMPARE(rig.operations.SetTestMode(rig.values), QString("txtSN"));
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QCOMPARE(rig.ui.messageTexts(), QStringList{NotANumberText.arg("Serial Number", "COMM ERROR")});
+    rig.ui.messages.clear();
+
     rig.values.txtSN = " 25 ";
     rig.operations.SetTestMode(rig.values);
     // No question is asked before the log is cleared.
