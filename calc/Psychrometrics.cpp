@@ -10,6 +10,7 @@ namespace {
 
 const char* const DivisionByZero = "Division by zero";
 const char* const Overflow = "Overflow";
+const char* const AboveBoiling = "Saturation pressure at or above one atmosphere";
 
 Derived failed(const char* why) {
     return {0, why};
@@ -50,6 +51,9 @@ Derived AhOf(double temperature, double rh, int celsius) {
     const double ps = std::exp(20.386 - 5132 / kelvin) * 0.0193368;
     if (!std::isfinite(ps)) return failed(Overflow);
     if (14.696 - ps == 0) return failed(DivisionByZero);
+    // From about 100 C the water would boil: no air is left to hold it, and the formula turns
+    // negative.
+    if (14.696 - ps < 0) return failed(AboveBoiling);
     // Molar masses of water and dry air, grains per pound, the standard atmosphere in psi.
     const double saturated = (18.02 / 28.85) * 7000 * ps / (14.696 - ps);
     return checked(saturated * rh / 100);

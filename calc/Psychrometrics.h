@@ -25,7 +25,8 @@ Derived DewPointOf(double temperature, double rh, int celsius);
 // reported as "ERROR: CalcEmc: " and the description, and gives 0.
 double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui);
 
-// Grains of water per pound of dry air, with 273 as the kelvin offset. A failure is reported
+// Grains of water per pound of dry air, with 273 as the kelvin offset; none where the
+// saturation pressure reaches the standard atmosphere (about 100 C). A failure is reported
 // as "ERROR: CalcAh: " and the description, and gives 0.
 double CalcAh(double temperature, double rh, int celsius, UserInterface& ui);
 

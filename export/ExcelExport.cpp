@@ -247,14 +247,17 @@ private:
 
         const int celsius = settings_.Celsius;
         if (settings_.AhGpp != 0) {
+            // A value that cannot be computed leaves its cell empty.
             const Derived ah = AhOf(temperature, rh, celsius);
             if (!ah.ok()) reportOnce(ahReported_, QStringLiteral("CalcAh"), ah.failure);
-            if (!number(next++, oneDecimal(ah.value), oneDecimalFormat_)) return false;
+            if (ah.ok() && !number(next, oneDecimal(ah.value), oneDecimalFormat_)) return false;
+            ++next;
         }
         if (settings_.Emc != 0) {
             const Derived emc = EmcOf(temperature, rh, celsius);
             if (!emc.ok()) reportOnce(emcReported_, QStringLiteral("CalcEmc"), emc.failure);
-            if (!number(next++, oneDecimal(emc.value), oneDecimalFormat_)) return false;
+            if (emc.ok() && !number(next, oneDecimal(emc.value), oneDecimalFormat_)) return false;
+            ++next;
         }
         if (settings_.Dewpoint != 0) {
             const Derived dew = CalcDewPoint(temperature, rh, celsius);

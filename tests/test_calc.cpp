@@ -140,6 +140,13 @@ private slots:
         QCOMPARE(CalcAh(-273.001, 50, 1, ui), 0.0);
         QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcAh: Overflow"});
         QVERIFY(!AhOf(-273, 50, 1).ok());
+        // Boiling: up to 100 C a value, from where the saturation pressure reaches the
+        // atmosphere none, in either unit.
+        QVERIFY(AhOf(100, 50, 1).ok() && AhOf(100, 50, 1).value > 0);
+        for (double c : {100.2, 110.0, 150.0}) {
+            QCOMPARE(AhOf(c, 50, 1).failure, "Saturation pressure at or above one atmosphere");
+            QVERIFY(!AhOf(toF(c), 50, 0).ok());
+        }
     }
 
     void dewPoint() {

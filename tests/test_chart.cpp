@@ -5,6 +5,7 @@
 // come from the chart's definition: the first record on the left edge, the last on the right,
 // the bottom of the scale on the bottom edge and its top on the top edge.
 #include "app/AppState.h"
+#include "calc/Psychrometrics.h"
 #include "device/Encodings.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
@@ -562,13 +563,21 @@ private slots:
         moveTo(window, 0.4);
         QCOMPARE(ui.messageTexts().size(), 3);
 
-        // GPP at -273 C cannot be computed: one box for the series, one for the readout.
+        // Above boiling there is no GPP: one box for the series, a gap in its trace, no number
+        // in the readout.
         ui.clearRecord();
         state.settings.AhGpp = 1;
         state.settings.Dewpoint = 0;
-        setVantorp(state.log, {-273, -273, -273}, {50, 50, 50});
+        setVantorp(state.log, {20, 20, 110, 20, 20}, {50, 50, 50, 50, 50});
         window.Load();
-        QCOMPARE(ui.messageTexts(), QStringList(2, "ERROR: CalcAh: Division by zero"));
+        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcAh: Saturation pressure at or above one atmosphere"});
+        const QImage gap = window.SurfaceImage();
+        const int gpp = rowOf(gap, AhOf(20, 50, 1).value);
+        QVERIFY(shows(gap, 0, gpp, state.GppTraceColor) && shows(gap, gap.width() - 1, gpp, state.GppTraceColor));
+        QVERIFY(!shows(gap, gap.width() / 2, gpp, state.GppTraceColor));
+        moveTo(window, 0.5);
+        QCOMPARE(window.txtLegend[3]->text(), QStringLiteral("GPP "));
+        QCOMPARE(ui.messageTexts().size(), 1);
     }
 
     void oneWindowForTheRun() {

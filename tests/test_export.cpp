@@ -814,16 +814,16 @@ private slots:
         QCOMPARE(exportFolders(), QStringList());
     }
 
-    // A GPP that cannot be computed (at -273 degrees C) is reported once for the whole export
-    // and written as 0; the export goes on.
+    // A GPP that cannot be computed (above boiling) is reported once for the whole export and
+    // its cell left empty; the export goes on.
     void gppFailureReportedOnce() {
         useSettings(1, Gpp);
-        writeLog(QStringLiteral("frozen.txt"), "a,-273.0,50.0\r\nb,-273.0,60.0\r\nc,20.0,50.0\r\n");
-        const Workbook book = exported(QStringLiteral("frozen.txt"));
+        writeLog(QStringLiteral("boiling.txt"), "a,110.0,50.0\r\nb,120.0,60.0\r\nc,20.0,50.0\r\n");
+        const Workbook book = exported(QStringLiteral("boiling.txt"));
         QVERIFY(book.valid);
-        QCOMPARE(ui.messageTexts(), QStringList{QStringLiteral("ERROR: CalcAh: Division by zero")});
-        QCOMPARE(book.cells.value("D1").number, 0.0);
-        QCOMPARE(book.cells.value("D2").number, 0.0);
+        QCOMPARE(ui.messageTexts(),
+                 QStringList{QStringLiteral("ERROR: CalcAh: Saturation pressure at or above one atmosphere")});
+        QVERIFY(!book.cells.contains("D1") && !book.cells.contains("D2"));
         QCOMPARE(book.cells.value("D3").number, 52.0);
     }
 

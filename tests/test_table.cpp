@@ -4,6 +4,8 @@
 // it, the files keep their points. Expected numbers come from published tables (dew point), the
 // handbook's metric EMC coefficients and the vapour pressure curve worked out by hand.
 #include "app/AppState.h"
+#include "calc/Psychrometrics.h"
+#include "device/Encodings.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"
@@ -294,6 +296,7 @@ private slots:
         QCOMPARE(e.MaxDew, e.MinDew);
         QCOMPARE(e.MaxMc1, before.MaxMc1); // not a Q7R log: MC pairs untouched
         QVERIFY(ui.messages.empty());
+
     }
 
     void infoTextExactly() {
@@ -353,19 +356,23 @@ private slots:
     void failingCalculationsAreReportedOnce() {
         fillVantorp(state.log);
         state.settings = settingsOf(1, 1, 1, 1);
-        // -273 C: no GPP; -243.12 C: no dew point, its cell stays empty.
-        state.log.LogTemp[1] = -273;
+        // 110 C: no GPP (above boiling); -243.12 C: no dew point. Their cells stay empty.
+        state.log.LogTemp[1] = 110;
         state.log.LogTemp[2] = -243.12;
         frmTable window(state, ui);
-        QCOMPARE(ui.messageTexts(), QStringList({"ERROR: CalcAh: Division by zero", "Loading grid failed"}));
+        QCOMPARE(ui.messageTexts(), QStringList({"ERROR: CalcAh: Saturation pressure at or above one atmosphere",
+                                                 "Loading grid failed"}));
         QCOMPARE(ui.messages[1].icon, Icon::Stop);
-        QCOMPARE(row(window, 2).mid(1, 3), QStringList({"-273,0", "30,0", "0,0"}));
+        QCOMPARE(row(window, 2).mid(1, 3), QStringList({"110,0", "30,0", ""}));
+        // The GPP extremes leave that record out.
+        QCOMPARE(window.extremes.MaxGpp, AhOf(state.log.LogTemp[0], state.log.LogRh[0], 1).value);
+        QVERIFY(window.extremes.MinGpp >= 0);
         QCOMPARE(row(window, 3)[5], QString());
         QCOMPARE(row(window, 3)[1], QStringLiteral("-243,1"));
         QCOMPARE(window.Grid1->currentIndex().row(), 2);
         // The dew extremes keep what the records that had one gave.
-        QVERIFY(std::fabs(window.extremes.MaxDew - 9.26) < 0.01);
-        QVERIFY(window.extremes.MinDew < -100);
+        QCOMPARE(window.extremes.MaxDew, CalcDewPoint(110, state.log.LogRh[1], 1).value);
+        QCOMPARE(window.extremes.MinDew, CalcDewPoint(state.log.LogTemp[0], state.log.LogRh[0], 1).value);
 
         // Many failing rows still give one message each.
         for (int i = 0; i < 100; ++i) {
@@ -521,6 +528,16 @@ private slots:
         QVERIFY(printed.endsWith(QStringLiteral("\n\nRecords 5\n")));
         QVERIFY(!printed.contains('\r'));
         QVERIFY(ui.messages.empty());
+
+        // A value that cannot be computed is said on the error side, not only by the status.
+        QFile huge(LogFilePath(state, "huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        huge.write("5/21/2014 13:45,1e308,50\r\n");
+        huge.close();
+        QCOMPARE(RunInfoCommand(state, ui, huge.fileName(), out), 1);
+        QVERIFY(ui.messageTexts().contains("ERROR: RunInfoCommand: the dew point of some records cannot be computed; "
+                                           "the Dew line leaves them out"));
+        ui.clearRecord();
 
         // A file that is not there.
         printed.clear();

@@ -120,11 +120,17 @@ void drawTrace(QPainter& painter, BandPolyline& line, const ChartTrace& trace, d
 
     int i = 0;
     while (i < count) {
+        // A record without a value breaks the line.
+        if (std::isnan(trace.y[i])) {
+            started = false;
+            ++i;
+            continue;
+        }
         const QPointF first = pointAt(i);
         QPointF last = first;
         double low = first.y(), high = first.y();
         int j = i + 1;
-        for (; j < count; ++j) {
+        for (; j < count && !std::isnan(trace.y[j]); ++j) {
             const QPointF point = pointAt(j);
             if (point.x() != first.x()) break;
             low = std::min(low, point.y());
@@ -192,7 +198,7 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
             BandPolyline line(painter, top, bottom);
             if (picture.recordCount <= 1) {
                 // One record: its value as a line across the whole width.
-                if (trace.points < 1 || trace.y.empty()) continue;
+                if (trace.points < 1 || trace.y.empty() || std::isnan(trace.y[0])) continue;
                 const double y = onPixels(ratio * map.toY(trace.y[0]), ratio);
                 line.moveTo(QPointF(onPixels(ratio * map.toX(0), ratio), y));
                 line.lineTo(QPointF(onPixels(ratio * map.toX(float(picture.xStep)), ratio), y));

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
 namespace kv5 {
 
@@ -75,21 +76,25 @@ ChartTrace ChartState::PaintTrace(const QColor& color, const std::vector<double>
     trace.y.resize(count);
     const auto yOf = [this, yScale](double value) { return ChartHeight - (value - AxisYmin) * yScale; };
 
-    const double first = series[0];
-    lowest = highest = first;
-    bool drawable = toSingle(yOf(first), trace.y[0]);
-    if (drawable) {
-        trace.points = 1;
-        for (int i = 1; i < count; ++i) {
-            const double value = series[i];
-            if (!toSingle(yOf(value), trace.y[i])) {
-                drawable = false;
-                break;
-            }
-            trace.points = i + 1;
+    // A record without a value (NaN: a derived value that cannot be computed) is a gap in the
+    // line and counts for neither extreme.
+    bool seen = false;
+    bool drawable = true;
+    for (int i = 0; i < count; ++i) {
+        const double value = series[i];
+        if (std::isnan(value)) {
+            trace.y[i] = std::numeric_limits<float>::quiet_NaN();
+        } else if (!toSingle(yOf(value), trace.y[i])) {
+            drawable = false;
+            break;
+        } else if (!seen) {
+            lowest = highest = value;
+            seen = true;
+        } else {
             if (highest < value) highest = value;
             if (lowest > value) lowest = value;
         }
+        trace.points = i + 1;
     }
     // The line cannot be drawn on from a point that does not fit: the trace ends before it.
     if (!drawable) ui_.message({QStringLiteral("frmChart.PaintTrace: Overflow")});
@@ -109,7 +114,7 @@ const char* ChartState::fillDerived(Derived (*of)(double, double, int), const ch
             if (!reported) ui_.error(QString::fromLatin1(procedure), QString::fromLatin1(value.failure));
             reported = true;
         }
-        derived_[i] = value.value;
+        derived_[i] = value.ok() ? value.value : std::numeric_limits<double>::quiet_NaN();
     }
     return nullptr;
 }
@@ -211,23 +216,18 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
         next = 6;
     }
 
-    // GPP and EMC report their own failures and show 0; a dew point that cannot be computed ends
-    // the readout. Either is reported once while the mouse stays on the record.
+    // A GPP or EMC that cannot be computed shows no number (the chart reported it when it was
+    // drawn); a dew point that cannot be computed ends the readout, reported once while the
+    // mouse stays on the record.
     const bool repeated = record == failedRecord_;
     failedRecord_ = 0;
-    const auto derived = [&](const Derived& result, const char* procedure) {
-        if (!result.ok()) {
-            failedRecord_ = record;
-            if (!repeated) ui_.error(QString::fromLatin1(procedure), QString::fromLatin1(result.failure));
-        }
-        return result.value;
+    const auto derived = [&](const QString& text, const Derived& result) {
+        return Insert(text, result.ok() ? NumberText(result.value) : QString());
     };
     if (settings.AhGpp != 0)
-        show(next++, state_.GppTraceColor,
-             value(QStringLiteral("GPP $"), derived(AhOf(temp, rh, celsius), "CalcAh")));
+        show(next++, state_.GppTraceColor, derived(QStringLiteral("GPP $"), AhOf(temp, rh, celsius)));
     if (settings.Emc != 0)
-        show(next++, state_.EmcTraceColor,
-             value(QStringLiteral("EMC $%"), derived(EmcOf(temp, rh, celsius), "CalcEmc")));
+        show(next++, state_.EmcTraceColor, derived(QStringLiteral("EMC $%"), EmcOf(temp, rh, celsius)));
     if (settings.Dewpoint != 0) {
         const Derived dew = CalcDewPoint(temp, rh, celsius);
         if (!dew.ok()) {

@@ -1,6 +1,7 @@
 #include "views/LogCommands.h"
 
 #include "app/AppState.h"
+#include "app/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/LogStatistics.h"
 #include "views/LogTable.h"
@@ -41,6 +42,9 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     if (!read && state.log.RecordCount == 0) return 1;
     LogExtremes extremes;
     const bool computed = ComputeExtremes(state.log, state.settings, extremes, ui);
+    if (!computed)
+        ui.error(QStringLiteral("RunInfoCommand"),
+                 QStringLiteral("the dew point of some records cannot be computed; the Dew line leaves them out"));
     QString text = LogInfoText(state.log, state.settings, extremes);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');

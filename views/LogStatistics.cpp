@@ -15,23 +15,28 @@ void take(double value, double& highest, double& lowest) {
     if (value < lowest) lowest = value;
 }
 
-// Reports a failure of CalcAh or CalcEmc the first time it occurs in one run over the log,
-// and gives the function's result (0 on failure).
+// Reports a failure of CalcAh or CalcEmc the first time it occurs in one run over the log; a
+// value that cannot be computed is left out of its pair.
 class ReportOnce {
 public:
     ReportOnce(const char* procedure, UserInterface& ui) : procedure_(procedure), ui_(ui) {}
-    double operator()(const Derived& result) {
-        if (!result.ok() && !reported_) {
+    void take(const Derived& result, double& highest, double& lowest) {
+        if (!result.ok()) {
+            if (!reported_) ui_.error(QString::fromLatin1(procedure_), QString::fromLatin1(result.failure));
             reported_ = true;
-            ui_.error(QString::fromLatin1(procedure_), QString::fromLatin1(result.failure));
+        } else if (!seen_) {
+            highest = lowest = result.value;
+            seen_ = true;
+        } else {
+            kv5::take(result.value, highest, lowest);
         }
-        return result.value;
     }
 
 private:
     const char* procedure_;
     UserInterface& ui_;
     bool reported_ = false;
+    bool seen_ = false;
 };
 
 } // namespace
@@ -52,8 +57,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
         e.MaxMc2 = e.MinMc2 = log.LogMc2[0];
         e.MaxMc3 = e.MinMc3 = log.LogMc3[0];
     }
-    e.MaxGpp = e.MinGpp = ah(AhOf(log.LogTemp[0], rh[0], celsius));
-    e.MaxEmc = e.MinEmc = emc(EmcOf(log.LogTemp[0], rh[0], celsius));
+    ah.take(AhOf(log.LogTemp[0], rh[0], celsius), e.MaxGpp, e.MinGpp);
+    emc.take(EmcOf(log.LogTemp[0], rh[0], celsius), e.MaxEmc, e.MinEmc);
     if (const Derived dew = CalcDewPoint(log.LogTemp[0], rh[0], celsius); dew.ok())
         e.MaxDew = e.MinDew = dew.value;
     else
@@ -68,8 +73,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
             take(log.LogMc2[i], e.MaxMc2, e.MinMc2);
             take(log.LogMc3[i], e.MaxMc3, e.MinMc3);
         }
-        if (settings.AhGpp != 0) take(ah(AhOf(t, rh[i], celsius)), e.MaxGpp, e.MinGpp);
-        if (settings.Emc != 0) take(emc(EmcOf(t, rh[i], celsius)), e.MaxEmc, e.MinEmc);
+        if (settings.AhGpp != 0) ah.take(AhOf(t, rh[i], celsius), e.MaxGpp, e.MinGpp);
+        if (settings.Emc != 0) emc.take(EmcOf(t, rh[i], celsius), e.MaxEmc, e.MinEmc);
         if (settings.Dewpoint != 0) {
             if (const Derived dew = CalcDewPoint(t, rh[i], celsius); dew.ok())
                 take(dew.value, e.MaxDew, e.MinDew);

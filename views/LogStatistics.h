@@ -25,8 +25,8 @@ struct LogExtremes {
 // Works out the extremes of the log (nothing changes for an empty log). Every pair starts at
 // the first record, GPP, EMC and dew point included whatever the settings; then temperature,
 // RH (and MC1..MC3 of a Q7R log) take every record, the derived quantities only when the
-// settings show them. A GPP or EMC failure is reported once per call by CalcAh or CalcEmc and
-// counts as 0; a dew point that cannot be computed leaves its pair as it was and makes the
+// settings show them. A GPP or EMC failure is reported once per call as "ERROR: CalcAh: " or
+// "ERROR: CalcEmc: " and the value is left out of its pair; a dew point that cannot be computed leaves its pair as it was and makes the
 // result false, for the caller to report.
 bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& extremes, UserInterface& ui);
 

@@ -67,6 +67,9 @@ ColumnWidths TableColumnWidths(bool q7r, int columns) {
     }
 }
 
+// A derived value that cannot be computed leaves its cell blank.
+static QString valueText(const Derived& value) { return value.ok() ? NumberText(value.value) : QString(); }
+
 QString CellText(const LogData& log, const Settings& settings, TableColumn column, int slot) {
     const double t = log.LogTemp[slot];
     const double rh = log.isQ7R() ? log.LogRhQ7R[slot] : log.LogRh[slot];
@@ -84,13 +87,11 @@ QString CellText(const LogData& log, const Settings& settings, TableColumn colum
     case TableColumn::Rh:
         return NumberText(rh);
     case TableColumn::Gpp:
-        return NumberText(AhOf(t, rh, settings.Celsius).value);
+        return valueText(AhOf(t, rh, settings.Celsius));
     case TableColumn::Emc:
-        return NumberText(EmcOf(t, rh, settings.Celsius).value);
-    case TableColumn::Dew: {
-        const Derived dew = CalcDewPoint(t, rh, settings.Celsius);
-        return dew.ok() ? NumberText(dew.value) : QString();
-    }
+        return valueText(EmcOf(t, rh, settings.Celsius));
+    case TableColumn::Dew:
+        return valueText(CalcDewPoint(t, rh, settings.Celsius));
     }
     return {};
 }
