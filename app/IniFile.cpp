@@ -2,6 +2,7 @@
 
 #include "app/UserInterface.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -138,8 +139,19 @@ QString GetIniSetting(const QString& iniPath, const QString& section, const QStr
     return valueOf(lines[keyLine].text).left(MaxValueLength);
 }
 
+void ReportUnsavedSettings(const QString& iniPath, const QString& refusal, UserInterface& ui) {
+    if (refusal.isEmpty()) return;
+    ui.message({QStringLiteral("The settings could not be saved in %1: %2.  They apply until the program ends.")
+                    .arg(QDir::toNativeSeparators(iniPath), refusal),
+                Icon::Exclamation});
+}
+
 bool WriteIniSetting(const QString& iniPath, const QString& section, const QString& key, const QString& value,
-                     UserInterface& ui) {
+                     UserInterface& ui, QString* refusal) {
+    const auto refused = [&](const QFileDevice& file) {
+        if (refusal && refusal->isEmpty()) *refusal = file.errorString();
+        return false;
+    };
     if (const QString reason = unwritableReason(section, key, value); !reason.isEmpty()) {
         ui.message({QStringLiteral("ERROR: WriteIniSetting:") + reason});
         return false;
@@ -149,9 +161,9 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
     QFile existing(iniPath);
     if (existing.exists()) {
         // A file we cannot read is never replaced: its other lines would be lost.
-        if (!existing.open(QIODevice::ReadOnly)) return false;
+        if (!existing.open(QIODevice::ReadOnly)) return refused(existing);
         content = existing.readAll();
-        if (existing.error() != QFileDevice::NoError) return false;
+        if (existing.error() != QFileDevice::NoError) return refused(existing);
         existing.close();
     }
 
@@ -194,12 +206,13 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
     for (const auto& line : lines) output += line.text + line.ending;
 
     QSaveFile file(iniPath);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly)) return refused(file);
     if (file.write(output) != output.size()) {
+        refused(file);
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return file.commit() || refused(file);
 }
 
 } // namespace kv5

@@ -26,9 +26,14 @@ QString GetIniSetting(const QString& iniPath, const QString& section, const QStr
 // key is added at the end of its section, a missing section at the end of the file, and a
 // missing file is created; every other line stays as it was. The file is replaced whole and
 // atomically. A write the system refuses (a read-only folder, an unreadable file) is not
-// reported: the result is then false and the file is unchanged. A section, key or value that
-// cannot be written as one line is reported as "ERROR: WriteIniSetting:" and the reason.
+// reported here: the result is then false, the file is unchanged and, when refusal is given and
+// still empty, it receives the system's reason, for the caller to report once for all the
+// settings it writes together (ReportUnsavedSettings). A section, key or value that cannot be
+// written as one line is reported as "ERROR: WriteIniSetting:" and the reason.
 bool WriteIniSetting(const QString& iniPath, const QString& section, const QString& key, const QString& value,
-                     UserInterface& ui);
+                     UserInterface& ui, QString* refusal = nullptr);
+
+// Tells the user, when refusal is not empty, that the settings could not be saved and why.
+void ReportUnsavedSettings(const QString& iniPath, const QString& refusal, UserInterface& ui);
 
 } // namespace kv5

@@ -264,8 +264,9 @@ void frmApp::readStartupSettings() {
     const auto read = [&](const QString& key, const QString& defaultValue) {
         return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui()));
     };
+    QString refusal;
     const auto writeBack = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui());
+        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui(), &refusal);
     };
 
     settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
@@ -303,6 +304,7 @@ void frmApp::readStartupSettings() {
         settings.McSp[channel - 1] = read(key, QStringLiteral("1"));
         writeBack(key, settings.McSp[channel - 1]);
     }
+    ReportUnsavedSettings(ini, refusal, ui());
 
     SetStatusColor(QColor(0, 0, 255));
     SetStatus(ReadyText);

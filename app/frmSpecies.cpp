@@ -97,8 +97,9 @@ void frmSpecies::LoadSpeciesComboBox() {
 void frmSpecies::SaveSpecies() {
     Settings& settings = state_.settings;
     const QString ini = state_.iniPath();
+    QString refusal;
     const auto write = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui_);
+        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui_, &refusal);
     };
     for (int channel = 1; channel <= 3; ++channel) {
         const QComboBox* list = cboMC[channel - 1];
@@ -113,6 +114,7 @@ void frmSpecies::SaveSpecies() {
     write(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = chkDew->isChecked() ? 1 : 0;
     write(QStringLiteral("Dewpoint"), settings.Dewpoint);
+    ReportUnsavedSettings(ini, refusal, ui_);
 }
 
 void frmSpecies::done(int result) {

@@ -183,6 +183,22 @@ private slots:
                             "AhGpp=1\nEmc=1\nDewpoint=0\n"));
     }
 
+    void unwritableSettingsFileIsReportedOnce() {
+        // A folder where the file should be: every write is refused, one box says why.
+        QVERIFY(QDir(home->path()).mkdir("KV5.INI"));
+        frmSpecies window(*state, ui);
+        window.show();
+        QTest::mouseClick(window.chkDew, Qt::LeftButton);
+        QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+        QCOMPARE(state->settings.Dewpoint, 0); // still applies
+        QCOMPARE(ui.messages.size(), std::size_t(1));
+        QVERIFY2(ui.messages[0].text.startsWith("The settings could not be saved in " + state->iniPath() + ": ") &&
+                     ui.messages[0].text.size() > state->iniPath().size() + 50,
+                 qPrintable(ui.messages[0].text));
+        QCOMPARE(ui.messages[0].icon, Icon::Exclamation);
+        ui.clearRecord();
+    }
+
     void oneSpeciesOnly() {
         state->species = tableOf({{1, "Reference"}});
         state->settings.McSp = {4, 1, 4};
