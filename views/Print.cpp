@@ -138,11 +138,20 @@ public:
             why = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(finalPath_), why);
             return false;
         }
-        const QByteArray printerName = printerName_.toUtf8();
+        // A print system name is the queue, or the queue and "/" and one of its instances; the
+        // user's own defaults for it (lpoptions) go with the job, as lp sends them.
+        const qsizetype slash = printerName_.indexOf(QLatin1Char('/'));
+        const QByteArray queue = printerName_.left(slash).toUtf8();
+        const QByteArray instance = slash < 0 ? QByteArray() : printerName_.mid(slash + 1).toUtf8();
+        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(),
+                                             slash < 0 ? nullptr : instance.constData());
         const QByteArray file = QFile::encodeName(spool_->fileName());
         const QByteArray title = ProgramTitle.toUtf8();
-        if (cupsPrintFile(printerName.constData(), file.constData(), title.constData(), 0, nullptr) > 0)
-            return true;
+        const int job =
+            cupsPrintFile(queue.constData(), file.constData(), title.constData(),
+                          dest != nullptr ? dest->num_options : 0, dest != nullptr ? dest->options : nullptr);
+        if (dest != nullptr) cupsFreeDests(1, dest);
+        if (job > 0) return true;
         why = QStringLiteral("the printer %1 does not accept the printout: %2")
                   .arg(printerName_, QString::fromUtf8(cupsLastErrorString()));
         return false;
