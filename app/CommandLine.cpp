@@ -49,15 +49,17 @@ Commands (no display needed):
   table FILE          Prints the log file as the table window shows it, fields separated by
                       tabs. FILE is a name in DATA or a path.
   info FILE           Prints the statistics ("Log Info") of a log file.
-  chart FILE -o OUT.png [--size WIDTHxHEIGHT]
+  chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]
                       Draws the chart of a log file as the chart window shows it, with the
-                      readout on the last record, into a PNG picture.
+                      readout on the last record, into a PNG picture. --range sets the Y axis
+                      as the Zoom button does (top at most 150, bottom at least -40); without
+                      it the axis goes from 0 to 100.
   export FILE [-o OUT.xlsx]
                       Writes the workbook of a log file (a chart sheet first, then the values)
                       without opening it, and prints its path.
   print FILE --pdf OUT.pdf [--chart] [--description TEXT]
                       Writes the table printout (with --chart the chart printout) of a log file
-                      to a PDF file, titled TEXT or the logger's description.
+                      to a PDF file, titled TEXT or the log file's name.
 )");
 
 const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QStringLiteral("info"),
@@ -65,7 +67,7 @@ const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QS
 // Options that take their value as the next argument.
 const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
                                    QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
-                                   QStringLiteral("--output")};
+                                   QStringLiteral("--output"), QStringLiteral("--range")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -179,6 +181,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("verbose"), QStringLiteral("Print the status line as it changes.")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("Output file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("size"), QStringLiteral("Picture size."), QStringLiteral("WIDTHxHEIGHT")});
+    parser.addOption({QStringLiteral("range"), QStringLiteral("Y axis range."), QStringLiteral("LOW:HIGH")});
     parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
     parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title."), QStringLiteral("text")});
@@ -220,7 +223,8 @@ int RunCommandLine(const QStringList& givenArguments) {
             std::fprintf(stderr, "kv5: chart needs -o OUT.png\n");
             return 2;
         }
-        return RunChartCommand(state, ui, file, output, parser.value(QStringLiteral("size")));
+        return RunChartCommand(state, ui, file, output, parser.value(QStringLiteral("size")),
+                               parser.value(QStringLiteral("range")));
     }
     if (command == QLatin1String("export")) return RunExportCommand(state, ui, file, output, out);
     const QString description =

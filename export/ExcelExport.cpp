@@ -6,6 +6,7 @@
 #include "device/Encodings.h"
 #include "export/ExcelChart.h"
 #include "logfiles/LogFile.h"
+#include "logfiles/SafePublish.h"
 #include "views/LogCommands.h"
 
 #include <QDesktopServices>
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTextStream>
@@ -26,8 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <utility>
 
 namespace kv5 {
@@ -40,31 +38,20 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The workbook could not be started: the three boxes the user knows from a spreadsheet
-// application that would not start.
-void reportStartFailure(UserInterface& ui, int errorNumber, const QString& description) {
-    ui.message({QStringLiteral("Err = %1 %2").arg(errorNumber).arg(description)});
-    ui.message({QStringLiteral("xl is nothing")});
-    ui.message(
-        {QStringLiteral("Starting Excel failed!\rMake sure it is installed and functioning."), Icon::Stop});
-}
-
 // A new, private folder for one exported workbook, so that a workbook still open from an
 // earlier export is never replaced. Empty text after a reported failure.
 QString makeExportFolder(UserInterface& ui) {
     const QString base = QDir::tempPath();
     // Qt gives no temporary folder when TMPDIR names a folder that is not there.
     if (base.isEmpty()) {
-        reportStartFailure(
-            ui, ENOENT,
-            QStringLiteral("the temporary folder %1 is not there").arg(qEnvironmentVariable("TMPDIR")));
+        ui.error(ExportProcedure,
+                 QStringLiteral("the temporary folder %1 is not there").arg(qEnvironmentVariable("TMPDIR")));
         return {};
     }
     QByteArray pattern = QFile::encodeName(base + QStringLiteral("/kv5-export-XXXXXX"));
     if (::mkdtemp(pattern.data()) == nullptr) {
-        const int error = errno;
-        reportStartFailure(ui, error,
-                           QStringLiteral("cannot create a folder in %1: %2").arg(base, systemError(error)));
+        ui.error(ExportProcedure,
+                 QStringLiteral("cannot create a folder in %1: %2").arg(base, systemError(errno)));
         return {};
     }
     return QFile::decodeName(pattern);
@@ -121,44 +108,6 @@ public:
 
 private:
     lxw_workbook* workbook_;
-};
-
-// A hidden file beside the workbook's final name that receives the workbook until it is
-// complete; removed unless kept.
-class PendingFile {
-public:
-    PendingFile() = default;
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (!path_.isEmpty()) ::unlink(path_.constData());
-    }
-    // Creates the file in folder; false with errno set when it cannot.
-    bool create(const QString& folder) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray path = QFile::encodeName(folder) + "/.kv5-export-" +
-                                    QByteArray::number(::getpid()) + '-' +
-                                    QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                path_ = path;
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-        return false;
-    }
-    const QByteArray& path() const { return path_; }
-    // Gives the file its final name, replacing a file of that name.
-    bool publish(const QString& finalPath) {
-        if (::rename(path_.constData(), QFile::encodeName(finalPath).constData()) != 0) return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    QByteArray path_;
 };
 
 QString cellName(lxw_row_t row, lxw_col_t column) {
@@ -335,16 +284,15 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
     const QFileInfo target(workbookPath);
     const QString folder = target.absolutePath();
     if (target.isDir()) {
-        reportStartFailure(ui, EISDIR, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
+        ui.error(ExportProcedure, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
         return false;
     }
     // The workbook goes to a hidden file beside its final name; creating it first tells at once
     // whether the folder takes a workbook.
     PendingFile pending;
-    if (!pending.create(folder)) {
-        const int error = errno;
-        reportStartFailure(
-            ui, error, QStringLiteral("cannot create a workbook in %1: %2").arg(folder, systemError(error)));
+    QString why;
+    if (!pending.create(folder, QStringLiteral("kv5-export"), why)) {
+        ui.error(ExportProcedure, why);
         return false;
     }
     // libxlsxwriter's own temporary files go where the user's temporary files go.
@@ -355,10 +303,10 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
     // part: a full log is written three times faster.
     options.constant_memory = 1;
     if (!temporaryFolder.isEmpty()) options.tmpdir = const_cast<char*>(temporaryFolder.constData());
-    WorkbookHandle workbook(workbook_new_opt(pending.path().constData(), &options));
+    const QByteArray pendingPath = QFile::encodeName(pending.path());
+    WorkbookHandle workbook(workbook_new_opt(pendingPath.constData(), &options));
     if (workbook.get() == nullptr) {
-        reportStartFailure(ui, LXW_ERROR_MEMORY_MALLOC_FAILED,
-                           QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+        ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
         return false;
     }
 
@@ -402,9 +350,9 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
                                                                 target.absoluteFilePath()));
         return false;
     }
-    if (!pending.publish(target.absoluteFilePath())) {
-        ui.error(ExportProcedure,
-                 QStringLiteral("cannot write %1: %2").arg(target.absoluteFilePath(), systemError(errno)));
+    if (pending.publish(target.fileName(), PendingFile::Publish::Replacing, why) !=
+        PendingFile::Outcome::Published) {
+        ui.error(ExportProcedure, why);
         return false;
     }
     return true;
@@ -420,10 +368,10 @@ bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, co
         return false;
     }
     if (opener && opener(workbook)) return true;
-    ui.message({QStringLiteral("xl is nothing")});
-    ui.message(
-        {QStringLiteral("Starting Excel failed!\rMake sure it is installed and functioning."), Icon::Stop});
-    ui.message({QStringLiteral("The workbook was written to %1").arg(workbook), Icon::Information});
+    const QString noApplication =
+        QStringLiteral("no application for spreadsheet files is set up to open it.");
+    ui.message({QStringLiteral("The workbook was saved at %1, but %2").arg(workbook, noApplication),
+                Icon::Exclamation});
     return false;
 }
 

@@ -30,9 +30,9 @@ bool OpenWithDesktop(const QString& path);
 // the settings show them, rounded to one decimal and formatted "0.0". The chart title names
 // the log file without its folder.
 //
-// Failures are reported through ui, and false is returned with no workbook left behind:
-// - the workbook cannot be created in its folder: "Err = " with the error number and cause,
-//   "xl is nothing", then "Starting Excel failed!" (stop icon);
+// The workbook gets the usual mode of new files (0666 less the umask). Failures are reported
+// through ui, and false is returned with no workbook left behind:
+// - the workbook cannot be created in its folder: "ERROR: OpenInExcel: " and the cause;
 // - an empty log (no line before the first empty one): the user is told there is nothing to
 //   export;
 // - the log file cannot be read, a cell or the workbook cannot be written, or a dew point
@@ -45,8 +45,9 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
 
 // The library window's Export: writes the workbook of the log file name (without folder) of
 // DATA into a new temporary folder, as the log's name with ".xlsx", and opens it with opener,
-// leaving it there for the user to save or discard. When the opener fails: "xl is nothing",
-// "Starting Excel failed!" and where the workbook is. Returns true when the workbook was opened.
+// leaving it there for the user to save or discard. When the opener fails, one message says
+// where the workbook was saved and that no application for spreadsheet files is set up to open
+// it. Returns true when the workbook was opened.
 bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, const WorkbookOpener& opener);
 
 // OpenInExcelWith with the desktop's default application.

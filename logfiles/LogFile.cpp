@@ -4,11 +4,11 @@
 #include "app/ProgramFolder.h"
 #include "app/UserInterface.h"
 #include "device/Encodings.h"
+#include "logfiles/SafePublish.h"
 #include "logger/TimeFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace kv5 {
@@ -39,53 +38,6 @@ QString nextField(QString& line, QChar separator) {
     QString field = line.left(at);
     line.remove(0, at + 1);
     return field;
-}
-
-// A file descriptor closed when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes now and returns close's result, so a late write error is not lost.
-    int close() { return ::close(std::exchange(fd_, -1)); }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
-
-// Gives temp the name final in the same folder unless final exists. errno is EEXIST when the
-// name was taken.
-bool publishWithoutReplacing(int folder, const char* temp, const char* final) {
-    if (::renameat2(folder, temp, folder, final, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return false;
-    // A file system without the no-replace rename: a hard link also fails on an existing name.
-    if (::linkat(folder, temp, folder, final, 0) != 0) return false;
-    ::unlinkat(folder, temp, 0);
-    return true;
 }
 
 void appendNumber(QByteArray& content, double value) {
@@ -173,42 +125,21 @@ QString SaveLogFile(const AppState& state, UserInterface& ui) {
 
     const QString folder = state.dataFolder();
     if (!QFileInfo(folder).isDir()) MakeFolders(state.ProgramFolder, ui);
-    const Descriptor folderFd(
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.get() < 0)
-        return fail(QStringLiteral("cannot open the folder %1: %2").arg(folder, systemError(errno)));
-
-    // The temporary file is hidden and has no ".txt", so the library never lists it.
-    QByteArray temp;
-    Descriptor file;
-    for (int attempt = 0; file.get() < 0; ++attempt) {
-        temp = QByteArray(".kv5-save-") + QByteArray::number(::getpid()) + '-' +
-               QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        file.reset(::openat(folderFd.get(), temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (file.get() < 0 && (errno != EEXIST || attempt > 100))
-            return fail(QStringLiteral("cannot create a file in %1: %2").arg(folder, systemError(errno)));
-    }
-    const auto failAndRemove = [&](const QString& what, int error) {
-        ::unlinkat(folderFd.get(), temp.constData(), 0);
-        return fail(QStringLiteral("%1: %2").arg(what, systemError(error)));
-    };
-    if (!writeAll(file.get(), content))
-        return failAndRemove(QStringLiteral("cannot write in %1").arg(folder), errno);
-    if (::fsync(file.get()) != 0)
-        return failAndRemove(QStringLiteral("cannot write in %1").arg(folder), errno);
-    if (file.close() != 0) return failAndRemove(QStringLiteral("cannot write in %1").arg(folder), errno);
-
+    // The pending file has no ".txt", so the library never lists it.
+    PendingFile file;
+    QString why;
+    if (!file.create(folder, QStringLiteral("kv5-save"), why) || !file.write(content, why)) return fail(why);
     for (int sequence = 1; sequence <= MaxSequence; ++sequence) {
         const QString name = LogFileName(base, sequence);
-        if (publishWithoutReplacing(folderFd.get(), temp.constData(), QFile::encodeName(name).constData())) {
-            // The new name itself is made durable too.
-            ::fsync(folderFd.get());
+        switch (file.publish(name, PendingFile::Publish::NeverReplacing, why)) {
+        case PendingFile::Outcome::Published:
             return name;
+        case PendingFile::Outcome::NameTaken:
+            continue;
+        case PendingFile::Outcome::Failed:
+            return fail(why);
         }
-        if (errno != EEXIST)
-            return failAndRemove(QStringLiteral("cannot create %1/%2").arg(folder, name), errno);
     }
-    ::unlinkat(folderFd.get(), temp.constData(), 0);
     return fail(
         QStringLiteral("%1 already holds files %2-01.txt to -%3.txt").arg(folder, base).arg(MaxSequence));
 }

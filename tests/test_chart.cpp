@@ -434,6 +434,30 @@ private slots:
         QCOMPARE(window.txtAxisYmax->text(), shownTop);
         QCOMPARE(window.txtAxisYmin->text(), shownBottom);
         QVERIFY(ui.messages.empty());
+
+        // The command line's --range LOW:HIGH draws what the window shows after this zoom, and
+        // takes whole numbers only.
+        const QImage shown = window.grab().toImage();
+        QFile log(LogFilePath(state, "zoom.txt"));
+        QVERIFY(log.open(QIODevice::WriteOnly) && log.write(LogFileContent(state.log)) > 0);
+        log.close();
+        const QString range = bottom + QLatin1Char(':') + top;
+        const QString out = home.filePath("zoom.png");
+        qint32 low = 0, high = 0;
+        if (!ParseChartRange(range, low, high)) {
+            QCOMPARE(RunChartCommand(state, ui, "zoom.txt", out, QString(), range), 2);
+            QCOMPARE(ui.messageTexts(),
+                     QStringList{QStringLiteral("The range \"%1\" cannot be used: give "
+                                                "LOW:HIGH in whole numbers, for example 20:80.")
+                                     .arg(range)});
+            return;
+        }
+        QCOMPARE(RunChartCommand(state, ui, "zoom.txt", out, QString(), range), 0);
+        const QImage picture(out);
+        QCOMPARE(picture.size(), QSize(603, 425));
+        if (window.devicePixelRatioF() == 1)
+            QCOMPARE(shown.convertToFormat(picture.format()).copy(0, 0, 603, 425), picture);
+        QVERIFY(ui.messages.empty());
     }
 
     void emptyLog() {

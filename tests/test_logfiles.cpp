@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kv5;
@@ -190,9 +191,16 @@ private slots:
         QVERIFY(ui.messages.empty());
     }
 
+    // An empty log gives an empty file, with the mode of any new file: 0666 less the umask.
     void emptyLogGivesAnEmptyFile() {
-        QCOMPARE(SaveLogFile(state, ui), QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
-        QCOMPARE(readBytes(dataPath("SN12345-2014-05-21-13-45-01.txt")), QByteArray());
+        const mode_t umask = ::umask(002);
+        const QString name = SaveLogFile(state, ui);
+        ::umask(umask);
+        QCOMPARE(name, QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
+        QCOMPARE(readBytes(dataPath(name)), QByteArray());
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(dataPath(name)).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0664));
     }
 
     void sequenceNumbersNeverOverwrite() {

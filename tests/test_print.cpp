@@ -27,10 +27,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+
+#include <cups/cups.h>
+#include <sys/stat.h>
 
 using namespace kv5;
 
@@ -152,6 +156,124 @@ QRect pixelsOf(const QImage& image, const QColor& color) {
     }
     return found;
 }
+
+// A print system of the test's own: cupsd in a private folder, listening only on a socket there,
+// with one queue as the default printer. The queue's backend keeps every job's document in the
+// folder "printed" as job-N.pdf, so a test sees what reached the printer. While it runs, this
+// process's print system calls go to it.
+class PrivateCups {
+public:
+    static constexpr const char* Queue = "kv5test";
+
+    ~PrivateCups() {
+        cupsSetServer(nullptr);
+        if (daemon_.state() != QProcess::NotRunning) {
+            daemon_.terminate();
+            daemon_.waitForFinished(10000);
+        }
+    }
+
+    // Empty text when it runs, else why not.
+    QString start() {
+        const QString cupsd =
+            QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")});
+        const QString lpadmin =
+            QStandardPaths::findExecutable(QStringLiteral("lpadmin"), {QStringLiteral("/usr/sbin")});
+        if (cupsd.isEmpty() || lpadmin.isEmpty())
+            return QStringLiteral("cupsd and lpadmin are not installed");
+        if (!folder_.isValid()) return QStringLiteral("no private folder");
+        const QString root = folder_.path();
+        for (const char* sub : {"conf/ppd", "spool/tmp", "cache", "state", "log", "printed", "bin/backend"})
+            QDir(root).mkpath(QString::fromLatin1(sub));
+        // The server's own helpers, and a backend that keeps the document.
+        QFile::link(QStringLiteral("/usr/lib/cups/daemon"), root + QStringLiteral("/bin/daemon"));
+        const QString backend = root + QStringLiteral("/bin/backend/keep");
+        write(backend, "#!/bin/sh\n[ $# -eq 0 ] && exit 0\nexec cat ${6:+\"$6\"} > "
+                       "\"${DEVICE_URI#keep:}/job-$1.pdf\"\n");
+        // Owner only: cupsd then runs it as the user it runs as itself.
+        QFile::setPermissions(backend, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        socket_ = root + QStringLiteral("/cups.sock");
+        write(root + QStringLiteral("/conf/cupsd.conf"),
+              "Listen " + QFile::encodeName(socket_) +
+                  "\nBrowsing No\nLogLevel info\nDefaultAuthType None\n"
+                  "<Location />\nOrder allow,deny\nAllow all\n</Location>\n"
+                  "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n</Policy>\n");
+        const QByteArray r = QFile::encodeName(root);
+        write(root + QStringLiteral("/conf/cups-files.conf"),
+              "ServerRoot " + r + "/conf\nServerBin " + r + "/bin\nRequestRoot " + r + "/spool\nTempDir " +
+                  r + "/spool/tmp\nCacheDir " + r + "/cache\nStateDir " + r + "/state\nErrorLog " + r +
+                  "/log/error_log\nAccessLog " + r + "/log/access_log\nPageLog " + r + "/log/page_log\n");
+        daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        daemon_.start(cupsd,
+                      {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/conf/cupsd.conf"),
+                       QStringLiteral("-s"), root + QStringLiteral("/conf/cups-files.conf")});
+        if (!daemon_.waitForStarted())
+            return QStringLiteral("cupsd does not start: ") + daemon_.errorString();
+        for (int waited = 0; !QFileInfo::exists(socket_); waited += 50) {
+            if (waited > 10000 || daemon_.state() == QProcess::NotRunning)
+                return QStringLiteral("cupsd does not run here: ") + log();
+            QThread::msleep(50);
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CUPS_SERVER"), socket_);
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("-p"), QLatin1String(Queue), QStringLiteral("-E"),
+                          QStringLiteral("-v"), QStringLiteral("keep:") + root + QStringLiteral("/printed"),
+                          QStringLiteral("-m"), QStringLiteral("raw")},
+              QStringList{QStringLiteral("-d"), QLatin1String(Queue)}}) {
+            QProcess admin;
+            admin.setProcessEnvironment(environment);
+            admin.start(lpadmin, arguments);
+            if (!admin.waitForFinished(30000) || admin.exitCode() != 0)
+                return QStringLiteral("lpadmin fails: ") +
+                       QString::fromLocal8Bit(admin.readAllStandardError());
+        }
+        cupsSetServer(QFile::encodeName(socket_).constData());
+        return {};
+    }
+
+    // The queue's jobs, pending, held, printing or done.
+    struct Job {
+        int id;
+        QString title;
+        bool completed;
+    };
+    std::vector<Job> jobs() const {
+        cups_job_t* list = nullptr;
+        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &list, Queue, 0, CUPS_WHICHJOBS_ALL);
+        std::vector<Job> found;
+        for (int i = 0; i < count; ++i)
+            found.push_back(
+                {list[i].id, QString::fromUtf8(list[i].title), list[i].state == IPP_JSTATE_COMPLETED});
+        cupsFreeJobs(count, list);
+        return found;
+    }
+    // Waits until every job is done; false after a time without.
+    bool allDone() const {
+        for (int waited = 0; waited < 20000; waited += 50) {
+            const std::vector<Job> now = jobs();
+            if (std::all_of(now.begin(), now.end(), [](const Job& job) { return job.completed; }))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+    QString printed(int job) const { return folder_.filePath(QStringLiteral("printed/job-%1.pdf").arg(job)); }
+    QString log() const {
+        QFile file(folder_.filePath(QStringLiteral("log/error_log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    }
+
+private:
+    static void write(const QString& path, const QByteArray& content) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write(content);
+    }
+
+    QTemporaryDir folder_;
+    QString socket_;
+    QProcess daemon_;
+};
 
 // A Q7R kiln log of count half-hourly records with known extremes: temperature from 100 up to
 // 100 + (count - 1) / 10, RH 60 with one low of 20.5 and one high of 90.25.
@@ -392,6 +514,50 @@ private slots:
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
     }
 
+    // On a real print system: a cancel while the pages are made leaves no job at all, and a
+    // printout that is not cancelled reaches the printer whole, as one job, table and chart alike.
+    void printerGetsWholeJobsOnly() {
+        qunsetenv("PRINTER");
+        qunsetenv("LPDEST");
+        PrivateCups cups;
+        const QString why = cups.start();
+        if (!why.isEmpty()) QSKIP(qPrintable(QStringLiteral("no print system of our own: ") + why));
+        QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), QString::fromLatin1(PrivateCups::Queue));
+        fillKiln(state.log, 333);
+
+        ui.inputs = {QStringLiteral("Kiln 4")};
+        ui.answers = {Answer::Ok};
+        QCOMPARE(int(PrintTable(state, ui, {}, [](int page, int) { return page < 3; })),
+                 int(PrintResult::Cancelled));
+        QVERIFY(cups.allDone());
+        QCOMPARE(int(cups.jobs().size()), 0);
+
+        ui.clearRecord();
+        ui.inputs = {QStringLiteral("Kiln 4"), QStringLiteral("Kiln 4 chart")};
+        ui.answers = {Answer::Ok};
+        QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Printed));
+        ChartState chart(state, ui);
+        chart.Load();
+        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409))), int(PrintResult::Printed));
+        QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
+        QVERIFY2(cups.allDone(), qPrintable(cups.log()));
+        std::vector<PrivateCups::Job> jobs = cups.jobs();
+        std::sort(jobs.begin(), jobs.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+        QCOMPARE(int(jobs.size()), 2);
+        const QString table = cups.printed(jobs[0].id);
+        const QString chartPage = cups.printed(jobs[1].id);
+        QCOMPARE(jobs[0].title, QStringLiteral("Quorvane KV5"));
+        QCOMPARE(
+            ui.messageTexts(),
+            QStringList{
+                QStringLiteral("Printing needs %1 pages.").arg(pdfInfo(table, QStringLiteral("Pages")))});
+        const std::vector<PdfPage> pages = readPdf(table);
+        QVERIFY(pages.size() > 3);
+        QCOMPARE(pages.back().lines().back().text, QStringLiteral("Page %1 of %1").arg(pages.size()));
+        QCOMPARE(readChartPage(chartPage).lines.mid(0, 2),
+                 QStringList({QStringLiteral("Kiln 4 chart"), QStringLiteral("Log File Info")}));
+    }
+
     // An empty log prints one page with the column headers; a Vantorp log in degrees C its own
     // columns; a file that cannot be written is reported.
     void tableEdgeCases() {
@@ -627,11 +793,19 @@ private slots:
         state.log.Description = QStringLiteral("From the logger");
         const QString out = pdfPath(QStringLiteral("out.pdf"));
 
-        QCOMPARE(RunPrintCommand(state, ui, name, out, false, QString()), 0);
+        // Without a description the title is the log file's name; the PDF file gets the mode of
+        // any new file, 0666 less the umask.
+        const mode_t umask = ::umask(002);
+        const int printed = RunPrintCommand(state, ui, name, out, false, QString());
+        ::umask(umask);
+        QCOMPARE(printed, 0);
         QVERIFY2(ui.messages.empty() && ui.inputRequests.empty(), qPrintable(ui.messageTexts().join('\n')));
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(out).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0664));
         std::vector<PdfPage> pages = readPdf(out);
         QVERIFY(pages.size() >= 2);
-        QCOMPARE(pages[0].lines().front().text, QStringLiteral("From the logger"));
+        QCOMPARE(pages[0].lines().front().text, name);
         QCOMPARE(pages.back().lines().back().text, QStringLiteral("Page %1 of %1").arg(pages.size()));
 
         QCOMPARE(RunPrintCommand(state, ui, name, out, false, QStringLiteral("Customer copy")), 0);

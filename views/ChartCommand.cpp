@@ -31,8 +31,17 @@ bool ParseChartSize(const QString& text, QSize& size) {
     return true;
 }
 
+bool ParseChartRange(const QString& text, qint32& low, qint32& high) {
+    static const QRegularExpression pattern(QStringLiteral("^(-?[0-9]{1,6}):(-?[0-9]{1,6})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) return false;
+    low = match.captured(1).toInt();
+    high = match.captured(2).toInt();
+    return true;
+}
+
 int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, const QString& outPng,
-                    const QString& size) {
+                    const QString& size, const QString& range) {
     QSize pictureSize;
     if (!ParseChartSize(size, pictureSize)) {
         ui.message(
@@ -41,6 +50,13 @@ int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, con
                  .arg(size)
                  .arg(ChartWindowMinimumSize.width())
                  .arg(ChartWindowMinimumSize.height() - ChartButtonRowHeight)});
+        return 2;
+    }
+    qint32 low = 0, high = 100;
+    if (!range.isEmpty() && !ParseChartRange(range, low, high)) {
+        ui.message({QStringLiteral("The range \"%1\" cannot be used: give LOW:HIGH in whole numbers, for "
+                                   "example 20:80.")
+                        .arg(range)});
         return 2;
     }
     if (outPng.isEmpty()) {
@@ -54,6 +70,7 @@ int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, con
     if (!read && state.log.RecordCount == 0) return 1;
 
     ChartState chart(state, ui);
+    chart.SetZoom(high, low);
     chart.Load();
     const QImage picture =
         ChartWindowPicture(*chart.bmp, chart.txtAxisYmax, chart.txtAxisYmin, chart.txtLegend, pictureSize,

@@ -254,13 +254,16 @@ bool ChartState::btnZoom_Click() {
     answer = locale.toString(AxisYmin);
     if (!ui_.input(QStringLiteral("Enter a new minimum Y axis value:"), title, answer) || answer.isEmpty())
         return false;
-    qint32 bottom = StrToLng(answer);
+    SetZoom(top, StrToLng(answer));
+    Load();
+    return true;
+}
+
+void ChartState::SetZoom(qint32 top, qint32 bottom) {
     AdjustZoom(top, bottom);
     // Within 16 bits: the bottom lies between -40 and 150 after the adjustments.
     AxisYrange = double(top) - double(bottom);
     AxisYmin = qint16(bottom);
-    Load();
-    return true;
 }
 
 } // namespace kv5

@@ -69,6 +69,9 @@ public:
     // or Cancel in either changes nothing. Otherwise the adjusted values become the scale and the
     // chart is drawn again. Returns true when it was.
     bool btnZoom_Click();
+    // The scale from a new top and bottom after the zoom's adjustments (AdjustZoom); the chart is
+    // not drawn again.
+    void SetZoom(qint32 top, qint32 bottom);
 
 private:
     // One trace of the first `count` values of series, its extremes written to lowest and

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/UserInterface.h"
 #include "logfiles/LogFile.h"
+#include "logfiles/SafePublish.h"
 #include "views/ChartState.h"
 #include "views/ChartWidgets.h"
 #include "views/LogCommands.h"
@@ -21,9 +22,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cups/cups.h>
+
 #include <memory>
 
 namespace kv5 {
@@ -75,63 +75,95 @@ bool chooseDestination(const AppState& state, UserInterface& ui, const PrintTarg
     return true;
 }
 
-// The printer of one printout. A PDF file is written under a temporary name beside it and takes
-// its own name only when the printout is complete, so a cancelled or failed job leaves nothing.
+// The printer of one printout. The pages are always made into a PDF file first: for a PDF
+// target a hidden file beside it that takes its name only when the printout is complete, for
+// the default printer a temporary file that is handed to the print system as one finished job
+// only at the end. So a cancel or a failure while the pages are made prints nothing and writes
+// nothing: a print system job, once started, would print the pages made so far.
 class PrintJob {
 public:
     PrintJob() : printer(QPrinter::HighResolution) {}
 
     // Sets the printer up for the default printer, or for the PDF file path when one is given.
     bool open(const QString& path, QString& why) {
+        QString output;
         if (path.isEmpty()) {
-            printer.setPrinterName(QPrinterInfo::defaultPrinter().printerName());
-        } else {
-            finalPath_ = QFileInfo(path).absoluteFilePath();
-            const QFileInfo info(finalPath_);
-            temporary_ = std::make_unique<QTemporaryFile>(
-                info.dir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
-            if (!temporary_->open()) {
-                why = QStringLiteral("%1 cannot be written: %2")
-                          .arg(QDir::toNativeSeparators(finalPath_), temporary_->errorString());
+            printerName_ = QPrinterInfo::defaultPrinter().printerName();
+            // The printer's own paper and printable area, for the pages made for it.
+            QPrinter probe(QPrinter::HighResolution);
+            probe.setPrinterName(printerName_);
+            const QPageLayout layout = probe.pageLayout();
+            spool_ =
+                std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/kv5-print-XXXXXX.pdf"));
+            if (!spool_->open()) {
+                why = QStringLiteral("the printout cannot be made in %1: %2")
+                          .arg(QDir::toNativeSeparators(QDir::tempPath()), spool_->errorString());
                 return false;
             }
-            temporary_->close();
+            spool_->close();
+            output = spool_->fileName();
             printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(temporary_->fileName());
+            printer.setPageLayout(layout);
+        } else {
+            const QFileInfo info(QFileInfo(path).absoluteFilePath());
+            finalPath_ = info.absoluteFilePath();
+            if (!pending_.create(info.absolutePath(), QStringLiteral("kv5-print"), why)) {
+                why =
+                    QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(finalPath_), why);
+                return false;
+            }
+            output = pending_.path();
+            printer.setOutputFormat(QPrinter::PdfFormat);
         }
+        printer.setOutputFileName(output);
         printer.setDocName(ProgramTitle);
         return true;
     }
 
-    bool toPdf() const { return bool(temporary_); }
+    bool toPdf() const { return !finalPath_.isEmpty(); }
 
-    // Why the printer could not be started or finished.
+    // Why the pages could not be made.
     QString failure() const {
-        return toPdf()
-                   ? QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(finalPath_))
-                   : QStringLiteral("the printer %1 does not accept the printout").arg(printer.printerName());
+        return toPdf() ? QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(finalPath_))
+                       : QStringLiteral("the printout for the printer %1 cannot be made").arg(printerName_);
     }
 
-    // Gives the finished PDF file its name, replacing a file of that name.
+    // Delivers the finished printout: the PDF file takes its name, replacing a file of that name,
+    // or the pages go to the printer as one job.
     bool commit(QString& why) {
-        if (!temporary_) return true;
-        if (std::rename(QFile::encodeName(temporary_->fileName()).constData(),
-                        QFile::encodeName(finalPath_).constData()) != 0) {
-            why =
-                QStringLiteral("%1 cannot be written: %2")
-                    .arg(QDir::toNativeSeparators(finalPath_), QString::fromLocal8Bit(std::strerror(errno)));
+        if (toPdf()) {
+            if (pending_.publish(QFileInfo(finalPath_).fileName(), PendingFile::Publish::Replacing, why) ==
+                PendingFile::Outcome::Published)
+                return true;
+            why = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(finalPath_), why);
             return false;
         }
-        temporary_->setAutoRemove(false);
-        temporary_.reset();
-        return true;
+        // A print system name is the queue, or the queue and "/" and one of its instances; the
+        // user's own defaults for it (lpoptions) go with the job, as lp sends them.
+        const qsizetype slash = printerName_.indexOf(QLatin1Char('/'));
+        const QByteArray queue = printerName_.left(slash).toUtf8();
+        const QByteArray instance = slash < 0 ? QByteArray() : printerName_.mid(slash + 1).toUtf8();
+        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(),
+                                             slash < 0 ? nullptr : instance.constData());
+        const QByteArray file = QFile::encodeName(spool_->fileName());
+        const QByteArray title = ProgramTitle.toUtf8();
+        const int job =
+            cupsPrintFile(queue.constData(), file.constData(), title.constData(),
+                          dest != nullptr ? dest->num_options : 0, dest != nullptr ? dest->options : nullptr);
+        if (dest != nullptr) cupsFreeDests(1, dest);
+        if (job > 0) return true;
+        why = QStringLiteral("the printer %1 does not accept the printout: %2")
+                  .arg(printerName_, QString::fromUtf8(cupsLastErrorString()));
+        return false;
     }
 
     QPrinter printer;
 
 private:
     QString finalPath_;
-    std::unique_ptr<QTemporaryFile> temporary_;
+    PendingFile pending_;
+    QString printerName_;
+    std::unique_ptr<QTemporaryFile> spool_;
 };
 
 PrintResult failed(UserInterface& ui, const QString& procedure, const QString& why) {
@@ -289,10 +321,12 @@ int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, con
     }
     // An empty log first, so that a file that cannot be opened leaves nothing to print.
     state.log.RecordCount = 0;
-    const bool read = ReadLogFile(state, ui, LogFileArgumentPath(state, file));
+    const QString path = LogFileArgumentPath(state, file);
+    const bool read = ReadLogFile(state, ui, path);
     if (!read && state.log.RecordCount == 0) return 1;
 
-    const QString title = description.isNull() ? state.log.Description : description;
+    // A log file holds no description: without one of the user's, its name is the title.
+    const QString title = description.isNull() ? QFileInfo(path).fileName() : description;
     const PrintTarget target{pdf, QString()};
     PrintResult result;
     if (chart) {

@@ -1,7 +1,9 @@
 // Printing of the table and the chart: the description box, the page-count question, the
 // progress box, and the printer. The printout goes to the system's default printer without a
-// print dialog; with no printer installed the user is offered a PDF file instead and told where
-// it went. The command line writes either printout of a log file to a PDF file.
+// print dialog, as one finished job: the pages are made into a PDF file first, so a cancel or a
+// failure on the way prints nothing. With no printer installed the user is offered a PDF file
+// instead and told where it went. The command line writes either printout of a log file to a
+// PDF file. PDF files get the usual mode of new files (0666 less the umask).
 #pragma once
 
 #include "views/PrintLayout.h"
@@ -58,7 +60,7 @@ void ShowPrintableChartWindow(AppState& state, UserInterface& ui, QWidget* paren
 
 // `kv5 print FILE --pdf OUT.pdf [--chart] [--description TEXT]`: reads the log file (a name in
 // DATA or a path) and writes its table printout, or with chart its chart printout, to pdf
-// (written whole or not at all). The title is description, or the log's Description when
+// (written whole or not at all). The title is description, or the log file's name when
 // description is a null text. Nothing is asked. Returns 0; 1 when the file could not be read
 // completely (the records read are still printed) or the PDF could not be written; 2 without an
 // output name.
