@@ -17,6 +17,9 @@ const QStringList InstalledFiles{
     QStringLiteral("lib/udev/rules.d/60-quorvane-kv5.rules"),
     QStringLiteral("share/man/man1/kv5.1.gz"),
     QStringLiteral("share/bash-completion/completions/kv5"),
+    QStringLiteral("share/doc/kv5/copyright"),
+    QStringLiteral("share/doc/kv5/changelog.Debian.gz"),
+    QStringLiteral("share/lintian/overrides/kv5"),
 };
 
 ProgramRun RunProgram(const QString& program, const QStringList& arguments,
