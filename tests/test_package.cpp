@@ -1,6 +1,7 @@
 // The Debian package, made by CPack from this build as `scripts/package` makes it, checked
 // without installing it: its files, its control fields with the dependencies computed from
-// the program, lintian's verdict, and the program unpacked into a folder running from there.
+// the program, lintian's verdict (which takes in the maintainer scripts and the checksums), and
+// the program unpacked into a folder running from there.
 #include "support/Installation.h"
 
 #include <QDir>
@@ -31,7 +32,6 @@ private slots:
     void nameAndVersion();
     void contents();
     void computedDependencies();
-    void maintainerScripts();
     void lintian();
     void unpackedProgramRuns();
 
@@ -149,24 +149,6 @@ void TestPackage::computedDependencies() {
     // Minimum versions, as dpkg-shlibdeps writes them.
     QVERIFY(field(QStringLiteral("Depends"))
                 .contains(QRegularExpression(QStringLiteral("libc6 \\(>= [0-9.]+\\)"))));
-}
-
-void TestPackage::maintainerScripts() {
-    QTemporaryDir control;
-    QCOMPARE(RunProgram(QStringLiteral("dpkg-deb"), {QStringLiteral("--control"), package_, control.path()})
-                 .exitCode,
-             0);
-    for (const QString& name : {QStringLiteral("postinst"), QStringLiteral("postrm")}) {
-        const QFileInfo script(control.filePath(name));
-        QVERIFY2(script.isExecutable(), qPrintable(name));
-        QCOMPARE(RunProgram(QStringLiteral("sh"), {QStringLiteral("-n"), script.filePath()}).exitCode, 0);
-    }
-    // udev reads the rule as soon as the package is configured, but only where udev runs.
-    const QString postinst = QString::fromUtf8(FileBytes(control.filePath(QStringLiteral("postinst"))));
-    QVERIFY(postinst.contains(
-        QRegularExpression(QStringLiteral("\\[ -d /run/udev \\].*\\n\\s*udevadm control --reload-rules"))));
-    // The control file lists the files' checksums.
-    QVERIFY(FileBytes(control.filePath(QStringLiteral("md5sums"))).contains("usr/bin/kv5"));
 }
 
 void TestPackage::lintian() {
