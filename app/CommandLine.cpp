@@ -14,9 +14,12 @@
 #include "views/Print.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace kv5 {
 
@@ -37,8 +40,10 @@ Options:
   --simulate[=KIND]   Use the built-in simulated logger: vantorp (the default, temperature and
                       humidity), q7r (temperature, humidity and wood moisture) or kv6 (a KV6
                       model). The window answers at 9600 baud and starts a download at once.
-  --verbose           Commands print the status line as it changes.
-  -h, --help          This text.  -v, --version  The version.
+  --verbose           Commands print the status line as it changes, one line each. Without
+                      it, "read" on a terminal shows the download's progress in one line.
+  -h, --help          This text.
+  -v, --version       The program's name and version.
 
 Commands (no display needed):
   read [--port PATH | --simulate[=KIND]]
@@ -108,6 +113,7 @@ int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QT
     DeviceOperations operations(state, link);
     MainWindowValues values;
     const QString saved = operations.DetectAndRead(values);
+    ui.endProgressLine();
     if (!values.picBatt.isEmpty()) describe(state, values, out);
     if (saved.isEmpty()) {
         if (!state.device.DevicePort.isEmpty())
@@ -169,7 +175,12 @@ QStringList WithSimulateKind(const QStringList& givenArguments) {
 int RunCommandLine(const QStringList& givenArguments) {
     const QStringList arguments = WithSimulateKind(givenArguments);
     if (WantsHelp(arguments)) {
-        std::fputs(qPrintable(HelpText), stdout);
+        // The help wins over the version when both are asked for.
+        const QStringList given = arguments.mid(1);
+        if (given.contains(QLatin1String("--help")) || given.contains(QLatin1String("-h")))
+            std::fputs(qPrintable(HelpText), stdout);
+        else
+            std::printf("kv5 %s\n", qPrintable(QCoreApplication::applicationVersion()));
         return 0;
     }
 
@@ -206,6 +217,9 @@ int RunCommandLine(const QStringList& givenArguments) {
     ui.okCancelAnswer = Answer::Cancel;
     ui.yesNoAnswer = Answer::No;
     ui.verbose = parser.isSet(QStringLiteral("verbose"));
+    // A download shows its progress in place on a terminal; scripts and logs get nothing extra.
+    ui.progressLine = isatty(fileno(stderr)) != 0;
+    ui.recordCount = &state.log.RecordCount;
     LoadProgramSettings(state, ui);
 
     QTextStream out(stdout);

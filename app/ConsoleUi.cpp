@@ -1,8 +1,27 @@
 #include "app/ConsoleUi.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace kv5 {
 
+namespace {
+
+// The width of the terminal on out; 0 when unknown.
+int terminalColumns(std::FILE* out) {
+    winsize size{};
+    return ioctl(fileno(out), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+QString minutesAndSeconds(qint64 milliseconds) {
+    const qint64 seconds = milliseconds / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 Answer ConsoleUi::message(const Message& message) {
+    endProgressLine();
     QString text = message.text;
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
@@ -21,9 +40,33 @@ bool ConsoleUi::input(const QString&, const QString&, QString&) {
 }
 
 void ConsoleUi::status(const QString& text) {
-    if (!verbose) return;
-    std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+    if (verbose) {
+        std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+        std::fflush(out_);
+        return;
+    }
+    if (!progressLine) return;
+    if (!elapsed_.isValid()) elapsed_.start();
+    QString line = text;
+    if (recordCount && *recordCount > 0) line += QStringLiteral("  %1 records").arg(*recordCount);
+    line += QStringLiteral("  ") + minutesAndSeconds(elapsed_.elapsed());
+    // A line longer than the terminal would wrap, and the carriage return would then rewrite
+    // only its last part.
+    const int columns = terminalColumns(out_);
+    if (columns > 1 && line.size() >= columns) line.truncate(columns - 1);
+    // Blanks over what is left of a longer line before.
+    const int length = static_cast<int>(line.size());
+    if (length < shownLength_) line += QString(shownLength_ - length, QLatin1Char(' '));
+    std::fprintf(out_, "\r%s", line.toLocal8Bit().constData());
     std::fflush(out_);
+    shownLength_ = length;
+}
+
+void ConsoleUi::endProgressLine() {
+    if (shownLength_ == 0) return;
+    std::fprintf(out_, "\r%s\r", QByteArray(shownLength_, ' ').constData());
+    std::fflush(out_);
+    shownLength_ = 0;
 }
 
 } // namespace kv5

@@ -4,6 +4,8 @@
 
 #include "app/UserInterface.h"
 
+#include <QElapsedTimer>
+
 #include <cstdio>
 
 namespace kv5 {
@@ -11,19 +13,32 @@ namespace kv5 {
 class ConsoleUi : public UserInterface {
 public:
     explicit ConsoleUi(std::FILE* out = stderr) : out_(out) {}
+    ~ConsoleUi() override { endProgressLine(); }
+    ConsoleUi(const ConsoleUi&) = delete;
+    ConsoleUi& operator=(const ConsoleUi&) = delete;
 
     // The answer given to every question with Yes/No buttons, and to OK/Cancel boxes.
     Answer yesNoAnswer = Answer::No;
     Answer okCancelAnswer = Answer::Cancel;
-    // Status lines are printed only when verbose.
+    // Status lines are printed one under the other only when verbose.
     bool verbose = false;
+    // Otherwise, for a terminal: every status rewrites one progress line in place, with the
+    // records read so far (from recordCount, when set) and the time since the first status.
+    bool progressLine = false;
+    const int* recordCount = nullptr;
 
     Answer message(const Message& message) override;
     bool input(const QString& prompt, const QString& title, QString& value) override;
     void status(const QString& text) override;
 
+    // Blanks out the progress line and puts the cursor back at its start, so that what comes
+    // next is printed on a clean line. Nothing happens when no progress line is shown.
+    void endProgressLine();
+
 private:
     std::FILE* out_;
+    QElapsedTimer elapsed_;
+    int shownLength_ = 0; // characters on the progress line now; 0 when there is none
 };
 
 } // namespace kv5

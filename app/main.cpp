@@ -72,13 +72,13 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName(QStringLiteral("kv5"));
-        QGuiApplication::setApplicationVersion(QStringLiteral("1.17"));
+        QGuiApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
         return kv5::RunCommandLine(arguments);
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv5"));
-    QApplication::setApplicationVersion(QStringLiteral("1.17"));
+    QApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
 
     QCommandLineParser parser;
     const QCommandLineOption homeOption(QStringLiteral("home"), QString(), QStringLiteral("folder"));

@@ -4,6 +4,7 @@
 // of udev's rule matching, run over the devices the logger brings; the desktop-file and udev
 // validators are run as well where the system has them.
 #include "app/ProgramFolder.h"
+#include "support/Installation.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -28,45 +29,6 @@ namespace {
 const QString SourceDir = QStringLiteral(KV5_SOURCE_DIR);
 const QString BinaryDir = QStringLiteral(KV5_BINARY_DIR);
 const QString RuleName = QStringLiteral("60-quorvane-kv5.rules");
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct Run {
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
-
-Run run(const QString& program, const QStringList& arguments,
-        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    Run result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        result.errors = "did not finish";
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = process.readAllStandardOutput();
-    result.errors = process.readAllStandardError();
-    return result;
-}
-
-// The cmake of this build, as its cache records it.
-QString cmakeProgram() {
-    const QString cache = QString::fromUtf8(fileBytes(BinaryDir + QStringLiteral("/CMakeCache.txt")));
-    const auto match = QRegularExpression(QStringLiteral("^CMAKE_COMMAND:INTERNAL=(.*)$"),
-                                          QRegularExpression::MultilineOption)
-                           .match(cache);
-    return match.hasMatch() ? match.captured(1).trimmed()
-                            : QStandardPaths::findExecutable(QStringLiteral("cmake"));
-}
 
 // ---- A model of udev's rules, as far as the shipped rule needs it ----
 
@@ -265,7 +227,7 @@ struct UsbSerialDevice {
 QList<Rule> shippedRules() {
     QStringList errors;
     const QList<Rule> rules =
-        parseRules(QString::fromUtf8(fileBytes(SourceDir + QStringLiteral("/data/") + RuleName)), errors);
+        parseRules(QString::fromUtf8(FileBytes(SourceDir + QStringLiteral("/data/") + RuleName)), errors);
     if (!errors.isEmpty()) qWarning() << errors;
     return rules;
 }
@@ -296,6 +258,67 @@ QMap<QString, QString> desktopEntryKeys(const QString& text, QStringList& errors
     return keys;
 }
 
+// `kv5 --help` as it is laid out: usage lines, a paragraph, then sections ("Options:") of
+// entries, each a term two blanks in and its description after two blanks or on the lines below.
+struct HelpEntry {
+    QString section;
+    QString term;
+    QString description;
+};
+
+struct Help {
+    QStringList usage;
+    QString description;
+    QList<HelpEntry> entries;
+
+    QList<HelpEntry> section(const QString& name) const {
+        QList<HelpEntry> found;
+        for (const HelpEntry& entry : entries)
+            if (entry.section.startsWith(name)) found << entry;
+        return found;
+    }
+};
+
+Help readHelp(const QString& text) {
+    Help help;
+    const QStringList paragraphs = text.split(QStringLiteral("\n\n"));
+    for (const QString& line : paragraphs.value(0).split(QLatin1Char('\n')))
+        help.usage << line.trimmed().remove(QRegularExpression(QStringLiteral("^Usage: ")));
+    help.description = paragraphs.value(1).simplified();
+    QString section;
+    for (const QString& line : paragraphs.mid(2).join(QLatin1Char('\n')).split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char(':')) && !line.startsWith(QLatin1Char(' '))) {
+            section = line.chopped(1);
+        } else if (line.startsWith(QLatin1String("    ")) && !help.entries.isEmpty()) {
+            help.entries.last().description =
+                (help.entries.last().description + QLatin1Char(' ') + line).simplified();
+        } else if (line.startsWith(QLatin1String("  "))) {
+            const qsizetype gap = line.indexOf(QStringLiteral("  "), 2);
+            help.entries.append({section, (gap < 0 ? line : line.left(gap)).trimmed(),
+                                 gap < 0 ? QString() : line.mid(gap).simplified()});
+        }
+    }
+    return help;
+}
+
+// The options a text names (--home, -o).
+QStringList optionsIn(const QString& text) {
+    QStringList options;
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    for (auto match = option.globalMatch(text); match.hasNext();) options << match.next().captured();
+    return options;
+}
+
+// Rendered text as a reader sees it: blanks of every kind as one, groff's hyphens, minus signs
+// and quotes as the characters typed.
+QString plainText(QString text) {
+    text.remove(QRegularExpression(QStringLiteral(".\\x08")));
+    for (const QChar sign : {QChar(0x2010), QChar(0x2011), QChar(0x2212)})
+        text.replace(sign, QLatin1Char('-'));
+    text.replace(QChar(0x2019), QLatin1Char('\'')).replace(QChar(0x2018), QLatin1Char('`'));
+    return text.simplified();
+}
+
 } // namespace
 
 class TestInstall : public QObject {
@@ -306,6 +329,12 @@ private slots:
 
     void everyFileInItsPlace();
     void installedProgramSeedsTheUserFolder();
+
+    void manualPageAgreesWithHelp();
+    void metainfo();
+    void bashCompletion_data();
+    void bashCompletion();
+    void bashCompletionKnowsTheHelp();
 
     void desktopEntry();
     void desktopEntryValidator();
@@ -319,28 +348,28 @@ private slots:
 
 private:
     QString installed(const QString& relative) const { return prefix_->filePath(relative); }
+    Help installedHelp() const;
+    // What bash completes for the words of a command line (the last one being completed) with
+    // the installed completion; a failure as a single entry.
+    QStringList completions(const QStringList& words, const QProcessEnvironment& environment) const;
 
     std::unique_ptr<QTemporaryDir> prefix_;
-    Run install_;
+    ProgramRun install_;
 };
 
 void TestInstall::initTestCase() {
     prefix_ = std::make_unique<QTemporaryDir>();
     QVERIFY(prefix_->isValid());
-    const QString cmake = cmakeProgram();
+    const QString cmake = CMakeProgram(BinaryDir);
     QVERIFY2(!cmake.isEmpty(), "cmake not found");
-    install_ =
-        run(cmake, {QStringLiteral("--install"), BinaryDir, QStringLiteral("--prefix"), prefix_->path()});
+    install_ = RunProgram(
+        cmake, {QStringLiteral("--install"), BinaryDir, QStringLiteral("--prefix"), prefix_->path()});
     QVERIFY2(install_.exitCode == 0, install_.errors.constData());
 }
 
 void TestInstall::everyFileInItsPlace() {
-    struct Expected {
-        QString place;
-        QString source; // empty: not compared
-    };
-    const QList<Expected> files{
-        {QStringLiteral("bin/kv5"), {}},
+    // The shipped files as they are in the source or the build; the others are made by the build.
+    const QMap<QString, QString> sources{
         {QStringLiteral("share/quorvane-kv5/KV5.PDF"), BinaryDir + QStringLiteral("/app/KV5.PDF")},
         {QStringLiteral("share/quorvane-kv5/ABLIST.TXT"), SourceDir + QStringLiteral("/data/ABLIST.TXT")},
         {QStringLiteral("share/applications/quorvane-kv5.desktop"),
@@ -349,14 +378,20 @@ void TestInstall::everyFileInItsPlace() {
          SourceDir + QStringLiteral("/data/quorvane-kv5.svg")},
         {QStringLiteral("lib/udev/rules.d/60-quorvane-kv5.rules"),
          SourceDir + QStringLiteral("/data/") + RuleName},
+        {QStringLiteral("share/bash-completion/completions/kv5"),
+         SourceDir + QStringLiteral("/data/kv5.bash-completion")},
     };
-    for (const Expected& file : files) {
-        const QFileInfo info(installed(file.place));
-        QVERIFY2(info.isFile() && info.size() > 0, qPrintable(file.place));
-        if (!file.source.isEmpty())
-            QVERIFY2(fileBytes(info.filePath()) == fileBytes(file.source), qPrintable(file.place));
+    for (const QString& place : InstalledFiles) {
+        const QFileInfo info(installed(place));
+        QVERIFY2(info.isFile() && info.size() > 0, qPrintable(place));
+        if (sources.contains(place))
+            QVERIFY2(FileBytes(info.filePath()) == FileBytes(sources[place]), qPrintable(place));
     }
     QVERIFY(QFileInfo(installed(QStringLiteral("bin/kv5"))).isExecutable());
+    // Compressed files are gzip files.
+    for (const QString& place : InstalledFiles)
+        if (place.endsWith(QLatin1String(".gz")))
+            QVERIFY2(FileBytes(installed(place)).startsWith("\x1f\x8b"), qPrintable(place));
     // The install says where udev will not look for the rule.
     QVERIFY2(install_.output.contains("udev does not read"), install_.output.constData());
 }
@@ -371,16 +406,17 @@ void TestInstall::installedProgramSeedsTheUserFolder() {
     const QString program = installed(QStringLiteral("bin/kv5"));
 
     // An installed program keeps its files in the user's folder, seeded from share/quorvane-kv5.
-    const Run read = run(program, {QStringLiteral("read"), QStringLiteral("--simulate=q7r")}, environment);
+    const ProgramRun read =
+        RunProgram(program, {QStringLiteral("read"), QStringLiteral("--simulate=q7r")}, environment);
     QVERIFY2(read.exitCode == 0, read.errors.constData());
     const QString folder = home.filePath(QStringLiteral("data/quorvane-kv5"));
     const QString saved = QString::fromUtf8(read.output).trimmed().split(QLatin1Char('\n')).last();
     QVERIFY2(saved.startsWith(folder + QStringLiteral("/DATA/SN")), qPrintable(saved));
     QVERIFY(QFileInfo(saved).isFile());
-    QCOMPARE(fileBytes(folder + QStringLiteral("/KV5.PDF")),
-             fileBytes(installed(QStringLiteral("share/quorvane-kv5/KV5.PDF"))));
-    QCOMPARE(fileBytes(folder + QStringLiteral("/ABLIST.TXT")),
-             fileBytes(installed(QStringLiteral("share/quorvane-kv5/ABLIST.TXT"))));
+    QCOMPARE(FileBytes(folder + QStringLiteral("/KV5.PDF")),
+             FileBytes(installed(QStringLiteral("share/quorvane-kv5/KV5.PDF"))));
+    QCOMPARE(FileBytes(folder + QStringLiteral("/ABLIST.TXT")),
+             FileBytes(installed(QStringLiteral("share/quorvane-kv5/ABLIST.TXT"))));
     QVERIFY(!read.errors.contains("ReadSpeciesFile"));
 
     // The user's own species list stays as it is at the next start.
@@ -390,16 +426,190 @@ void TestInstall::installedProgramSeedsTheUserFolder() {
         QVERIFY(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
         list.write(own);
     }
-    const Run info = run(program, {QStringLiteral("info"), saved}, environment);
+    const ProgramRun info = RunProgram(program, {QStringLiteral("info"), saved}, environment);
     QVERIFY2(info.exitCode == 0, info.errors.constData());
     QVERIFY(info.output.contains("Records 900"));
-    QCOMPARE(fileBytes(folder + QStringLiteral("/ABLIST.TXT")), own);
+    QCOMPARE(FileBytes(folder + QStringLiteral("/ABLIST.TXT")), own);
+}
+
+Help TestInstall::installedHelp() const {
+    const ProgramRun help = RunProgram(installed(QStringLiteral("bin/kv5")), {QStringLiteral("--help")});
+    return help.exitCode == 0 ? readHelp(QString::fromUtf8(help.output)) : Help();
+}
+
+void TestInstall::manualPageAgreesWithHelp() {
+    const QString man = QStandardPaths::findExecutable(QStringLiteral("man"));
+    if (man.isEmpty()) QSKIP("man is not installed (Debian package man-db)");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("100"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const ProgramRun page =
+        RunProgram(man,
+                   {QStringLiteral("--warnings"), QStringLiteral("--nh"), QStringLiteral("--nj"),
+                    QStringLiteral("-l"), installed(QStringLiteral("share/man/man1/kv5.1.gz"))},
+                   environment);
+    QVERIFY2(page.exitCode == 0, page.errors.constData());
+    // groff has nothing to say about the page.
+    QVERIFY2(page.errors.isEmpty(), page.errors.constData());
+    const QString text = plainText(QString::fromUtf8(page.output));
+
+    const Help help = installedHelp();
+    QVERIFY(help.usage.size() >= 2 && help.entries.size() >= 10);
+    for (const QString& usage : help.usage) QVERIFY2(text.contains(plainText(usage)), qPrintable(usage));
+    QVERIFY2(text.contains(help.description), qPrintable(help.description));
+    // Every option and command with its description, as the help gives them.
+    for (const HelpEntry& entry : help.entries) {
+        QVERIFY2(!entry.description.isEmpty(), qPrintable(entry.term));
+        const QString both = entry.term + QLatin1Char(' ') + entry.description;
+        QVERIFY2(text.contains(both), qPrintable(both));
+    }
+    const ProgramRun version =
+        RunProgram(installed(QStringLiteral("bin/kv5")), {QStringLiteral("--version")});
+    QVERIFY(version.output.startsWith("kv5 "));
+    QVERIFY2(text.contains(QString::fromUtf8(version.output).trimmed()), qPrintable(text.right(200)));
+}
+
+void TestInstall::metainfo() {
+    const QString file = installed(QStringLiteral("share/metainfo/com.quorvane.kv5.metainfo.xml"));
+    // The release listed is the program's version; the component starts the installed menu entry.
+    QXmlStreamReader xml(FileBytes(file));
+    QString release, launchable;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == QLatin1String("release"))
+            release = xml.attributes().value(QStringLiteral("version")).toString();
+        if (xml.name() == QLatin1String("launchable")) launchable = xml.readElementText();
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    const ProgramRun version =
+        RunProgram(installed(QStringLiteral("bin/kv5")), {QStringLiteral("--version")});
+    QCOMPARE(QStringLiteral("kv5 ") + release, QString::fromUtf8(version.output).trimmed());
+    QVERIFY(QFileInfo::exists(installed(QStringLiteral("share/applications/")) + launchable));
+
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
+    if (validator.isEmpty()) QSKIP("appstreamcli is not installed (Debian package appstream)");
+    const ProgramRun result = RunProgram(validator, {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                                     QStringLiteral("--pedantic"), file});
+    QVERIFY2(result.exitCode == 0, (result.output + result.errors).constData());
+}
+
+QStringList TestInstall::completions(const QStringList& words, const QProcessEnvironment& environment) const {
+    const QString script = QStringLiteral("cd \"${HERE:-.}\" && source \"$COMPLETION\" && "
+                                          "COMP_WORDS=(\"$@\") && COMP_CWORD=$(($# - 1)) && { _kv5; "
+                                          "printf '%s\\n' \"${COMPREPLY[@]}\"; }");
+    QProcessEnvironment withScript = environment;
+    withScript.insert(QStringLiteral("COMPLETION"),
+                      installed(QStringLiteral("share/bash-completion/completions/kv5")));
+    const ProgramRun run = RunProgram(QStringLiteral("bash"),
+                                      QStringList{QStringLiteral("--norc"), QStringLiteral("--noprofile"),
+                                                  QStringLiteral("-c"), script, QStringLiteral("bash")} +
+                                          words,
+                                      withScript);
+    if (run.exitCode != 0) return {QStringLiteral("failed: ") + QString::fromUtf8(run.errors)};
+    QStringList found = QString::fromUtf8(run.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    found.sort();
+    found.removeDuplicates();
+    return found;
+}
+
+void TestInstall::bashCompletion_data() {
+    // The words as bash splits them ("=" is a word of its own); HOME, OTHER and PORTABLE stand
+    // for folders of the test.
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<bool>("homeVariable"); // KV5_HOME set to OTHER
+    QTest::addColumn<QStringList>("expected");
+    const QStringList userLogs{"SN1-2026-05-21T0800-01.txt", "SN1-2026-05-21T0800-02.txt"};
+    QTest::newRow("kinds of simulated logger")
+        << QStringList{"kv5", "--simulate", "=", ""} << false << QStringList{"kv6", "q7r", "vantorp"};
+    QTest::newRow("a kind begun") << QStringList{"kv5", "read", "--simulate", "=", "q"} << false
+                                  << QStringList{"q7r"};
+    QTest::newRow("logs of the user's folder and files here")
+        << QStringList{"kv5", "table", ""} << false << QStringList{userLogs + QStringList{"here.txt"}};
+    QTest::newRow("logs of --home") << QStringList{"kv5", "--home", "OTHER", "info", "S"} << false
+                                    << QStringList{"SN2-2026-06-01T1200-01.txt"};
+    QTest::newRow("logs of --home=") << QStringList{"kv5", "--home", "=", "OTHER", "chart", "S"} << false
+                                     << QStringList{"SN2-2026-06-01T1200-01.txt"};
+    QTest::newRow("logs of KV5_HOME")
+        << QStringList{"kv5", "export", "S"} << true << QStringList{"SN2-2026-06-01T1200-01.txt"};
+    QTest::newRow("logs beside a portable program")
+        << QStringList{"PORTABLE/kv5", "print", "S"} << false << QStringList{"SN3-2026-07-04T0600-01.txt"};
+    QTest::newRow("one log file only")
+        << QStringList{"kv5", "table", userLogs[0], ""} << false << QStringList{};
+    QTest::newRow("read takes no file") << QStringList{"kv5", "read", ""} << false << QStringList{};
+    QTest::newRow("an output file") << QStringList{"kv5", "chart", userLogs[0], "-o", "h"} << false
+                                    << QStringList{"here.txt"};
+    QTest::newRow("a value to type") << QStringList{"kv5", "print", userLogs[0], "--description", ""} << false
+                                     << QStringList{};
+}
+
+void TestInstall::bashCompletion() {
+    QFETCH(QStringList, words);
+    QFETCH(bool, homeVariable);
+    QFETCH(QStringList, expected);
+    QTemporaryDir root;
+    const auto makeFile = [&](const QString& path) {
+        QVERIFY(QDir().mkpath(QFileInfo(root.filePath(path)).path()));
+        QFile file(root.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    };
+    makeFile(QStringLiteral("home/.local/share/quorvane-kv5/DATA/SN1-2026-05-21T0800-01.txt"));
+    makeFile(QStringLiteral("home/.local/share/quorvane-kv5/DATA/SN1-2026-05-21T0800-02.txt"));
+    makeFile(QStringLiteral("other/DATA/SN2-2026-06-01T1200-01.txt"));
+    makeFile(QStringLiteral("portable/DATA/SN3-2026-07-04T0600-01.txt"));
+    makeFile(QStringLiteral("portable/kv5"));
+    QVERIFY(QFile::setPermissions(root.filePath(QStringLiteral("portable/kv5")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    makeFile(QStringLiteral("here/here.txt"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
+    environment.remove(QStringLiteral("XDG_DATA_HOME"));
+    environment.remove(QStringLiteral("KV5_HOME"));
+    if (homeVariable) environment.insert(QStringLiteral("KV5_HOME"), root.filePath(QStringLiteral("other")));
+    // The installed program is the kv5 on the PATH.
+    environment.insert(QStringLiteral("PATH"), installed(QStringLiteral("bin")) + QLatin1Char(':') +
+                                                   environment.value(QStringLiteral("PATH")));
+    for (QString& word : words)
+        word.replace(QStringLiteral("OTHER"), root.filePath(QStringLiteral("other")))
+            .replace(QStringLiteral("PORTABLE"), root.filePath(QStringLiteral("portable")));
+    // File names are completed from this folder.
+    environment.insert(QStringLiteral("HERE"), root.filePath(QStringLiteral("here")));
+    QCOMPARE(completions(words, environment), expected);
+}
+
+void TestInstall::bashCompletionKnowsTheHelp() {
+    const Help help = installedHelp();
+    const QList<HelpEntry> commands = help.section(QStringLiteral("Commands"));
+    QVERIFY(commands.size() >= 6);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    // The commands, each with the options its line in the help names.
+    QStringList names;
+    for (const HelpEntry& command : commands) {
+        const QString name = command.term.section(QLatin1Char(' '), 0, 0);
+        names << name;
+        const QStringList offered =
+            completions({QStringLiteral("kv5"), name, QStringLiteral("-")}, environment);
+        const QStringList options = optionsIn(command.term) << QStringLiteral("--home");
+        for (const QString& option : options)
+            QVERIFY2(offered.contains(option), qPrintable(name + QLatin1Char(' ') + option));
+    }
+    names.sort();
+    QCOMPARE(completions({QStringLiteral("kv5"), QString()}, environment), names);
+
+    // Before a command: the long options of the help.
+    QStringList options;
+    for (const HelpEntry& option : help.section(QStringLiteral("Options")))
+        for (const QString& name : optionsIn(option.term))
+            if (name.startsWith(QLatin1String("--"))) options << name;
+    options.sort();
+    QCOMPARE(completions({QStringLiteral("kv5"), QStringLiteral("--")}, environment), options);
 }
 
 void TestInstall::desktopEntry() {
     QStringList errors;
     const QMap<QString, QString> keys = desktopEntryKeys(
-        QString::fromUtf8(fileBytes(installed(QStringLiteral("share/applications/quorvane-kv5.desktop")))),
+        QString::fromUtf8(FileBytes(installed(QStringLiteral("share/applications/quorvane-kv5.desktop")))),
         errors);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QStringLiteral("; "))));
     QCOMPARE(keys.value(QStringLiteral("Type")), QStringLiteral("Application"));
@@ -426,7 +636,8 @@ void TestInstall::desktopEntryValidator() {
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty())
         QSKIP("desktop-file-validate is not installed (Debian package desktop-file-utils)");
-    const Run result = run(validator, {installed(QStringLiteral("share/applications/quorvane-kv5.desktop"))});
+    const ProgramRun result =
+        RunProgram(validator, {installed(QStringLiteral("share/applications/quorvane-kv5.desktop"))});
     QVERIFY2(result.exitCode == 0, result.output.constData());
     // Errors and warnings both fail; hints are only suggestions.
     QVERIFY2(!result.output.contains("error:") && !result.output.contains("warning:"),
@@ -435,7 +646,7 @@ void TestInstall::desktopEntryValidator() {
 
 void TestInstall::icon() {
     QXmlStreamReader svg(
-        fileBytes(installed(QStringLiteral("share/icons/hicolor/scalable/apps/quorvane-kv5.svg"))));
+        FileBytes(installed(QStringLiteral("share/icons/hicolor/scalable/apps/quorvane-kv5.svg"))));
     QVERIFY(svg.readNextStartElement());
     QCOMPARE(svg.name().toString(), QStringLiteral("svg"));
     QCOMPARE(svg.namespaceUri().toString(), QStringLiteral("http://www.w3.org/2000/svg"));
@@ -455,7 +666,7 @@ void TestInstall::icon() {
 void TestInstall::udevRuleSyntax() {
     QStringList errors;
     const QList<Rule> rules =
-        parseRules(QString::fromUtf8(fileBytes(SourceDir + QStringLiteral("/data/") + RuleName)), errors);
+        parseRules(QString::fromUtf8(FileBytes(SourceDir + QStringLiteral("/data/") + RuleName)), errors);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QStringLiteral("; "))));
     QVERIFY(!rules.isEmpty());
     // The model itself tells good rules from bad ones.
@@ -518,16 +729,16 @@ void TestInstall::udevRuleValidator() {
                                     QStringLiteral("/sbin"), QStringLiteral("/usr/sbin")});
     if (udevadm.isEmpty()) QSKIP("udevadm is not installed (Debian package udev)");
     // "udevadm verify" came with systemd 254; older ones do not know the verb.
-    if (run(udevadm, {QStringLiteral("verify"), QStringLiteral("--help")}).exitCode != 0)
+    if (RunProgram(udevadm, {QStringLiteral("verify"), QStringLiteral("--help")}).exitCode != 0)
         QSKIP("this udevadm has no verify command (systemd 254 or later has)");
-    const Run result =
-        run(udevadm, {QStringLiteral("verify"), installed(QStringLiteral("lib/udev/rules.d/") + RuleName)});
+    const ProgramRun result = RunProgram(
+        udevadm, {QStringLiteral("verify"), installed(QStringLiteral("lib/udev/rules.d/") + RuleName)});
     QVERIFY2(result.exitCode == 0, (result.output + result.errors).constData());
 }
 
 void TestInstall::portMessageNamesTheShippedRule() {
     // The permission message points to the rule by its file name: it must be the file shipped.
-    const QString link = QString::fromUtf8(fileBytes(SourceDir + QStringLiteral("/device/SerialLink.cpp")));
+    const QString link = QString::fromUtf8(FileBytes(SourceDir + QStringLiteral("/device/SerialLink.cpp")));
     const auto named = QRegularExpression(QStringLiteral("\"(\\d\\d-[A-Za-z0-9-]+\\.rules)\"")).match(link);
     QVERIFY(named.hasMatch());
     QCOMPARE(named.captured(1), RuleName);

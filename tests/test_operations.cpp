@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,9 @@
 #include <memory>
 
 #include <time.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace kv5;
 
@@ -48,6 +52,7 @@ private slots:
     void clockChanges_data();
     void clockChanges();
     void commandLine();
+    void commandLineProgress();
     void batteryGauge();
 };
 
@@ -431,8 +436,12 @@ void TestOperations::clockChanges() {
 
 void TestOperations::commandLine() {
     const QString program = QStringLiteral(KV5_BINARY_DIR "/app/kv5");
-    QTemporaryDir home;
+    QTemporaryDir home, runtime;
     QProcess kv5;
+    // As in a desktop session, so that Qt has nothing to say.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    kv5.setProcessEnvironment(environment);
     kv5.start(program, {"--home", home.path(), "read", "--simulate=q7r"});
     QVERIFY(kv5.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(kv5.readAllStandardOutput());
@@ -440,6 +449,8 @@ void TestOperations::commandLine() {
     const QString last = output.trimmed().split('\n').last();
     QVERIFY2(QFileInfo(last).isFile() && last.startsWith(home.path() + "/DATA/SN"), qPrintable(output));
     QVERIFY(output.contains("Serial Number"));
+    // In a pipe no progress is shown.
+    QCOMPARE(kv5.readAllStandardError(), QByteArray());
 
     // The views of the saved file, each a command of its own.
     const auto run = [&](const QStringList& arguments) {
@@ -462,13 +473,72 @@ void TestOperations::commandLine() {
 
     // No logger: the message on standard error and a failure status, without a retry.
     QProcess none;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("KV5_PORT");
     none.setProcessEnvironment(environment);
     none.start(program, {"--home", home.path(), "read"});
     QVERIFY(none.waitForFinished(20000));
     QVERIFY(none.exitCode() != 0);
     QVERIFY(QString::fromLocal8Bit(none.readAllStandardError()).contains(NotFoundText));
+}
+
+// On a terminal `kv5 read` shows its progress in one line, rewritten in place, and blanks it
+// out before it prints the settings on standard output.
+void TestOperations::commandLineProgress() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    const QByteArray terminal = ptsname(master);
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    QVERIFY(ioctl(master, TIOCSWINSZ, &size) == 0);
+
+    QTemporaryDir home, runtime;
+    QProcess kv5;
+    // As in a desktop session, so that Qt has nothing to say.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    kv5.setProcessEnvironment(environment);
+    // Standard error on the terminal, standard output in a pipe.
+    kv5.setChildProcessModifier([terminal] {
+        const int slave = ::open(terminal.constData(), O_RDWR | O_NOCTTY);
+        if (slave >= 0) dup2(slave, STDERR_FILENO);
+    });
+    kv5.start(QStringLiteral(KV5_BINARY_DIR "/app/kv5"), {"--home", home.path(), "read", "--simulate=q7r"});
+    QVERIFY(kv5.waitForFinished(60000));
+    QCOMPARE(kv5.exitCode(), 0);
+    const QString output = QString::fromLocal8Bit(kv5.readAllStandardOutput());
+    QVERIFY(output.startsWith("Serial Number: "));
+    QVERIFY(output.contains("\nRecords: 900\n"));
+
+    QByteArray shown;
+    QVERIFY(fcntl(master, F_SETFL, O_NONBLOCK) == 0);
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+    const QString line = QString::fromLocal8Bit(shown);
+
+    // Every update goes back to the line's start; none starts a new line.
+    QVERIFY2(!line.contains('\n'), qPrintable(line));
+    const QStringList updates = line.split('\r', Qt::SkipEmptyParts);
+    static const QRegularExpression block(
+        "^Getting Q7R Log Block (\\d+)(?:  (\\d+) records)?  (\\d+):(\\d\\d) *$");
+    int blocks = 0, lastBlock = 0, lastRecords = -1;
+    for (const QString& update : updates) {
+        QVERIFY2(update.size() < 80, qPrintable(update));
+        const auto match = block.match(update);
+        if (!match.hasMatch()) continue;
+        ++blocks;
+        QCOMPARE(match.captured(1).toInt(), lastBlock + 1);
+        QVERIFY(match.captured(2).toInt() > lastRecords);
+        QVERIFY(match.captured(4).toInt() < 60);
+        lastBlock = match.captured(1).toInt();
+        lastRecords = match.captured(2).toInt();
+    }
+    QVERIFY2(blocks >= 2 && lastRecords > 0 && lastRecords < 900, qPrintable(line));
+    // The last update blanks the line out and leaves the cursor at its start.
+    QVERIFY(line.endsWith('\r'));
+    QVERIFY(updates.last().trimmed().isEmpty() &&
+            updates.last().size() >= updates[updates.size() - 2].trimmed().size());
 }
 
 void TestOperations::batteryGauge() {
