@@ -108,6 +108,7 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     values.txtRhLo = percentLimit(link, "GETRHLO");
     ui.valuesRead(values);
 
+    bool downloadFailed = false;
     if (readLog) {
         if (log.SensorType == SensorQ7R)
             GetQ7RLog(link, state, status, memorySizeMark);
@@ -115,9 +116,12 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
             GetVantorpLog(link, state, status, memorySizeMark);
         else
             log.RecordCount = 0;
+        // The download leaves the failure marker behind when a block could not be read.
+        downloadFailed = (log.SensorType == SensorQ7R || log.SensorType == SensorVantorp) && status == CommError;
     }
-    ui.status(log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
-                                  : QStringLiteral("Update complete"));
+    ui.status(downloadFailed          ? DownloadFailedStatus
+              : log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
+                                    : QStringLiteral("Update complete"));
 }
 
 void SaveEmcLimits(SerialLink& link, const MainWindowValues& values) {

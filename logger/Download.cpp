@@ -53,9 +53,13 @@ void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int me
             continue;
         }
         ui.status(QStringLiteral("Getting %1 Log Block %2").arg(family).arg(block));
+        // A block request only reads, so a failed one is safe to send again.
         reply = GetLog(link, block);
+        for (int attempt = 2; attempt <= BlockAttempts && reply == CommError; ++attempt)
+            reply = GetLog(link, block);
         if (reply == CommError) {
             log.RecordCount = 0;
+            ui.message({BlockFailedText(block), Icon::Exclamation});
             break;
         }
         const int count = byteAt(reply, 1);
