@@ -19,6 +19,8 @@ constexpr qint64 ByteTimeNs = 10'000'000'000 / 9600;
 constexpr qint64 WakeMarginNs = 3'000'000;
 // Shorter sleeps are not worth it: the rest is waited for byte by byte.
 constexpr qint64 ShortestSleepNs = 1'000'000;
+// A line that never falls quiet is drained for no longer than this.
+constexpr qint64 DrainLimitNs = 3'000'000'000;
 
 } // namespace
 
@@ -91,6 +93,19 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
     // Drop one leading 0x00 byte.
     bytesRead_ += static_cast<quint64>(reply.size());
     return DropLeadingZero(std::move(reply));
+}
+
+void SerialLink::drainInput(double quietSeconds) {
+    const qint64 quiet = static_cast<qint64>(std::llround(quietSeconds * 1e9));
+    const qint64 giveUp = stream_.now() + DrainLimitNs;
+    stream_.discardInput();
+    while (stream_.isOpen()) {
+        const qint64 until = std::min(stream_.now() + quiet, giveUp);
+        const bool open = stream_.wait(until, true);
+        const qsizetype drained = stream_.take().size();
+        bytesRead_ += static_cast<quint64>(drained);
+        if (!open || stream_.now() >= giveUp || (drained == 0 && stream_.now() >= until)) return;
+    }
 }
 
 QByteArray SerialLink::GetCmd(const QByteArray& command, int payloadLength) {

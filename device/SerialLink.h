@@ -44,6 +44,10 @@ public:
     std::optional<QByteArray> transaction(const QByteArray& request, int expected, double limitSeconds,
                                           const QString& procedure);
 
+    // Throws away what arrives until the line has been quiet for `quietSeconds` (at most a few
+    // seconds in all), so that a late answer to an earlier request is not taken for the next.
+    void drainInput(double quietSeconds);
+
     // The query transaction: command CR out, echo + SP + payload + two line ends back.
     // Yields at most payloadLength bytes of payload, or "COMM ERROR".
     QByteArray GetCmd(const QByteArray& command, int payloadLength);
