@@ -1,4 +1,5 @@
-// The four device operations end to end against the simulated logger: discovery override,
+// The four device operations end to end against the simulated logger, in process on a virtual
+// clock (the command line through a real pseudo-terminal): discovery override,
 // the common frame, the settings read and written, the download of both families and the
 // saved log file.
 #include "app/AppState.h"
@@ -225,7 +226,7 @@ void TestOperations::noLoggerAndPortFailure() {
     QVERIFY(rig.ui.failures.isEmpty());
 
     // A port that does not open: its cause, then the operation's message; buttons back on.
-    Rig bad;
+    Rig bad({}, Wire::PseudoTerminal);
     bad.state.device.PortOverride = bad.folder.filePath("no-such-port");
     bad.operations.DetectAndRead(bad.values);
     const QStringList texts = bad.ui.messageTexts();
