@@ -2,17 +2,7 @@
 
 #include "app/UserInterface.h"
 #include "device/ReplyChecks.h"
-
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
-#include <QTimer>
-
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "device/SerialPortStream.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,177 +12,100 @@ namespace kv5 {
 
 namespace {
 
-// The programs that hold the device open, as "name (process N)", where /proc lets us see them.
-QStringList programsUsing(const QString& device) {
-    const QString target = QFileInfo(device).canonicalFilePath();
-    QStringList programs;
-    if (target.isEmpty()) return programs;
-    const QDir proc(QStringLiteral("/proc"));
-    const QStringList pids = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    const QString self = QString::number(::getpid());
-    for (const QString& pid : pids) {
-        bool numeric = false;
-        pid.toInt(&numeric);
-        if (!numeric || pid == self) continue;
-        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-        for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-            if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target) {
-                QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-                QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed()
-                                                              : QStringLiteral("unknown");
-                programs << QStringLiteral("%1 (process %2)").arg(name, pid);
-                break;
-            }
-        }
-    }
-    return programs;
-}
-
-QString groupOf(const QString& device) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(device).constData(), &info) != 0) return {};
-    const group* owner = ::getgrgid(info.st_gid);
-    return owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(info.st_gid);
-}
+// One byte on the wire at 9600 baud: start bit, eight data bits, stop bit.
+constexpr qint64 ByteTimeNs = 10'000'000'000 / 9600;
+// A reply under way is looked at again this long before its last byte can be there, so that
+// late wake-ups and a slightly fast sender cost no time.
+constexpr qint64 WakeMarginNs = 3'000'000;
+// Shorter sleeps are not worth it: the rest is waited for byte by byte.
+constexpr qint64 ShortestSleepNs = 1'000'000;
+// A line that never falls quiet is drained for no longer than this.
+constexpr qint64 DrainLimitNs = 3'000'000'000;
 
 } // namespace
 
-SerialLink::SerialLink(UserInterface& ui, QObject* parent) : QObject(parent), ui_(ui) {
-    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::portFailed);
-}
+SerialLink::SerialLink(UserInterface& ui, QObject* parent)
+    : QObject(parent), ui_(ui), ownStream_(std::make_unique<SerialPortStream>()), stream_(*ownStream_) {}
 
-SerialLink::~SerialLink() {
-    if (port_.isOpen()) port_.close();
-}
+SerialLink::SerialLink(UserInterface& ui, ByteStream& stream, QObject* parent)
+    : QObject(parent), ui_(ui), stream_(stream) {}
 
-void SerialLink::portFailed(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !port_.isOpen()) return;
-    // A vanished device makes the port report read errors in a tight loop for as long as it
-    // stays open: close it on the first one, outside the port's own signal.
-    if (lostReason_.isEmpty()) lostReason_ = port_.errorString();
-    const quint64 generation = generation_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation] {
-            if (generation == generation_ && port_.isOpen()) port_.close();
-        },
-        Qt::QueuedConnection);
-}
+SerialLink::~SerialLink() { stream_.close(); }
 
-QString SerialLink::openFailureText(const QString& port) const {
-    const QString rule = QStringLiteral("60-quorvane-kv5.rules");
-    switch (port_.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("The port %1 does not exist. Check that the logger is plugged in.").arg(port);
-    case QSerialPort::PermissionError: {
-        if (::access(QFile::encodeName(port).constData(), R_OK | W_OK) == 0) {
-            const QStringList holders = programsUsing(port);
-            return QStringLiteral("The port %1 is in use by another program%2. Close it and try again.")
-                .arg(port, holders.isEmpty() ? QString() : QStringLiteral(": ") + holders.join(QStringLiteral(", ")));
-        }
-        const QString group = groupOf(port);
-        return QStringLiteral("Permission denied on %1. The port belongs to the group \"%2\": add your user to "
-                              "it (sudo usermod -aG %2 $USER) and log in again, or install the udev rule "
-                              "%3 that comes with the program.")
-            .arg(port, group.isEmpty() ? QStringLiteral("dialout") : group, rule);
-    }
-    default: {
-        const QStringList holders = programsUsing(port);
-        if (!holders.isEmpty())
-            return QStringLiteral("The port %1 is in use by another program: %2. Close it and try again.")
-                .arg(port, holders.join(QStringLiteral(", ")));
-        return QStringLiteral("The port %1 could not be opened: %2.").arg(port, port_.errorString());
-    }
-    }
-}
+bool SerialLink::isOpen() const { return stream_.isOpen(); }
+
+QString SerialLink::lostReason() const { return stream_.failure(); }
 
 bool SerialLink::PortOpen(const QString& port) {
     ui_.status(QStringLiteral("Opening Serial Port"));
-    if (port_.isOpen()) return true;
-    port_.setPortName(port);
-    port_.setBaudRate(QSerialPort::Baud9600);
-    port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(QSerialPort::OneStop);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    port_.setReadBufferSize(1024);
-    lostReason_.clear();
-    ++generation_;
-    if (!port_.open(QIODevice::ReadWrite)) {
-        ui_.message({QStringLiteral("ERROR: PortOpen: ") + openFailureText(port)});
+    if (stream_.isOpen()) return true;
+    QString failure;
+    if (!stream_.open(port, failure)) {
+        ui_.message({QStringLiteral("ERROR: PortOpen: ") + failure});
         return false;
     }
     return true;
 }
 
-void SerialLink::PortClose() {
-    if (!port_.isOpen()) return;
-    port_.close();
-}
+void SerialLink::PortClose() { stream_.close(); }
 
 std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int expected, double limitSeconds,
                                                   const QString& procedure) {
-    if (!port_.isOpen()) {
+    if (!stream_.isOpen()) {
         // A device that vanished earlier in this operation simply no longer answers.
-        if (!lostReason_.isEmpty()) return QByteArray();
+        if (!stream_.failure().isEmpty()) return QByteArray();
         ui_.error(procedure, QStringLiteral("The serial port is not open."));
         return std::nullopt;
     }
 
-    // Discard stale input, both what the port object holds and what the driver holds, so a
-    // late answer to an earlier command is never taken for this one.
-    port_.clear(QSerialPort::Input);
-    port_.readAll();
+    // Discard stale input, so a late answer to an earlier command is never taken for this one.
+    stream_.discardInput();
 
-    // Send the request in one write and push it out now.
-    if (port_.write(request) != request.size()) {
-        ui_.error(procedure, port_.errorString());
+    // Send the request in one write.
+    if (!stream_.write(request)) {
+        ui_.error(procedure, stream_.errorString());
         return std::nullopt;
     }
-    port_.flush();
     bytesWritten_ += static_cast<quint64>(request.size());
 
-    // Wait on a monotonic clock for the whole reply; a leading 0x00 byte is not part of it.
-    const auto limit = static_cast<qint64>(std::llround(limitSeconds * 1000.0));
-    QDeadlineTimer deadline(limit, Qt::PreciseTimer);
-    const auto complete = [&] {
-        const qint64 available = port_.bytesAvailable();
-        if (available < expected) return false;
-        if (available > expected) return true;
-        char first = 0;
-        return port_.peek(&first, 1) == 1 && first != '\0';
-    };
-    bool failed = false;
-    if (!complete()) {
-        QEventLoop loop;
-        QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(&port_, &QSerialPort::readyRead, &loop, [&] {
-            if (complete()) loop.quit();
-        });
-        connect(&port_, &QSerialPort::errorOccurred, &loop, [&](QSerialPort::SerialPortError error) {
-            if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) return;
-            failed = true;
-            loop.quit();
-        });
-        while (!failed && !complete() && !deadline.hasExpired()) {
-            const qint64 nanoseconds = deadline.remainingTimeNSecs();
-            timer.start(static_cast<int>(std::max<qint64>(1, (nanoseconds + 999999) / 1000000)));
-            loop.exec();
+    // Wait on the stream's monotonic clock for the whole reply; a leading 0x00 byte is not
+    // part of it.
+    const qint64 deadline = stream_.now() + static_cast<qint64>(std::llround(limitSeconds * 1e9));
+    QByteArray reply = stream_.take();
+    const auto needed = [&] { return expected + (reply.startsWith('\0') ? 1 : 0); };
+    bool slept = false;
+    while (reply.size() < needed()) {
+        const qint64 now = stream_.now();
+        if (now >= deadline) break;
+        // Once the reply is under way, the rest cannot come faster than the wire carries it:
+        // sleep through most of that instead of waking for every byte, then look again.
+        const qint64 sleep =
+            reply.isEmpty() || slept ? 0 : (needed() - reply.size()) * ByteTimeNs - WakeMarginNs;
+        slept = sleep >= ShortestSleepNs;
+        const bool open = slept ? stream_.wait(std::min(now + sleep, deadline), false) : stream_.wait(deadline, true);
+        reply += stream_.take();
+        if (!open) {
+            bytesRead_ += static_cast<quint64>(reply.size());
+            return QByteArray();
         }
     }
-    if (failed) {
-        if (lostReason_.isEmpty()) lostReason_ = port_.errorString();
-        port_.close();
-        return QByteArray();
-    }
 
-    // Read what arrived and drop one leading 0x00 byte.
-    QByteArray reply = port_.readAll();
+    // Drop one leading 0x00 byte.
     bytesRead_ += static_cast<quint64>(reply.size());
     return DropLeadingZero(std::move(reply));
+}
+
+void SerialLink::drainInput(double quietSeconds) {
+    const qint64 quiet = static_cast<qint64>(std::llround(quietSeconds * 1e9));
+    const qint64 giveUp = stream_.now() + DrainLimitNs;
+    stream_.discardInput();
+    while (stream_.isOpen()) {
+        const qint64 until = std::min(stream_.now() + quiet, giveUp);
+        const bool open = stream_.wait(until, true);
+        const qsizetype drained = stream_.take().size();
+        bytesRead_ += static_cast<quint64>(drained);
+        if (!open || stream_.now() >= giveUp || (drained == 0 && stream_.now() >= until)) return;
+    }
 }
 
 QByteArray SerialLink::GetCmd(const QByteArray& command, int payloadLength) {

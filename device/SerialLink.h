@@ -4,13 +4,14 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace kv5 {
 
+class ByteStream;
 class UserInterface;
 
 // What a read yields when the logger did not answer as it must.
@@ -20,7 +21,10 @@ class SerialLink : public QObject {
     Q_OBJECT
 
 public:
+    // A link on the serial port of the machine (QSerialPort).
     explicit SerialLink(UserInterface& ui, QObject* parent = nullptr);
+    // A link on the given stream, for example the simulator's in-process logger.
+    SerialLink(UserInterface& ui, ByteStream& stream, QObject* parent = nullptr);
     ~SerialLink() override;
 
     UserInterface& ui() { return ui_; }
@@ -30,7 +34,7 @@ public:
     bool PortOpen(const QString& port);
     // Closes the port when it is open.
     void PortClose();
-    bool isOpen() const { return port_.isOpen(); }
+    bool isOpen() const;
 
     // One exchange: discard stale input, send the request, wait until `expected` bytes are
     // there (one more when the reply starts with a 0x00 byte), the port fails, or the limit
@@ -40,25 +44,25 @@ public:
     std::optional<QByteArray> transaction(const QByteArray& request, int expected, double limitSeconds,
                                           const QString& procedure);
 
+    // Throws away what arrives until the line has been quiet for `quietSeconds` (at most a few
+    // seconds in all), so that a late answer to an earlier request is not taken for the next.
+    void drainInput(double quietSeconds);
+
     // The query transaction: command CR out, echo + SP + payload + two line ends back.
     // Yields at most payloadLength bytes of payload, or "COMM ERROR".
     QByteArray GetCmd(const QByteArray& command, int payloadLength);
 
     // Why the port was closed under a running operation (the device vanished); empty otherwise.
-    QString lostReason() const { return lostReason_; }
+    QString lostReason() const;
 
     // Bytes written and read since the link was made, for the benchmarks.
     quint64 bytesWritten() const { return bytesWritten_; }
     quint64 bytesRead() const { return bytesRead_; }
 
 private:
-    void portFailed(QSerialPort::SerialPortError error);
-    QString openFailureText(const QString& port) const;
-
     UserInterface& ui_;
-    QSerialPort port_;
-    quint64 generation_ = 0; // counts opens, so a late close never hits a newer open
-    QString lostReason_;
+    std::unique_ptr<ByteStream> ownStream_;
+    ByteStream& stream_;
     quint64 bytesWritten_ = 0;
     quint64 bytesRead_ = 0;
 };

@@ -112,10 +112,12 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     ui.valuesRead(values);
 
     const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
+    bool downloadFailed = false;
     if (readLog && sensorKnown && !log.StartTime.isValid()) {
         // Records without their time are worth nothing; the logger keeps them for the next read.
+        // A logger that has gone away (the link closed) was already met with silence.
         log.RecordCount = 0;
-        ui.message({StartTimeUnreadableText, Icon::Stop});
+        if (link.isOpen()) ui.message({StartTimeUnreadableText, Icon::Stop});
     } else if (readLog) {
         if (log.SensorType == SensorQ7R)
             GetQ7RLog(link, state, status, memorySizeMark);
@@ -123,9 +125,12 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
             GetVantorpLog(link, state, status, memorySizeMark);
         else
             log.RecordCount = 0;
+        // The download leaves the failure marker behind when a block could not be read.
+        downloadFailed = sensorKnown && status == CommError;
     }
-    ui.status(log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
-                                  : QStringLiteral("Update complete"));
+    ui.status(downloadFailed          ? DownloadFailedStatus
+              : log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
+                                    : QStringLiteral("Update complete"));
 }
 
 void SaveEmcLimits(SerialLink& link, double high, double low) {

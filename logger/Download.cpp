@@ -53,9 +53,17 @@ void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int me
             continue;
         }
         ui.status(QStringLiteral("Getting %1 Log Block %2").arg(family).arg(block));
+        // A block request only reads, so a failed one is safe to send again, once the line is
+        // quiet: the logger answers every request in turn, and a late answer to the failed one
+        // would otherwise be taken for the next block.
         reply = GetLog(link, block);
+        for (int attempt = 2; attempt <= BlockAttempts && reply == CommError; ++attempt) {
+            link.drainInput(0.5);
+            reply = GetLog(link, block);
+        }
         if (reply == CommError) {
             log.RecordCount = 0;
+            ui.message({BlockFailedText(block), Icon::Exclamation});
             break;
         }
         const int count = byteAt(reply, 1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace kv5 {
 
@@ -15,9 +16,21 @@ void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui);
 // Appends the records of one Q7R block (two words a record), species-corrected.
 void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui);
 
+// How often a block is asked for before the download is given up.
+constexpr int BlockAttempts = 3;
+// What the user is told when a block could not be read in BlockAttempts tries.
+inline QString BlockFailedText(int block) {
+    return QStringLiteral("Log block %1 could not be read. The logger still holds its log: check the cable and "
+                          "read it again.")
+        .arg(block);
+}
+// The status line after such a failure.
+inline const QString DownloadFailedStatus = QStringLiteral("Reading the log failed");
+
 // Downloads the log: blocks 1 to 127 when the memory-size mark is not 0, else 1 to 255
 // without 128; progress in the status line; stops after the first block that is not full.
-// A failed block leaves RecordCount at 0. `reply` holds the last payload (or "COMM ERROR").
+// A block that fails BlockAttempts times in a row ends the download with RecordCount 0
+// and says so. `reply` holds the last payload (or "COMM ERROR").
 void GetVantorpLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark);
 void GetQ7RLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark);
 

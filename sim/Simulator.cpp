@@ -23,6 +23,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace kv5::sim {
 
 namespace {
@@ -104,8 +106,11 @@ QByteArray withFault(QByteArray reply, Fault fault, bool isBlock) {
 
 } // namespace
 
+class InProcessStream;
+
 struct Simulator::Private {
-    explicit Private(const Options& options) : options(options), model(options) {}
+    explicit Private(const Options& options);
+    ~Private();
 
     // A complete request and the moment its last byte is on the logger's side of the wire.
     struct Pending {
@@ -155,7 +160,119 @@ struct Simulator::Private {
     std::optional<Output> output;
     qint64 receiveWireFree = 0; // when the program's last request has fully arrived
     qint64 sendWireFree = 0;    // when the last reply byte has left
+
+    std::unique_ptr<InProcessStream> inProcess;
 };
+
+// The line in process: the program's writes are framed at once, and its waits move a virtual
+// clock from one event of the logger to the next (a request complete, a reply byte on the wire,
+// a half request given up), doing what the simulator's thread would do at that moment.
+class InProcessStream final : public ByteStream {
+public:
+    explicit InProcessStream(Simulator::Private& d) : d(d) {}
+
+    bool open(const QString& port, QString& failure) override {
+        if (!lineUp) {
+            failure = QStringLiteral("The port %1 does not exist: the simulated logger is unplugged.").arg(port);
+            return false;
+        }
+        opened = true;
+        failure_.clear();
+        return true;
+    }
+    void close() override { opened = false; }
+    bool isOpen() const override { return opened && lineUp; }
+    qint64 now() const override { return clock; }
+    void discardInput() override { arrived.clear(); }
+    bool write(const QByteArray& bytes) override {
+        if (!isOpen()) return false;
+        d.framer.append(bytes, clock);
+        while (auto request = d.framer.next()) d.queue(std::move(*request));
+        return true;
+    }
+    QByteArray take() override { return std::exchange(arrived, QByteArray()); }
+    bool wait(qint64 until, bool onInput) override {
+        // A line that fails ends the wait at that moment.
+        while (isOpen()) {
+            const qint64 next = nextEvent();
+            if (next < 0 || next > until) {
+                clock = std::max(clock, until);
+                return true;
+            }
+            clock = std::max(clock, next);
+            const qsizetype before = arrived.size();
+            step();
+            if (onInput && arrived.size() > before) return isOpen();
+        }
+        return false;
+    }
+    QString errorString() const override {
+        return isOpen() ? QString() : QStringLiteral("The simulated logger is not connected.");
+    }
+    QString failure() const override { return failure_; }
+
+    // The device vanishes: the program's side fails from now on.
+    void hangUp() {
+        if (!lineUp) return;
+        lineUp = false;
+        if (opened) failure_ = QStringLiteral("The simulated logger hung up.");
+        if (d.hangUpObserver) d.hangUpObserver();
+    }
+
+private:
+    // When the next reply byte is on the program's side, when the next request may be handled,
+    // or when a request that stopped arriving is given up; -1 when nothing is due.
+    qint64 nextEvent() const {
+        if (d.output) {
+            const qint64 start = d.output->startAt;
+            return d.options.paced ? start + wireTime(sent + 1) : start;
+        }
+        qint64 next = d.ready.empty() ? -1 : d.ready.front().completeAt;
+        if (d.framer.hasPartial()) {
+            const qint64 giveUp = d.framer.lastArrival() + kIdleLimit;
+            next = next < 0 ? giveUp : std::min(next, giveUp);
+        }
+        return next;
+    }
+
+    // Does what is due at the clock's time.
+    void step() {
+        if (d.output) {
+            // Paced, one byte at a time at its wire time; otherwise the whole reply at once.
+            const QByteArray& bytes = d.output->bytes;
+            const qsizetype count = d.options.paced ? 1 : bytes.size() - sent;
+            arrived += bytes.mid(sent, count);
+            sent += count;
+            d.sendWireFree = clock;
+            if (sent < bytes.size()) return;
+            const bool hangUpAfter = d.output->hangUpAfter;
+            d.output.reset();
+            sent = 0;
+            if (hangUpAfter) hangUp();
+            return;
+        }
+        if (!d.ready.empty() && d.ready.front().completeAt <= clock) {
+            const Simulator::Private::Pending pending = d.ready.front();
+            d.ready.pop_front();
+            d.handle(pending);
+            return;
+        }
+        d.queue(d.framer.takePartial());
+    }
+
+    Simulator::Private& d;
+    qint64 clock = 1'000'000'000; // virtual nanoseconds
+    QByteArray arrived;           // on the program's side, not yet taken
+    qsizetype sent = 0;           // bytes of the reply under way already on the program's side
+    bool opened = false;
+    bool lineUp = true;
+    QString failure_;
+};
+
+Simulator::Private::Private(const Options& options)
+    : options(options), model(options), inProcess(std::make_unique<InProcessStream>(*this)) {}
+
+Simulator::Private::~Private() = default;
 
 void Simulator::Private::wakeUp() const {
     const quint64 one = 1;
@@ -420,6 +537,10 @@ bool Simulator::start(QString* error) {
     return true;
 }
 
+ByteStream& Simulator::stream() {
+    return *d->inProcess;
+}
+
 QString Simulator::portPath() const {
     return d->slavePath;
 }
@@ -467,7 +588,10 @@ void Simulator::clearTranscript() {
 }
 
 void Simulator::hangUp() {
-    if (!d->thread.joinable()) return;
+    if (!d->thread.joinable()) {
+        d->inProcess->hangUp();
+        return;
+    }
     d->hangUpRequested = true;
     d->wakeUp();
     d->thread.join();

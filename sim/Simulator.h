@@ -1,9 +1,13 @@
-// The KV5 logger, emulated byte for byte on a pseudo-terminal.
+// The KV5 logger, emulated byte for byte, on a pseudo-terminal or in process.
 //
-// The program under test opens portPath() like the real logger's serial device; the simulator
-// answers on its own thread, so it keeps answering while the program waits in an event loop.
+// On a pseudo-terminal the program under test opens portPath() like the real logger's serial
+// device; the simulator answers on its own thread, so it keeps answering while the program
+// waits in an event loop. In process, the program's link speaks to stream() instead: the
+// logger answers on the caller's thread as the stream's virtual clock moves on, so pacing,
+// slow replies and time limits cost no wall time. A simulator is used one way or the other.
 #pragma once
 
+#include "device/ByteStream.h"
 #include "sim/SimTypes.h"
 
 #include <QByteArray>
@@ -14,6 +18,8 @@
 #include <memory>
 
 namespace kv5::sim {
+
+class InProcessStream;
 
 enum class Limit { TempHigh, TempLow, RhHigh, RhLow };
 
@@ -30,6 +36,10 @@ public:
     QString portPath() const; // the slave's path, e.g. /dev/pts/7
     // A symbolic link to the slave (replacing an older link of that name); removed again on destruction.
     bool makeSymlink(const QString& link, QString* error = nullptr);
+    // The in-process line to this logger, on a virtual clock; any port name opens it, until
+    // the line is hung up.
+    ByteStream& stream();
+
     // False once the line has been hung up (hangUp(), the HangUp fault) or before start().
     bool isRunning() const;
 
@@ -66,6 +76,7 @@ public:
     static QByteArray encodeFixedPoint(double value);
 
 private:
+    friend class InProcessStream;
     struct Private;
     std::unique_ptr<Private> d;
 };

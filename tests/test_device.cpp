@@ -1,13 +1,12 @@
-// The device link against the simulated logger on a real pseudo-terminal, through QSerialPort:
-// value encodings, port discovery, the transaction, every command and the block frame.
-#include "app/UserInterface.h"
+// The device link against the simulated logger: value encodings, port discovery, the
+// transaction, every command and the block frame. The link runs on the simulator's in-process
+// stream, where time is virtual; the hang-up and the open failures go through QSerialPort on
+// a real pseudo-terminal.
 #include "device/Commands.h"
 #include "device/DeviceFlags.h"
 #include "device/Encodings.h"
 #include "device/PortDiscovery.h"
-#include "device/SerialLink.h"
-#include "logger/LogData.h"
-#include "sim/Simulator.h"
+#include "support/DeviceRig.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -15,37 +14,10 @@
 #include <sys/resource.h>
 
 #include <cmath>
-#include <memory>
 
 using namespace kv5;
 
 namespace {
-
-// Records everything the link shows; answers nothing (the device layer asks no questions).
-class Recorder : public UserInterface {
-public:
-    QList<Message> messages;
-    QStringList statuses;
-    QList<int> firmware;
-    Answer message(const Message& m) override {
-        messages << m;
-        return Answer::Ok;
-    }
-    bool input(const QString&, const QString&, QString&) override { return false; }
-    void status(const QString& text) override { statuses << text; }
-    void firmwareChanged(int extended) override { firmware << extended; }
-    QStringList texts() const {
-        QStringList list;
-        for (const auto& m : messages) list << m.text;
-        return list;
-    }
-};
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int v : values) result.append(static_cast<char>(v));
-    return result;
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -54,17 +26,11 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// A simulator and a link open on it.
-struct Bench {
-    explicit Bench(const sim::Options& options = {}) : simulator(options), link(ui) {
-        QString error;
-        started = simulator.start(&error) && link.PortOpen(simulator.portPath());
-        if (!started) qWarning("simulator: %s", qPrintable(error));
+// A rig whose link is open on the simulated logger.
+struct Bench : DeviceRig {
+    explicit Bench(const sim::Options& options = {}, Wire wire = Wire::InProcess) : DeviceRig(options, wire) {
+        started = started && link.PortOpen(state.device.PortOverride);
     }
-    Recorder ui;
-    sim::Simulator simulator;
-    SerialLink link;
-    bool started = false;
 };
 
 } // namespace
@@ -89,7 +55,7 @@ private slots:
 };
 
 void TestDevice::fixedPointAndCounts() {
-    Recorder ui;
+    ScriptedUi ui;
     // Worked examples: bytes to fixed point and to count.
     QCOMPARE(FpToDbl(bytes({0x14, 0x80}), ui), 20.5);
     QCOMPARE(FpToDbl(bytes({0xFF, 0x80}), ui), -0.5);
@@ -103,7 +69,7 @@ void TestDevice::fixedPointAndCounts() {
     QCOMPARE(U16ToLng(bytes({0xFF, 0xFF}), ui), 65535);
     QCOMPARE(LngToU16(2880, ui), bytes({0x0B, 0x40}));
     QCOMPARE(LngToU16(65535, ui), bytes({0xFF, 0xFF}));
-    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(ui.messages.empty());
 
     // Encoding: clamped to ±127, halves to even.
     QCOMPARE(DblToFp(22.3, ui), bytes({0x16, 0x4D}));
@@ -115,7 +81,7 @@ void TestDevice::fixedPointAndCounts() {
     QCOMPARE(DblToFp(0.005859375, ui), bytes({0x00, 0x02}));
     QCOMPARE(DblToFp(-0.001953125, ui), bytes({0x00, 0x00}));
     QCOMPARE(DblToFp(-0.5, ui), bytes({0xFF, 0x80}));
-    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(ui.messages.empty());
 
     QCOMPARE(ClampPercent(99.95), 99.9);
     QCOMPARE(ClampPercent(99.9), 99.9);
@@ -128,7 +94,7 @@ void TestDevice::fixedPointAndCounts() {
     QCOMPARE(LngToU16(65536, ui), QByteArray());
     QCOMPARE(LngToU16(-1, ui), QByteArray());
     QCOMPARE(DblToFp(std::nan(""), ui), bytes({0x00, 0x00}));
-    const QStringList texts = ui.texts();
+    const QStringList texts = ui.messageTexts();
     QCOMPARE(texts.size(), 5);
     QVERIFY(texts[0].startsWith("ERROR: FpToDbl: "));
     QVERIFY(texts[1].startsWith("ERROR: U16ToLng: "));
@@ -177,19 +143,19 @@ void TestDevice::discoveryMatch() {
              QString("/dev/ttyACM1"));
 
     // The override bypasses discovery; the real enumeration works here and finds no logger.
-    Recorder ui;
+    ScriptedUi ui;
     QCOMPARE(GetUsbDevicePort(ui, "/dev/pts/99"), QString("/dev/pts/99"));
     std::vector<UsbSerialPort> ports;
     QString error;
     QVERIFY2(EnumerateUsbSerialPorts(ports, error), qPrintable(error));
     QCOMPARE(GetUsbDevicePort(ui), ChooseLoggerPort(ports));
-    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(ui.messages.empty());
 }
 
 void TestDevice::queryTransaction() {
     Bench bench;
     QVERIFY(bench.started);
-    QCOMPARE(bench.ui.statuses, QStringList{"Opening Serial Port"});
+    QCOMPARE(bench.ui.statusLines, QStringList{"Opening Serial Port"});
     // Opening again changes nothing but the status line.
     QVERIFY(bench.link.PortOpen("/nonexistent"));
     QVERIFY(bench.link.isOpen());
@@ -208,24 +174,22 @@ void TestDevice::queryTransaction() {
 
     // A reply cut short after a good echo gives the part that arrived, after the full limit.
     bench.simulator.addFault({"GETDESC", -1, sim::Fault::ShortReply, 1});
-    QElapsedTimer clock;
-    clock.start();
+    qint64 start = bench.clock();
     const QByteArray part = bench.link.GetCmd("GETDESC", 32);
-    QVERIFY(clock.elapsed() >= 2000);
-    QVERIFY(clock.elapsed() < 2200);
+    QCOMPARE(bench.clock() - start, 2'000'000'000);
     QVERIFY2(!part.isEmpty() && part.size() < 32, part.constData());
     QVERIFY(QByteArray("Kiln 3 north stack").startsWith(part.trimmed()));
 
     // No reply at all: the marker after the limit, nothing shown.
     bench.simulator.addFault({"GETINT", -1, sim::Fault::NoReply, 1});
-    clock.restart();
+    start = bench.clock();
     QCOMPARE(bench.link.GetCmd("GETINT", 2), CommError);
-    QVERIFY(clock.elapsed() >= 2000 && clock.elapsed() < 2200);
-    QVERIFY(bench.ui.messages.isEmpty());
+    QCOMPARE(bench.clock() - start, 2'000'000'000);
+    QVERIFY(bench.ui.messages.empty());
 
     QCOMPARE(ByteAt("AB", 2, bench.ui), int('B'));
     QCOMPARE(ByteAt("AB", 3, bench.ui), 0);
-    QCOMPARE(bench.ui.messages.size(), 1);
+    QCOMPARE(bench.ui.messages.size(), size_t(1));
     QVERIFY(bench.ui.messages[0].text.startsWith("ERROR: ByteAt: "));
 
     bench.link.PortClose();
@@ -233,7 +197,7 @@ void TestDevice::queryTransaction() {
     bench.link.PortClose();
     // A query on a closed port is a run-time error of the query.
     QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
-    QVERIFY(bench.ui.messages.last().text.startsWith("ERROR: GetCmd: "));
+    QVERIFY(bench.ui.messages.back().text.startsWith("ERROR: GetCmd: "));
 }
 
 void TestDevice::leadingZeroWaitsForTheWholeReply() {
@@ -248,19 +212,18 @@ void TestDevice::leadingZeroWaitsForTheWholeReply() {
     QCOMPARE(GetLog(bench.link, 1), bench.simulator.blockPayload(1));
     QVERIFY(SetCmd(bench.link, "SETINT", bytes({0x00, 0x0D})));
     QCOMPARE(bench.simulator.interval(), 13);
-    QVERIFY(bench.ui.messages.isEmpty());
+    QVERIFY(bench.ui.messages.empty());
 }
 
 void TestDevice::lateReplyAndStaleBytes() {
     Bench bench;
     QVERIFY(bench.started);
     bench.simulator.addFault({"GETSN", -1, sim::Fault::SlowReply, 1});
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = bench.clock();
     QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
-    QVERIFY(clock.elapsed() >= 2000 && clock.elapsed() < 2200);
+    QCOMPARE(bench.clock() - start, 2'000'000'000);
     // Let the late answer arrive; the next query must not take it for its own.
-    QTest::qWait(600);
+    bench.simulator.stream().wait(start + 2'600'000'000, false);
     QCOMPARE(bench.link.GetCmd("GETTIME", 10), QByteArray("2605210800"));
 }
 
@@ -284,7 +247,7 @@ void TestDevice::settingsFraming() {
     QCOMPARE(bench.link.GetCmd("GETTEMPHI", 2), bytes({0x46, 0x00}));
     QVERIFY(SetCmd(bench.link, "SETRHLO", bytes({0x00, 0x0A})));
     QCOMPARE(bench.link.GetCmd("GETRHLO", 2), bytes({0x00, 0x0A}));
-    QVERIFY(bench.ui.messages.isEmpty());
+    QVERIFY(bench.ui.messages.empty());
 
     // The echo must carry its line ends: SETINT two (13 bytes), SETTEMPHI two (16 bytes);
     // a reply cut one line end short is not a confirmation.
@@ -292,7 +255,7 @@ void TestDevice::settingsFraming() {
     QVERIFY(!SetCmd(bench.link, "SETINT", bytes({0x00, 0x01})));
     sim.addFault({"SETTEMPHI", -1, sim::Fault::CorruptTail, 1});
     QVERIFY(!SetCmd(bench.link, "SETTEMPHI", bytes({0x46, 0x00})));
-    QCOMPARE(bench.ui.texts(), QStringList({"ERROR: Saving settings failed!", "ERROR: Saving settings failed!"}));
+    QCOMPARE(bench.ui.messageTexts(), QStringList({"ERROR: Saving settings failed!", "ERROR: Saving settings failed!"}));
     QCOMPARE(bench.ui.messages[0].icon, Icon::Exclamation);
     QCOMPARE(bench.ui.messages[0].title, QString("Quorvane KV5"));
 }
@@ -306,7 +269,7 @@ void TestDevice::commandFailuresAreReportedOnce() {
     QVERIFY(!LatchCmd(bench.link, 1));
     QVERIFY(!SetMemCmd(bench.link, 68, 80));
     QVERIFY(!StoreCmd(bench.link, 1));
-    QCOMPARE(bench.ui.texts(),
+    QCOMPARE(bench.ui.messageTexts(),
              QStringList({"ERROR: Saving settings failed!", "ERROR: Clearing the log failed!",
                           "ERROR: Hold alarm command failed!", "ERROR: SETMEM command failed!",
                           "ERROR: Storage mode command failed!"}));
@@ -329,14 +292,14 @@ void TestDevice::memoryStorageAndLatch() {
     // Storage mode: any mode but 0 writes 0xFF and says so; 0 writes 0x80 silently.
     QVERIFY(StoreCmd(bench.link, -1));
     QCOMPARE(sim.memoryByte(60), 0xFF);
-    QCOMPARE(bench.ui.messages.size(), 1);
+    QCOMPARE(bench.ui.messages.size(), size_t(1));
     QCOMPARE(bench.ui.messages[0].icon, Icon::Information);
     QCOMPARE(bench.ui.messages[0].text,
              QString("The device is now in storage mode to save battery power.\r"
                      "Inserting a sensor plug will wake the device and logging will continue."));
     QVERIFY(StoreCmd(bench.link, 0));
     QCOMPARE(sim.memoryByte(60), 0x80);
-    QCOMPARE(bench.ui.messages.size(), 1);
+    QCOMPARE(bench.ui.messages.size(), size_t(1));
 
     QVERIFY(LatchCmd(bench.link, 1));
     QCOMPARE(sim.transcript().last(), QByteArray("SETLEDLA\r"));
@@ -373,7 +336,7 @@ void TestDevice::revisionClassification() {
         GetRevCmd(bench.link, flags);
         QVERIFY2(flags.ExtendedFirmware == c.extended, c.revision.constData());
         QVERIFY2(flags.ModelKV6 == c.kv6, c.revision.constData());
-        QCOMPARE(bench.ui.firmware, QList<int>{c.extended});
+        QCOMPARE(bench.ui.firmwareChanges, std::vector<int>{c.extended});
         QCOMPARE(bench.simulator.transcript(), QList<QByteArray>{"P\r"});
     }
     // No answer: both flags off after 0.2 s, without a message.
@@ -383,14 +346,13 @@ void TestDevice::revisionClassification() {
     DeviceFlags flags;
     flags.ExtendedFirmware = 1;
     flags.ModelKV6 = 1;
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = bench.clock();
     GetRevCmd(bench.link, flags);
-    QVERIFY(clock.elapsed() >= 200 && clock.elapsed() < 400);
+    QCOMPARE(bench.clock() - start, 200'000'000);
     QCOMPARE(flags.ExtendedFirmware, 0);
     QCOMPARE(flags.ModelKV6, 0);
-    QCOMPARE(bench.ui.firmware, QList<int>{0});
-    QVERIFY(bench.ui.messages.isEmpty());
+    QCOMPARE(bench.ui.firmwareChanges, std::vector<int>{0});
+    QVERIFY(bench.ui.messages.empty());
 }
 
 void TestDevice::blockValidation() {
@@ -409,7 +371,7 @@ void TestDevice::blockValidation() {
         QCOMPARE(GetLog(bench.link, 3), bench.simulator.blockPayload(3));
     }
     QCOMPARE(GetLog(bench.link, 256), CommError);
-    QCOMPARE(bench.ui.messages.size(), 1);
+    QCOMPARE(bench.ui.messages.size(), size_t(1));
     QVERIFY(bench.ui.messages[0].text.startsWith("ERROR: GetLog: "));
 }
 
@@ -417,7 +379,7 @@ void TestDevice::hangUpFailsAtOnceWithoutSpinning() {
     sim::Options options;
     options.paced = true;
     options.records = 2000;
-    Bench bench(options);
+    Bench bench(options, Wire::PseudoTerminal);
     QVERIFY(bench.started);
     bench.simulator.addFault({"GETLOG", 3, sim::Fault::HangUp, 1});
     QCOMPARE(GetLog(bench.link, 2), bench.simulator.blockPayload(2));
@@ -434,21 +396,21 @@ void TestDevice::hangUpFailsAtOnceWithoutSpinning() {
     QVERIFY2(cpuSeconds() - before < 0.05, qPrintable(QString::number(cpuSeconds() - before)));
     QCOMPARE(GetLog(bench.link, 4), CommError);
     QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
-    QVERIFY(bench.ui.messages.isEmpty());
+    QVERIFY(bench.ui.messages.empty());
 }
 
 void TestDevice::portOpenFailures() {
-    Recorder ui;
+    ScriptedUi ui;
     SerialLink link(ui);
     QVERIFY(!link.PortOpen("/dev/kv5-no-such-port"));
-    QCOMPARE(ui.messages.size(), 1);
+    QCOMPARE(ui.messages.size(), size_t(1));
     QVERIFY(ui.messages[0].text.startsWith("ERROR: PortOpen: The port /dev/kv5-no-such-port does not exist."));
 
     // A port that another program holds is named as busy.
-    Bench bench;
+    Bench bench({}, Wire::PseudoTerminal);
     QVERIFY(bench.started);
     QVERIFY(!link.PortOpen(bench.simulator.portPath()));
-    QCOMPARE(ui.messages.size(), 2);
+    QCOMPARE(ui.messages.size(), size_t(2));
     QVERIFY2(ui.messages[1].text.startsWith("ERROR: PortOpen: ") && ui.messages[1].text.contains("in use"),
              qPrintable(ui.messages[1].text));
 }

@@ -738,7 +738,7 @@ void TestInstall::udevRuleValidator() {
 
 void TestInstall::portMessageNamesTheShippedRule() {
     // The permission message points to the rule by its file name: it must be the file shipped.
-    const QString link = QString::fromUtf8(FileBytes(SourceDir + QStringLiteral("/device/SerialLink.cpp")));
+    const QString link = QString::fromUtf8(FileBytes(SourceDir + QStringLiteral("/device/SerialPortStream.cpp")));
     const auto named = QRegularExpression(QStringLiteral("\"(\\d\\d-[A-Za-z0-9-]+\\.rules)\"")).match(link);
     QVERIFY(named.hasMatch());
     QCOMPARE(named.captured(1), RuleName);

@@ -1,25 +1,25 @@
-// The logger simulator, exercised the way the program talks to it: through a real QSerialPort on
-// the pseudo-terminal, byte for byte.
+// The logger simulator, byte for byte: in process on its virtual clock, and through a real
+// QSerialPort on its pseudo-terminal for what only the pseudo-terminal does (hang-up, links,
+// the kv5-sim program).
 
+#include "device/SerialPortStream.h"
 #include "sim/DeviceModel.h"
 #include "sim/RecordCodec.h"
 #include "sim/RequestFramer.h"
 #include "sim/Simulator.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <memory>
 
 using namespace kv5::sim;
+using kv5::ByteStream;
+using kv5::SerialPortStream;
 
 namespace {
 
@@ -56,86 +56,46 @@ Reading decodeQ7R(const QByteArray& r) {
     return reading;
 }
 
-// The program's side of the line: a QSerialPort at 9600 8N1 on the simulator's slave.
-class Line {
-public:
-    explicit Line(const QString& path) {
-        port_.setPortName(path);
-        port_.setBaudRate(QSerialPort::Baud9600);
-        port_.setDataBits(QSerialPort::Data8);
-        port_.setParity(QSerialPort::NoParity);
-        port_.setStopBits(QSerialPort::OneStop);
-        port_.setFlowControl(QSerialPort::NoFlowControl);
-        // A vanished line reports errors without end: note the first and close.
-        QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-            if (e == QSerialPort::NoError || !port_.isOpen()) return;
-            failed_ = true;
-            received_ += port_.readAll();
-            port_.close();
-        });
-    }
-    bool open() { return port_.open(QIODevice::ReadWrite); }
-    bool failed() const { return failed_; }
+constexpr qint64 Second = 1'000'000'000;
 
-    void send(const QByteArray& request) {
-        port_.readAll();
-        received_.clear();
-        port_.write(request);
-        port_.waitForBytesWritten(1000);
+// Sends a request and returns what arrives within `seconds`, or as soon as `enough` bytes are
+// there, or the line fails.
+QByteArray exchange(ByteStream& line, const QByteArray& request, double seconds = 3.0, int enough = INT_MAX) {
+    line.discardInput();
+    line.write(request);
+    const qint64 until = line.now() + qint64(seconds * Second);
+    QByteArray received;
+    while (received.size() < enough && line.now() < until) {
+        const bool open = line.wait(until, true);
+        received += line.take();
+        if (!open) break;
     }
-    // What has arrived once `count` bytes are there, the line failed, or `timeoutMs` passed.
-    QByteArray receive(int count, int timeoutMs) {
-        QEventLoop loop;
-        QTimer deadline;
-        deadline.setTimerType(Qt::PreciseTimer);
-        deadline.setSingleShot(true);
-        auto check = [&] {
-            if (port_.isOpen()) received_ += port_.readAll();
-            if (received_.size() >= count || failed_) loop.quit();
-        };
-        QObject::connect(&port_, &QSerialPort::readyRead, &loop, check);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&port_, &QSerialPort::errorOccurred, &loop, check, Qt::QueuedConnection);
-        deadline.start(timeoutMs);
-        check();
-        if (received_.size() < count && !failed_) loop.exec();
-        return received_;
-    }
-    QByteArray exchange(const QByteArray& request, int count, int timeoutMs = 1000) {
-        send(request);
-        return receive(count, timeoutMs);
-    }
-    // The whole reply, and no byte more: waits briefly for stragglers.
-    QByteArray exactly(const QByteArray& request, int count) {
-        send(request);
-        receive(count, 1000);
-        return receive(count + 1, 60);
-    }
+    return received;
+}
 
-private:
-    QSerialPort port_;
-    QByteArray received_;
-    bool failed_ = false;
-};
-
-// A started simulator with an open line to it.
-struct Bench {
-    explicit Bench(const Options& options = {}) : sim(options) {
-        QString error;
-        started = sim.start(&error);
-        if (!started) qWarning("%s", qPrintable(error));
-        line = std::make_unique<Line>(sim.portPath());
-        opened = started && line->open();
+// A simulated logger with its in-process line open.
+struct Logger : Simulator {
+    explicit Logger(const Options& options = {}) : Simulator(options) {
+        QString failure;
+        opened = stream().open(QStringLiteral("logger"), failure);
     }
-    Simulator sim;
-    std::unique_ptr<Line> line;
-    bool started = false;
+    QByteArray exchange(const QByteArray& request, double seconds = 3.0) {
+        return ::exchange(stream(), request, seconds);
+    }
     bool opened = false;
 };
 
-#define OPEN_BENCH(name, options)                                                                            \
-    Bench name{options};                                                                                     \
-    QVERIFY(name.opened)
+// A started simulator with QSerialPort open on its pseudo-terminal.
+struct Terminal {
+    explicit Terminal(const Options& options = {}) : sim(options) {
+        QString failure;
+        opened = sim.start(&failure) && port.open(sim.portPath(), failure);
+        if (!opened) qWarning("%s", qPrintable(failure));
+    }
+    Simulator sim;
+    SerialPortStream port;
+    bool opened = false;
+};
 
 QByteArray block(int n) {
     return QByteArray("GETLOG ") + static_cast<char>(n);
@@ -170,14 +130,12 @@ private slots:
     void blockLayout();
     void replyFraming_data();
     void replyFraming();
-    void settingsRoundTrip();
     void memoryAndStatusBlock();
-    void clearLog();
-    void blockFrames();
-    void largeMemoryDownload();
+    void largeMemoryBlocks();
     void faults_data();
     void faults();
     void faultRules();
+    void slowReply_data();
     void slowReply();
     void transcriptAndResync();
     void pacing();
@@ -437,59 +395,19 @@ void SimTest::replyFraming_data() {
 void SimTest::replyFraming() {
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
-    OPEN_BENCH(bench, Options());
-    QCOMPARE(bench.line->exactly(request, int(reply.size())), reply);
-}
-
-void SimTest::settingsRoundTrip() {
-    OPEN_BENCH(bench, Options());
-    Line& line = *bench.line;
-    auto get = [&](const QByteArray& command, int payload) {
-        const QByteArray reply = line.exchange(command + "\r", int(command.size()) + payload + 3);
-        return reply.mid(command.size() + 1, payload);
-    };
-    auto set = [&](const QByteArray& command, const QByteArray& argument, int lineEnds) {
-        const QByteArray request = command + ' ' + argument + '\r';
-        const int length = int(request.size()) + 1 + (lineEnds - 1) * 2;
-        QCOMPARE(line.exchange(request, length).size(), length);
-    };
-    const QByteArray desc = QByteArray("TEST FOR SN1025").leftJustified(32, ' ');
-    set("SETDESC", desc, 1);
-    QCOMPARE(get("GETDESC", 32), desc);
-    QCOMPARE(bench.sim.description(), desc);
-    set("SETTIME", "2603070905", 1);
-    QCOMPARE(get("GETTIME", 10), QByteArray("2603070905"));
-    set("SETINT", bytes({0x0B, 0x40}), 2);
-    QCOMPARE(get("GETINT", 2), bytes({0x0B, 0x40}));
-    QCOMPARE(bench.sim.interval(), 2880);
-    set("SETTEMPHI", bytes({0x46, 0x00}), 2);
-    set("SETTEMPLO", bytes({0xFF, 0x80}), 2);
-    set("SETRHHI", bytes({0x64, 0x00}), 2);
-    set("SETRHLO", bytes({0x0D, 0x0A}), 2);
-    QCOMPARE(get("GETTEMPHI", 2), bytes({0x46, 0x00}));
-    QCOMPARE(get("GETTEMPLO", 2), bytes({0xFF, 0x80}));
-    QCOMPARE(get("GETRHHI", 2), bytes({0x64, 0x00}));
-    QCOMPARE(get("GETRHLO", 2), bytes({0x0D, 0x0A}));
-    QCOMPARE(bench.sim.limit(Limit::TempLow), bytes({0xFF, 0x80}));
-    QCOMPARE(bench.sim.limit(Limit::RhLow), bytes({0x0D, 0x0A}));
-    // The serial number field holds four characters.
-    set("SETSN", "4321", 1);
-    QCOMPARE(get("GETSN", 4), QByteArray("4321"));
-    set("SETSN", "25", 1);
-    QCOMPARE(get("GETSN", 4), QByteArray("0025"));
-    set("SETSN", "98765", 1);
-    QCOMPARE(get("GETSN", 4), QByteArray("8765"));
-    QCOMPARE(bench.sim.serialNumber(), QByteArray("8765"));
+    Logger logger;
+    QVERIFY(logger.opened);
+    QCOMPARE(logger.exchange(request), reply);
 }
 
 void SimTest::memoryAndStatusBlock() {
-    OPEN_BENCH(bench, Options());
-    Line& line = *bench.line;
+    Logger logger;
+    QVERIFY(logger.opened);
     auto setMem = [&](int addr, int value) {
         const QByteArray request = QByteArray("SETMEM ") + bytes({0, 0, addr}) + ' ' + bytes({value}) + '\r';
-        QCOMPARE(line.exchange(request, 16), request + "\n\r\n");
+        QCOMPARE(logger.exchange(request), request + "\n\r\n");
     };
-    auto status = [&] { return line.exchange(block(0), 276).mid(12, 258); };
+    auto status = [&] { return logger.exchange(block(0)).mid(12, 258); };
     setMem(0, 0x7E);
     setMem(13, 0x0A); // CR as address, LF as value
     setMem(60, 0xFF); // storage mode
@@ -501,101 +419,38 @@ void SimTest::memoryAndStatusBlock() {
     QCOMPARE(quint8(payload[256]), 0x55);
     QCOMPARE(quint8(payload[13]), 0); // neighbours untouched
     QCOMPARE(quint8(payload[15]), 0);
-    QCOMPARE(bench.sim.memoryByte(13), 0x0A);
+    QCOMPARE(logger.memoryByte(13), 0x0A);
 
-    QCOMPARE(line.exchange("SETLEDLA\r", 10), QByteArray("SETLEDLA\r\n"));
+    QCOMPARE(logger.exchange("SETLEDLA\r"), QByteArray("SETLEDLA\r\n"));
     QCOMPARE(quint8(status()[60]), 0);
-    QCOMPARE(line.exchange("SETLEDME\r", 10), QByteArray("SETLEDME\r\n"));
+    QCOMPARE(logger.exchange("SETLEDME\r"), QByteArray("SETLEDME\r\n"));
     QCOMPARE(quint8(status()[60]), 1);
 
+    // The serial number field holds four characters.
+    QCOMPARE(logger.exchange("SETSN 25\r"), QByteArray("SETSN 25\r\n"));
+    QCOMPARE(logger.exchange("GETSN\r"), QByteArray("GETSN 0025\r\n"));
+    QCOMPARE(logger.exchange("SETSN 98765\r"), QByteArray("SETSN 98765\r\n"));
+    QCOMPARE(logger.serialNumber(), QByteArray("8765"));
+
     // The block range follows the memory-size mark as it is now.
-    QCOMPARE(countOf(line.exchange(block(129), 276).mid(12)), 0);
-    setMem(123, 0);
     Options full;
     full.memorySizeMark = 0;
     full.records = 20000;
-    OPEN_BENCH(big, full);
-    QCOMPARE(countOf(big.line->exchange(block(129), 276).mid(12)), 64);
-    const QByteArray markSet = QByteArray("SETMEM ") + bytes({0, 0, 123}) + " \x01\r";
-    big.line->exchange(markSet, 16);
-    QCOMPARE(countOf(big.line->exchange(block(129), 276).mid(12)), 0);
+    Logger big(full);
+    QVERIFY(big.opened);
+    QCOMPARE(countOf(big.exchange(block(129)).mid(12)), 64);
+    big.exchange(QByteArray("SETMEM ") + bytes({0, 0, 123}) + " \x01\r");
+    QCOMPARE(countOf(big.exchange(block(129)).mid(12)), 0);
 }
 
-void SimTest::clearLog() {
-    OPEN_BENCH(bench, Options());
-    QCOMPARE(countOf(bench.line->exchange(block(1), 276).mid(12)), 64);
-    QCOMPARE(bench.line->exchange("CLRLOG\r", 8), QByteArray("CLRLOG\r\n"));
-    QCOMPARE(countOf(bench.line->exchange(block(1), 276).mid(12)), 0);
-    QCOMPARE(bench.sim.recordCount(), 0);
-}
-
-void SimTest::blockFrames() {
-    {
-        OPEN_BENCH(bench, Options());
-        for (int n : {0, 1, 5, 8, 9, 127}) {
-            const QByteArray reply = bench.line->exactly(block(n), 276);
-            QCOMPARE(reply.size(), 276);
-            QCOMPARE(reply.left(12), QByteArray("GETLOG  !@#$"));
-            QCOMPARE(reply.right(6), QByteArray("%^&*\r\n"));
-            QCOMPARE(reply.mid(12, 258), bench.sim.blockPayload(n));
-        }
-        // 500 records: seven full blocks, then 52 records, then an empty block.
-        QCOMPARE(countOf(bench.sim.blockPayload(8)), 52);
-        QCOMPARE(countOf(bench.sim.blockPayload(9)), 0);
-    }
-    // The worked examples, through the wire.
-    {
-        OPEN_BENCH(bench, withLog(Family::Vantorp, bytes({0x16, 0x40, 0x2D, 0xC0})));
-        const QByteArray payload = bench.line->exchange(block(1), 276).mid(12, 258);
-        QCOMPARE(countOf(payload), 1);
-        const Reading r = decodeVantorp(payload.mid(1, 4));
-        QCOMPARE(r.temperature, 22.25);
-        QCOMPARE(r.humidity, 45.75);
-    }
-    {
-        OPEN_BENCH(bench, withLog(Family::Q7R, bytes({0x0C, 0x81, 0x0D, 0x49, 0x0E, 0x08, 0x32, 0x80})));
-        const QByteArray payload = bench.line->exchange(block(1), 276).mid(12, 258);
-        QCOMPARE(countOf(payload), 2);
-        const Reading r = decodeQ7R(payload.mid(1, 8));
-        QCOMPARE(r.mc1, 12.5);
-        QCOMPARE(r.mc2, 13.25);
-        QCOMPARE(r.mc3, 14.0);
-        QCOMPARE(r.humidity, 50.5);
-        QCOMPARE(r.temperature, 25.5);
-    }
-}
-
-void SimTest::largeMemoryDownload() {
-    // A full large memory: 254 full blocks in 1..255 without 128, read as the program reads them.
+void SimTest::largeMemoryBlocks() {
+    // A log that ends just past block 127 continues in block 129; block 128 is not part of it.
     Options options;
     options.memorySizeMark = 0;
-    options.records = 16256;
-    OPEN_BENCH(bench, options);
-    QByteArray log;
-    int requested = 0;
-    for (int n = 1; n <= 255; ++n) {
-        if (n == 128) continue;
-        const QByteArray reply = bench.line->exchange(block(n), 276);
-        QCOMPARE(reply.size(), 276);
-        ++requested;
-        const int count = countOf(reply.mid(12));
-        QCOMPARE(count, 64);
-        log += reply.mid(13, count * 4);
-    }
-    QCOMPARE(requested, 254);
-    QCOMPARE(log.size(), 16256 * 4);
-    QCOMPARE(log.left(4), bench.sim.records().first());
-    QCOMPARE(log.right(4), bench.sim.records().last());
-    QCOMPARE(countOf(bench.sim.blockPayload(128)), 0); // not part of the log
-
-    // A log that ends just past block 127 continues in block 129.
-    Simulator spill([] {
-        Options o;
-        o.memorySizeMark = 0;
-        o.records = 127 * 64 + 10;
-        return o;
-    }());
+    options.records = 127 * 64 + 10;
+    Simulator spill(options);
     QCOMPARE(countOf(spill.blockPayload(127)), 64);
+    QCOMPARE(countOf(spill.blockPayload(128)), 0);
     QCOMPARE(countOf(spill.blockPayload(129)), 10);
     QCOMPARE(spill.blockPayload(129).mid(1, 4), spill.records().at(127 * 64));
     QCOMPARE(countOf(spill.blockPayload(130)), 0);
@@ -635,116 +490,144 @@ void SimTest::faults() {
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
     QFETCH(int, size);
-    OPEN_BENCH(bench, Options());
-    bench.sim.addFault({request.startsWith("GETLOG") ? "GETLOG" : request.chopped(1), -1, Fault(fault), -1});
-    const QByteArray got = bench.line->exactly(request, std::max(size, 1));
+    Logger logger;
+    QVERIFY(logger.opened);
+    logger.addFault({request.startsWith("GETLOG") ? "GETLOG" : request.chopped(1), -1, Fault(fault), -1});
+    const QByteArray got = logger.exchange(request);
     QCOMPARE(got.size(), size);
     if (request.startsWith("GETLOG")) {
         QCOMPARE(got.left(12), reply.left(12));
         QCOMPARE(got.right(reply.size() - 12), reply.mid(12));
         const int start = got.startsWith('\0') ? 13 : 12;
-        QCOMPARE(got.mid(start, 250), bench.sim.blockPayload(3).left(250)); // the payload is intact
+        QCOMPARE(got.mid(start, 250), logger.blockPayload(3).left(250)); // the payload is intact
     } else {
         QCOMPARE(got, reply);
     }
 }
 
 void SimTest::faultRules() {
-    OPEN_BENCH(bench, Options());
-    Line& line = *bench.line;
+    Logger logger;
+    QVERIFY(logger.opened);
     // A block rule hits only its block, and only as often as it says.
-    bench.sim.addFault({"GETLOG", 2, Fault::NoReply, 1});
-    QCOMPARE(line.exchange(block(1), 276).size(), 276);
-    QCOMPARE(line.exchange(block(2), 276, 300).size(), 0);
-    QCOMPARE(line.exchange(block(2), 276).size(), 276);
+    logger.addFault({"GETLOG", 2, Fault::NoReply, 1});
+    QCOMPARE(logger.exchange(block(1)).size(), 276);
+    QCOMPARE(logger.exchange(block(2)).size(), 0);
+    QCOMPARE(logger.exchange(block(2)).size(), 276);
     // The first matching rule wins; "*" matches any command.
-    bench.sim.addFault({"GETSN", -1, Fault::WrongEcho, 1});
-    bench.sim.addFault({"*", -1, Fault::ShortReply, -1});
-    QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("FETSN 1234\r\n"));
-    QCOMPARE(line.exactly("GETSN\r", 6), QByteArray("GETSN "));
-    QCOMPARE(line.exactly("CLRLOG\r", 4), QByteArray("CLRL"));
-    bench.sim.clearFaults();
-    QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("GETSN 1234\r\n"));
+    logger.addFault({"GETSN", -1, Fault::WrongEcho, 1});
+    logger.addFault({"*", -1, Fault::ShortReply, -1});
+    QCOMPARE(logger.exchange("GETSN\r"), QByteArray("FETSN 1234\r\n"));
+    QCOMPARE(logger.exchange("GETSN\r"), QByteArray("GETSN "));
+    QCOMPARE(logger.exchange("CLRLOG\r"), QByteArray("CLRL"));
+    logger.clearFaults();
+    QCOMPARE(logger.exchange("GETSN\r"), QByteArray("GETSN 1234\r\n"));
     // A fault whose reply is cut still changes the state.
-    QCOMPARE(bench.sim.recordCount(), 0);
+    QCOMPARE(logger.recordCount(), 0);
+}
+
+void SimTest::slowReply_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<qint64>("late"); // the command's time limit and 300 ms
+    QTest::newRow("P") << QByteArray("P\r") << 500'000'000LL;
+    QTest::newRow("GETSN") << QByteArray("GETSN\r") << 2'300'000'000LL;
 }
 
 void SimTest::slowReply() {
-    OPEN_BENCH(bench, Options());
-    bench.sim.addFault({"P", -1, Fault::SlowReply, -1});
-    bench.sim.addFault({"GETSN", -1, Fault::SlowReply, -1});
-    QElapsedTimer clock;
-    clock.start();
-    bench.line->send("P\r");
-    QCOMPARE(bench.line->receive(1, 450).size(), 0); // nothing within the 0.2 s limit and well past it
-    QCOMPARE(bench.line->receive(21, 1000), QByteArray("PKV5r3fix          \r\n"));
-    QVERIFY(clock.elapsed() >= 500);
-
-    clock.restart();
-    bench.line->send("GETSN\r");
-    QCOMPARE(bench.line->receive(12, 3500), QByteArray("GETSN 1234\r\n"));
-    QVERIFY(clock.elapsed() >= 2300);
+    QFETCH(QByteArray, request);
+    QFETCH(qint64, late);
+    Logger logger;
+    QVERIFY(logger.opened);
+    logger.addFault({request.chopped(1), -1, Fault::SlowReply, -1});
+    ByteStream& line = logger.stream();
+    const qint64 sent = line.now();
+    line.write(request);
+    line.wait(sent + late - 1, false);
+    QCOMPARE(line.take(), QByteArray());
+    line.wait(sent + late, false);
+    const QByteArray reply = line.take();
+    QVERIFY2(reply.startsWith(request.chopped(1)) && reply.endsWith("\r\n"), reply.constData());
 }
 
 void SimTest::transcriptAndResync() {
-    OPEN_BENCH(bench, Options());
-    Line& line = *bench.line;
-    line.exchange("P\r", 21);
-    QCOMPARE(line.exchange("HELLO\r", 1, 200), QByteArray()); // not understood: no answer
-    line.exchange("SETINT \r\n\r", 13);
-    line.exchange(block(0x0D), 276);
+    Logger logger;
+    QVERIFY(logger.opened);
+    logger.exchange("P\r");
+    QCOMPARE(logger.exchange("HELLO\r"), QByteArray()); // not understood: no answer
+    logger.exchange("SETINT \r\n\r");
+    logger.exchange(block(0x0D));
     // A request that stops half-way is dropped after a pause; the next one is answered.
-    QCOMPARE(line.exchange("SETDESC short\r", 1, 700), QByteArray());
-    QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("GETSN 1234\r\n"));
+    QCOMPARE(logger.exchange("SETDESC short\r", 0.7), QByteArray());
+    QCOMPARE(logger.exchange("GETSN\r"), QByteArray("GETSN 1234\r\n"));
     const QList<QByteArray> expected = {"P\r",       "HELLO\r",         "SETINT \r\n\r",
                                         "GETLOG \r", "SETDESC short\r", "GETSN\r"};
-    QCOMPARE(bench.sim.transcript(), expected);
-    bench.sim.clearTranscript();
-    QVERIFY(bench.sim.transcript().isEmpty());
+    QCOMPARE(logger.transcript(), expected);
+    logger.clearTranscript();
+    QVERIFY(logger.transcript().isEmpty());
 }
 
 void SimTest::pacing() {
     Options options;
     options.paced = true;
-    OPEN_BENCH(bench, options);
-    // An 8-byte request and a 276-byte reply at 9600 baud, 10 bits a byte: 295.8 ms on the wire.
-    QElapsedTimer clock;
-    clock.start();
-    bench.line->send(block(1));
-    const QByteArray reply = bench.line->receive(276, 2000);
-    const qint64 elapsed = clock.elapsed();
-    QCOMPARE(reply.size(), 276);
-    QCOMPARE(reply.mid(12, 258), bench.sim.blockPayload(1));
-    QVERIFY2(elapsed >= 287 && elapsed < 320, qPrintable(QString::number(elapsed)));
+    Logger logger(options);
+    QVERIFY(logger.opened);
+    // An 8-byte request and a 276-byte reply at 9600 baud, 10 bits a byte: each byte arrives at
+    // its wire time, the last one 284 byte times (295.8 ms) after the request went out.
+    ByteStream& line = logger.stream();
+    const qint64 sent = line.now();
+    line.write(block(1));
+    const qint64 byteTime = 10 * Second / 9600;
+    line.wait(sent + 9 * byteTime - 1000, false);
+    QCOMPARE(line.take().size(), 0);
+    line.wait(sent + 9 * byteTime + 1000, false);
+    QCOMPARE(line.take(), QByteArray("G"));
+    line.wait(sent + 284 * byteTime - 1000, false);
+    QCOMPARE(line.take().size(), 274);
+    line.wait(sent + 284 * byteTime + 1000, false);
+    QCOMPARE(line.take(), QByteArray("\n"));
+    // The next request is answered the same way.
+    line.write(block(1));
+    line.wait(line.now() + 296 * Second / 1000, false);
+    QCOMPARE(line.take().mid(12, 258), logger.blockPayload(1));
 }
 
 void SimTest::hangUp() {
     {
-        OPEN_BENCH(bench, Options());
-        QVERIFY(bench.sim.isRunning());
-        bench.sim.hangUp();
-        QVERIFY(!bench.sim.isRunning());
-        bench.line->send("GETSN\r");
-        bench.line->receive(1, 1000);
-        QVERIFY(bench.line->failed());
+        Terminal terminal;
+        QVERIFY(terminal.opened);
+        QVERIFY(terminal.sim.isRunning());
+        terminal.sim.hangUp();
+        QVERIFY(!terminal.sim.isRunning());
+        QCOMPARE(exchange(terminal.port, "GETSN\r", 1.0), QByteArray());
+        QVERIFY(!terminal.port.isOpen());
+        QVERIFY(!terminal.port.failure().isEmpty());
         // Plugged in again: a new line, the same logger.
-        QVERIFY(bench.sim.start());
-        QVERIFY(bench.sim.isRunning());
-        Line again(bench.sim.portPath());
-        QVERIFY(again.open());
-        QCOMPARE(again.exchange("SETSN 4321\r", 12), QByteArray("SETSN 4321\r\n"));
-        QCOMPARE(again.exchange("GETSN\r", 12), QByteArray("GETSN 4321\r\n"));
-        QVERIFY(!bench.sim.start()); // already running
+        QVERIFY(terminal.sim.start());
+        QVERIFY(terminal.sim.isRunning());
+        SerialPortStream again;
+        QString failure;
+        QVERIFY(again.open(terminal.sim.portPath(), failure));
+        QCOMPARE(exchange(again, "SETSN 4321\r", 1.0, 12), QByteArray("SETSN 4321\r\n"));
+        QCOMPARE(exchange(again, "GETSN\r", 1.0, 12), QByteArray("GETSN 4321\r\n"));
+        QVERIFY(!terminal.sim.start()); // already running
     }
     {
-        OPEN_BENCH(bench, Options());
-        bench.sim.addFault({"GETLOG", 4, Fault::HangUp, -1});
-        QCOMPARE(bench.line->exchange(block(3), 276).size(), 276);
-        const QByteArray half = bench.line->exchange(block(4), 276, 1000);
-        QVERIFY(bench.line->failed());
-        QCOMPARE(half, ("GETLOG  !@#$" + bench.sim.blockPayload(4)).left(138));
-        QVERIFY(!bench.sim.isRunning());
+        Terminal terminal;
+        QVERIFY(terminal.opened);
+        terminal.sim.addFault({"GETLOG", 4, Fault::HangUp, -1});
+        QCOMPARE(exchange(terminal.port, block(3), 1.0, 276).size(), 276);
+        const QByteArray half = exchange(terminal.port, block(4), 1.0, 276);
+        QVERIFY(!terminal.port.isOpen());
+        QCOMPARE(half, ("GETLOG  !@#$" + terminal.sim.blockPayload(4)).left(138));
+        QVERIFY(!terminal.sim.isRunning());
     }
+    // In process the line fails the moment the logger hangs up, the half reply delivered.
+    Logger logger;
+    QVERIFY(logger.opened);
+    logger.addFault({"GETLOG", 4, Fault::HangUp, -1});
+    QCOMPARE(logger.exchange(block(4)), ("GETLOG  !@#$" + logger.blockPayload(4)).left(138));
+    QVERIFY(!logger.stream().isOpen());
+    QString failure;
+    QVERIFY(!logger.stream().open(QStringLiteral("logger"), failure));
 }
 
 void SimTest::symlink() {
@@ -757,9 +640,10 @@ void SimTest::symlink() {
         QVERIFY(sim.start());
         QVERIFY(sim.makeSymlink(link));
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim.portPath());
-        Line line(link);
-        QVERIFY(line.open());
-        QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("GETSN 1234\r\n"));
+        SerialPortStream line;
+        QString failure;
+        QVERIFY(line.open(link, failure));
+        QCOMPARE(exchange(line, "GETSN\r", 1.0, 12), QByteArray("GETSN 1234\r\n"));
         QVERIFY(sim.makeSymlink(link)); // replaces its own link
     }
     QVERIFY(!QFileInfo(link).isSymLink());
@@ -778,14 +662,15 @@ void SimTest::program() {
     QCOMPARE(process.readLine().trimmed(), link.toLocal8Bit());
     QVERIFY(QFileInfo(link).isSymLink());
     {
-        Line line(link);
-        QVERIFY(line.open());
-        QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("FETSN 0077\r\n"));
-        QCOMPARE(line.exchange("GETSN\r", 12), QByteArray("GETSN 0077\r\n"));
-        const QByteArray status = line.exchange(block(0), 276);
+        SerialPortStream line;
+        QString failure;
+        QVERIFY(line.open(link, failure));
+        QCOMPARE(exchange(line, "GETSN\r", 1.0, 12), QByteArray("FETSN 0077\r\n"));
+        QCOMPARE(exchange(line, "GETSN\r", 1.0, 12), QByteArray("GETSN 0077\r\n"));
+        const QByteArray status = exchange(line, block(0), 1.0, 276);
         QCOMPARE(quint8(status[12 + 127]), 80);
-        QCOMPARE(countOf(line.exchange(block(1), 276).mid(12)), 64);
-        QCOMPARE(line.exchange(block(2), 276, 300).size(), 0);
+        QCOMPARE(countOf(exchange(line, block(1), 1.0, 276).mid(12)), 64);
+        QCOMPARE(exchange(line, block(2), 0.3, 276).size(), 0);
     }
     // Closing standard input ends it, and the link goes with it.
     process.closeWriteChannel();

@@ -4,14 +4,22 @@
 
 namespace kv5 {
 
-DeviceRig::DeviceRig(const sim::Options& options) : simulator(options), link(ui), operations(state, link) {
+DeviceRig::DeviceRig(const sim::Options& options, Wire wire)
+    : simulator(options),
+      link(ui, wire == Wire::InProcess ? simulator.stream() : static_cast<ByteStream&>(serialPort)),
+      operations(state, link) {
     state.ProgramFolder = folder.path();
     QDir(folder.path()).mkdir(QStringLiteral("DATA"));
     state.species.SpeciesTable[0] = {1, QStringLiteral("Reference"), 0, 1};
     state.species.SpeciesTable[1] = {7, QStringLiteral("Test wood"), 1, 0.5};
     state.species.SpeciesCount = 2;
-    started = simulator.start();
-    state.device.PortOverride = simulator.portPath();
+    if (wire == Wire::InProcess) {
+        started = true;
+        state.device.PortOverride = QStringLiteral("simulated logger");
+    } else {
+        started = simulator.start();
+        state.device.PortOverride = simulator.portPath();
+    }
 }
 
 QStringList DeviceRig::dataFiles() const {

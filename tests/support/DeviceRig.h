@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "app/DeviceOperations.h"
 #include "device/SerialLink.h"
+#include "device/SerialPortStream.h"
 #include "sim/Simulator.h"
 #include "support/ScriptedUi.h"
 
@@ -21,18 +22,25 @@ public:
     void valuesRead(const MainWindowValues&) override { ++valuesShown; }
 };
 
+// How the link reaches the simulated logger: in process on a virtual clock (fast, exact
+// timing), or through QSerialPort on the simulator's pseudo-terminal (the real path).
+enum class Wire { InProcess, PseudoTerminal };
+
 struct DeviceRig {
-    explicit DeviceRig(const sim::Options& options = {});
+    explicit DeviceRig(const sim::Options& options = {}, Wire wire = Wire::InProcess);
 
     // The files of DATA, hidden ones included.
     QStringList dataFiles() const;
     // The requests of the transcript as their command words ("GETLOG 3" for a block).
     QStringList commands() const;
+    // Nanoseconds on the in-process line's virtual clock.
+    qint64 clock() { return simulator.stream().now(); }
 
     QTemporaryDir folder;
     AppState state;
     OperationUi ui;
     sim::Simulator simulator;
+    SerialPortStream serialPort;
     SerialLink link;
     DeviceOperations operations;
     MainWindowValues values;
