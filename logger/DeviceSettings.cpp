@@ -115,9 +115,9 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     bool downloadFailed = false;
     if (readLog && sensorKnown && !log.StartTime.isValid()) {
         // Records without their time are worth nothing; the logger keeps them for the next read.
-        // A logger that has gone away (the link closed) was already met with silence.
         log.RecordCount = 0;
-        if (link.isOpen()) ui.message({StartTimeUnreadableText, Icon::Stop});
+        downloadFailed = true;
+        ui.message({StartTimeUnreadableText, Icon::Exclamation});
     } else if (readLog) {
         if (log.SensorType == SensorQ7R)
             GetQ7RLog(link, state, status, memorySizeMark);

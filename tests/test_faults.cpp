@@ -61,9 +61,12 @@ bool downloadSurvives(const Phase& phase, sim::Fault fault, int times) {
 // The log block whose loss the user is told about; 0 when the download never began.
 int lostBlock(const Phase& phase, sim::Fault fault, int times) {
     if (downloadSurvives(phase, fault, times)) return 0;
-    if (phase.block >= 1) return phase.block;
-    // A line that went away during the settings read takes the first block with it.
-    return phase.command == "GETSN" ? 1 : 0;
+    return phase.block >= 1 ? phase.block : 0;
+}
+
+// A line that went away during the settings read leaves no start time: no block is asked for.
+bool startTimeLost(const Phase& phase, sim::Fault fault) {
+    return phase.command == "GETSN" && fault == sim::Fault::HangUp;
 }
 
 // How often the faulty request goes out: a failed log block is asked for again, up to three
@@ -137,10 +140,13 @@ void TestFaults::deviceFaults() {
 
     const QString saved = rig.operations.DetectAndRead(rig.values);
 
-    // The buttons come back; only a lost download is reported, naming its block.
+    // The buttons come back; only a lost download is reported, naming its block or the start time.
     QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
     const int lost = lostBlock(where, what, times);
-    QCOMPARE(rig.ui.messageTexts(), lost ? QStringList{BlockFailedText(lost)} : QStringList());
+    const bool noStart = startTimeLost(where, what);
+    QCOMPARE(rig.ui.messageTexts(), lost      ? QStringList{BlockFailedText(lost)}
+                                    : noStart ? QStringList{StartTimeUnreadableText}
+                                              : QStringList());
     QVERIFY(!rig.link.isOpen());
 
     // No command twice, but for the tries of a failed log block.
@@ -165,7 +171,7 @@ void TestFaults::deviceFaults() {
         QVERIFY(saved.isEmpty());
         QCOMPARE(rig.dataFiles(), QStringList{QFileInfo(earlier).fileName()});
         QCOMPARE(rig.ui.lastStatus(),
-                 lost ? DownloadFailedStatus : QString("No log data / Sensor not yet found"));
+                 lost || noStart ? DownloadFailedStatus : QString("No log data / Sensor not yet found"));
     }
 }
 

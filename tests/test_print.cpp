@@ -276,12 +276,13 @@ private:
 };
 
 // A Q7R kiln log of count half-hourly records with known extremes: temperature from 100 up to
-// 100 + (count - 1) / 10, RH 60 with one low of 20.5 and one high of 90.25.
+// 100 + (count - 1) / 10 (below the boiling point for up to 1000 records, then again from 100),
+// RH 60 with one low of 20.5 and one high of 90.25.
 void fillKiln(LogData& log, int count) {
     const QDateTime start(QDate(2014, 5, 21), QTime(13, 45));
     for (int i = 0; i < count; ++i) {
         log.LogTime[i] = TimeStampText(start.addSecs(qint64(i) * 1800));
-        log.LogTemp[i] = 100 + i / 10.0;
+        log.LogTemp[i] = 100 + (i % 1000) / 10.0;
         log.LogMc1[i] = 20;
         log.LogMc2[i] = 21;
         log.LogMc3[i] = 22;
