@@ -7,6 +7,7 @@
 #include "export/ExcelChart.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/SafePublish.h"
+#include "logger/LogData.h"
 #include "views/LogCommands.h"
 
 #include <QDesktopServices>
@@ -16,7 +17,6 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTextStream>
 #include <QUrl>
 
@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace kv5 {
@@ -64,29 +65,6 @@ QString workbookNameOf(const QString& logPath) {
     return base + QStringLiteral(".xlsx");
 }
 
-// A line ends at CR LF, LF or CR; the content ends the last line.
-class LineReader {
-public:
-    explicit LineReader(QStringView text) : text_(text) {}
-    bool next(QString& line) {
-        if (at_ >= text_.size()) return false;
-        qsizetype end = at_;
-        while (end < text_.size() && text_[end] != QLatin1Char('\n') && text_[end] != QLatin1Char('\r'))
-            ++end;
-        line = text_.mid(at_, end - at_).toString();
-        at_ = end;
-        if (at_ < text_.size() && text_[at_] == QLatin1Char('\r')) ++at_;
-        if (at_ < text_.size() && text_[at_] == QLatin1Char('\n') &&
-            (at_ == end || text_[at_ - 1] == QLatin1Char('\r')))
-            ++at_;
-        return true;
-    }
-
-private:
-    QStringView text_;
-    qsizetype at_ = 0;
-};
-
 // A number as the log file writes it, rounded to one decimal on its decimal value, as the
 // table shows it.
 double oneDecimal(double value) {
@@ -116,27 +94,19 @@ QString cellName(lxw_row_t row, lxw_col_t column) {
     return QString::fromLatin1(name);
 }
 
-// Writes the rows of the log text into the data sheet. Returns false after a reported failure;
-// rows and q7r tell what was written.
+// Writes the records of a log into the data sheet. Returns false after a reported failure.
 class SheetWriter {
 public:
     SheetWriter(const AppState& state, UserInterface& ui, const ExcelWorkbook& book,
                 lxw_format* oneDecimalFormat)
         : settings_(state.settings), ui_(ui), sheet_(book.dataSheet), oneDecimalFormat_(oneDecimalFormat) {}
 
-    bool write(QStringView text) {
-        LineReader lines(text);
-        QString line;
-        while (lines.next(line)) {
-            if (line.isEmpty()) break; // an empty line ends the data
-            if (!writeLine(line)) return false;
-            ++rows_;
-        }
+    bool write(const LogData& log) {
+        for (row_ = 0; row_ < log.RecordCount; ++row_)
+            if (!writeRecord(log, row_)) return false;
         return true;
     }
 
-    int rows() const { return rows_; }
-    bool q7r() const { return q7r_; }
     // Characters of the longest time text.
     qsizetype longestTime() const { return longestTime_; }
 
@@ -145,54 +115,29 @@ private:
         if (error == LXW_NO_ERROR) return true;
         ui_.error(ExportProcedure, QStringLiteral("%1 (cell %2)")
                                        .arg(QString::fromUtf8(lxw_strerror(error)),
-                                            cellName(static_cast<lxw_row_t>(rows_), column)));
+                                            cellName(static_cast<lxw_row_t>(row_), column)));
         return false;
     }
 
     bool number(lxw_col_t column, double value, lxw_format* format = nullptr) {
-        return check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(rows_), column, value, format),
+        return check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row_), column, value, format),
                      column);
     }
 
-    bool writeLine(QString line) {
-        const auto row = static_cast<lxw_row_t>(rows_);
+    bool writeRecord(const LogData& log, int i) {
         // Written as a string, so a time text that looks like a formula stays text.
-        const QString timeText = NextCommaField(line).trimmed();
-        longestTime_ = std::max(longestTime_, timeText.size());
-        const QByteArray time = timeText.toUtf8();
-        if (!check(worksheet_write_string(sheet_, row, 0, time.constData(), nullptr), 0)) return false;
-        const double temperature = ReadLogNumber(NextCommaField(line));
+        longestTime_ = std::max(longestTime_, log.LogTime[i].size());
+        const QByteArray time = log.LogTime[i].toUtf8();
+        if (!check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row_), 0, time.constData(), nullptr), 0))
+            return false;
+        const double temperature = log.LogTemp[i];
         if (!number(1, temperature)) return false;
-
-        double rh = 0;
-        lxw_col_t next = 0;
-        if (rows_ == 0) {
-            // The first line decides the family of the whole file.
-            const double third = ReadLogNumber(NextCommaField(line));
-            if (!number(2, third)) return false;
-            const QString fourth = NextCommaField(line).trimmed();
-            q7r_ = !fourth.isEmpty();
-            if (q7r_) {
-                if (!number(3, ReadLogNumber(fourth)) || !number(4, ReadLogNumber(NextCommaField(line))))
-                    return false;
-                rh = ReadLogNumber(NextCommaField(line));
-                if (!number(5, rh)) return false;
-                next = 6;
-            } else {
-                rh = third;
-                next = 3;
-            }
-        } else if (q7r_) {
-            for (lxw_col_t column = 2; column <= 4; ++column)
-                if (!number(column, ReadLogNumber(NextCommaField(line)))) return false;
-            rh = ReadLogNumber(NextCommaField(line));
-            if (!number(5, rh)) return false;
-            next = 6;
-        } else {
-            rh = ReadLogNumber(NextCommaField(line));
-            if (!number(2, rh)) return false;
-            next = 3;
-        }
+        const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
+        lxw_col_t next = 2;
+        if (log.isQ7R())
+            for (const double mc : {log.LogMc1[i], log.LogMc2[i], log.LogMc3[i]})
+                if (!number(next++, mc)) return false;
+        if (!number(next++, rh)) return false;
 
         const int celsius = settings_.Celsius;
         if (settings_.AhGpp != 0) {
@@ -213,7 +158,7 @@ private:
             if (!dew.ok()) {
                 ui_.error(ExportProcedure, QStringLiteral("%1 (dew point of line %2)")
                                                .arg(QString::fromLatin1(dew.failure))
-                                               .arg(rows_ + 1));
+                                               .arg(row_ + 1));
                 return false;
             }
             if (!number(next++, oneDecimal(dew.value), oneDecimalFormat_)) return false;
@@ -221,8 +166,7 @@ private:
         return true;
     }
 
-    // A GPP or EMC that cannot be computed is 0, as in the table; the user hears of it once,
-    // not once per row.
+    // The user hears of a GPP or EMC that cannot be computed once, not once per row.
     void reportOnce(bool& reported, const QString& procedure, const char* failure) {
         if (reported) return;
         reported = true;
@@ -233,32 +177,11 @@ private:
     UserInterface& ui_;
     lxw_worksheet* sheet_;
     lxw_format* oneDecimalFormat_;
-    int rows_ = 0;
+    int row_ = 0;
     qsizetype longestTime_ = 0;
-    bool q7r_ = false;
     bool ahReported_ = false;
     bool emcReported_ = false;
 };
-
-// The log file's text: UTF-8, or Latin-1 for a file that is not UTF-8. False after a reported
-// failure.
-bool readLogText(UserInterface& ui, const QString& path, QString& text) {
-    const auto fail = [&ui](const QString& why) {
-        ui.error(ExportProcedure, why);
-        return false;
-    };
-    if (QFileInfo(path).isDir()) return fail(QStringLiteral("%1 is a folder, not a log file").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    text = decoder.decode(bytes);
-    if (decoder.hasError()) text = QString::fromLatin1(bytes);
-    return true;
-}
 
 } // namespace
 
@@ -322,13 +245,18 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
     }
     format_set_num_format(oneDecimalFormat, "0.0");
 
-    QString text;
-    if (!readLogText(ui, logPath, text)) return false;
+    // The log is read by the one log-file reader, into a log of its own: the in-memory log
+    // stays as it is.
+    const auto log = std::make_unique<LogData>();
+    if (!ReadLogRecords(*log, logPath, why)) {
+        ui.error(ExportProcedure, why);
+        return false;
+    }
     SheetWriter writer(state, ui, book, oneDecimalFormat);
-    if (!writer.write(text)) return false;
+    if (!writer.write(*log)) return false;
 
     const QString fileName = QFileInfo(logPath).fileName();
-    if (writer.rows() == 0) {
+    if (log->RecordCount == 0) {
         ui.message({QStringLiteral("The log file %1 is empty: there is nothing to export.").arg(fileName),
                     Icon::Information});
         return false;
@@ -341,8 +269,8 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
         return false;
     }
-    const bool charted = writer.q7r() ? MakeExcelChartMc(book, writer.rows(), fileName, state, ui)
-                                      : ExcelChartVantorp(book, writer.rows(), fileName, state, ui);
+    const bool charted = log->isQ7R() ? MakeExcelChartMc(book, log->RecordCount, fileName, state, ui)
+                                      : ExcelChartVantorp(book, log->RecordCount, fileName, state, ui);
     if (!charted) return false;
 
     if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {

@@ -144,9 +144,9 @@ QString SaveLogFile(const AppState& state, UserInterface& ui) {
         QStringLiteral("%1 already holds files %2-01.txt to -%3.txt").arg(folder, base).arg(MaxSequence));
 }
 
-bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path) {
-    const auto fail = [&ui](const QString& why) {
-        ui.error(OpenProcedure, why);
+bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
+    const auto fail = [&why](const QString& text) {
+        why = text;
         return false;
     };
     QFile file(path);
@@ -154,7 +154,6 @@ bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
 
-    LogData& log = state.log;
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;
 
@@ -210,6 +209,13 @@ bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path) {
     }
     if (readFailed) return fail(QStringLiteral("cannot read %1: %2").arg(path, readError));
     return true;
+}
+
+bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path) {
+    QString why;
+    if (ReadLogRecords(state.log, path, why)) return true;
+    ui.error(OpenProcedure, why);
+    return false;
 }
 
 bool DeleteLogFile(const AppState& state, const QString& name, QString& why) {

@@ -47,11 +47,13 @@ QString SaveLogFile(const AppState& state, UserInterface& ui);
 // The full path of a file of the DATA folder.
 QString LogFilePath(const AppState& state, const QString& name);
 
-// Replaces the in-memory log by the file at path: RecordCount 0 and SensorType 40, then one
-// record per line until the end or the first empty line; SensorType 80 when the first line
-// has a fourth field. Header values stay. A file that cannot be read, a read failure or a
-// 17001st record is reported as "ERROR: OpenLogFile: " with the cause; the records read
-// before stay. Returns false after a reported failure.
+// The one reader of log files. Replaces the records of log by the file at path: RecordCount 0
+// and SensorType 40, then one record per line until the end or the first empty line;
+// SensorType 80 when the first line has a fourth field. Header values stay. A file that cannot
+// be read, a read failure or a 17001st record gives false with the cause in why; the records
+// read before stay.
+bool ReadLogRecords(LogData& log, const QString& path, QString& why);
+// The same into the in-memory log, a failure reported as "ERROR: OpenLogFile: " with the cause.
 bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path);
 
 // Deletes the file of that name from DATA. On failure returns false with the cause in why.

@@ -605,90 +605,35 @@ private slots:
         }
     }
 
-    // The first line decides the family; later lines are read in its layout whatever their
-    // number of fields, and a missing field is 0.
-    void firstLineDecidesFamily() {
+    // Each family's columns and chart; the humidity of the derived values is the family's. The
+    // time text is always text, also when it looks like a formula or a number. What the reader
+    // makes of a file is the log-file tests' business: the export uses the same reader.
+    void layoutOfEachFamily() {
         useSettings(0, Gpp);
-        writeLog(QStringLiteral("v.txt"), "a,70.0,40.0\r\nb,71.0,1.0,2.0,3.0,45.0\r\n");
+        writeLog(QStringLiteral("v.txt"), "=1+1,70.0,40.0\r\n42,71.0,1.0\r\n");
         Workbook book = exported(QStringLiteral("v.txt"));
         QVERIFY(book.valid);
         QCOMPARE(book.columns, 4);
-        QCOMPARE(book.cells.value("C2").number, 1.0);
-        // The derived value takes the third field as the humidity.
-        QVERIFY(isRoundedTenth(book.cells.value("D2").number, AhOf(71.0, 1.0, 0).value));
-        QCOMPARE(book.chart.series.size(), std::size_t(3));
-        QVERIFY(book.chart.title.startsWith(QLatin1String("Temp & Humidity Chart")));
-
-        writeLog(QStringLiteral("q.txt"), "a,70.0,10.0,11.0,12.0,40.0\r\nb,71.0,45.0\r\n");
-        book = exported(QStringLiteral("q.txt"));
-        QVERIFY(book.valid);
-        QCOMPARE(book.columns, 7);
-        QCOMPARE(book.cells.value("C2").number, 45.0);
-        for (const char* missing : {"D2", "E2", "F2"}) {
-            QVERIFY(!book.cells.value(missing).isString);
-            QCOMPARE(book.cells.value(missing).number, 0.0);
-        }
-        QCOMPARE(book.cells.value("G2").number, 0.0); // no humidity, no water
-        QCOMPARE(book.chart.series.size(), std::size_t(6));
-        QVERIFY(book.chart.title.startsWith(QLatin1String("Temp & Moisture Chart")));
-
-        // A first line whose fourth field is only blanks is a Vantorp line.
-        writeLog(QStringLiteral("blank.txt"), "a,70.0,40.0,  ,12.0,41.0\r\n");
-        book = exported(QStringLiteral("blank.txt"));
-        QCOMPARE(book.columns, 4);
-        QCOMPARE(book.cells.value("C1").number, 40.0);
-        QVERIFY(ui.messages.empty());
-    }
-
-    // Reading stops at the first empty line, whatever its line end; the chart's range stops
-    // with it.
-    void emptyLineStopsReading_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("CR LF") << QByteArray("a,1.0,2.0\r\nb,3.0,4.0\r\n\r\nc,5.0,6.0\r\n");
-        QTest::newRow("LF") << QByteArray("a,1.0,2.0\nb,3.0,4.0\n\nc,5.0,6.0\n");
-        QTest::newRow("CR") << QByteArray("a,1.0,2.0\rb,3.0,4.0\r\rc,5.0,6.0\r");
-        QTest::newRow("no last line end") << QByteArray("a,1.0,2.0\r\nb,3.0,4.0");
-    }
-
-    void emptyLineStopsReading() {
-        QFETCH(QByteArray, content);
-        useSettings(0, 0);
-        writeLog(QStringLiteral("gap.txt"), content);
-        const Workbook book = exported(QStringLiteral("gap.txt"));
-        QVERIFY(book.valid);
-        QCOMPARE(book.rows, 2);
-        QCOMPARE(book.cells.value("A2").text, QStringLiteral("b"));
-        QCOMPARE(book.cells.value("C2").number, 4.0);
-        QVERIFY(!book.cells.contains("A3") && !book.cells.contains("A4"));
-        QCOMPARE(book.chart.series.at(0).yRange, QStringLiteral("Sheet1!$B$1:$B$2"));
-    }
-
-    // A field that is no number is 0; blanks around numbers do not matter; the time text is
-    // always text, also when it looks like a formula or a number.
-    void fieldsThatAreNoNumbers() {
-        useSettings(0, 0);
-        writeLog(QStringLiteral("odd.txt"), "=1+1,abc,  23.5  ,--1,1e999,7e\r\n"
-                                            "42,23.5.1,,0x10, 1,5 \r\n"
-                                            "\xc2\xb0"
-                                            "C 12:00,+3.5,-0.0,nan,inf,12\r\n");
-        const Workbook book = exported(QStringLiteral("odd.txt"));
-        QVERIFY(book.valid);
-        QCOMPARE(book.columns, 6);
         const Cell formula = book.cells.value("A1");
         QVERIFY(formula.isString && !formula.isFormula);
         QCOMPARE(formula.text, QStringLiteral("=1+1"));
         QVERIFY(book.cells.value("A2").isString);
-        QCOMPARE(book.cells.value("A2").text, QStringLiteral("42"));
-        QCOMPARE(book.cells.value("A3").text, Degree + QStringLiteral("C 12:00"));
-        const QMap<QString, double> expected{{"B1", 0},   {"C1", 23.5}, {"D1", 0}, {"E1", 0}, {"F1", 0},
-                                             {"B2", 0},   {"C2", 0},    {"D2", 0}, {"E2", 1}, {"F2", 5},
-                                             {"B3", 3.5}, {"C3", 0},    {"D3", 0}, {"E3", 0}, {"F3", 12}};
-        for (auto it = expected.begin(); it != expected.end(); ++it) {
-            const Cell cell = book.cells.value(it.key());
-            QVERIFY2(!cell.isString, qPrintable(it.key()));
-            QVERIFY2(cell.number == it.value(),
-                     qPrintable(QStringLiteral("%1 = %2").arg(it.key()).arg(cell.number)));
-        }
+        QCOMPARE(book.cells.value("C2").number, 1.0);
+        QVERIFY(isRoundedTenth(book.cells.value("D2").number, AhOf(71.0, 1.0, 0).value));
+        QCOMPARE(book.chart.series.size(), std::size_t(3));
+        QVERIFY(book.chart.title.startsWith(QLatin1String("Temp & Humidity Chart")));
+
+        writeLog(QStringLiteral("q.txt"), "a,70.0,10.0,11.0,12.0,40.0\r\n");
+        book = exported(QStringLiteral("q.txt"));
+        QVERIFY(book.valid);
+        QCOMPARE(book.columns, 7);
+        const QMap<QString, double> expected{{"B1", 70}, {"C1", 10}, {"D1", 11}, {"E1", 12}, {"F1", 40}};
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(book.cells.value(it.key()).number, it.value());
+        QVERIFY(isRoundedTenth(book.cells.value("G1").number, AhOf(70.0, 40.0, 0).value));
+        QCOMPARE(book.chart.series.size(), std::size_t(6));
+        QVERIFY(book.chart.title.startsWith(QLatin1String("Temp & Moisture Chart")));
+        QVERIFY(ui.messages.empty());
     }
 
     // An empty log exports nothing: the user is told, no workbook is written or opened, and the
