@@ -5,6 +5,7 @@
 #include "app/DeviceOperations.h"
 #include "app/Intervals.h"
 #include "app/SimulatedLogger.h"
+#include "core/Units.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
 #include "logger/Battery.h"
@@ -80,7 +81,7 @@ void describe(const AppState& state, const MainWindowValues& values, QTextStream
                                  ? choices[static_cast<size_t>(values.cboInt)].text
                                  : QString();
     const auto battery = BatteryPictureFor(values.picBatt);
-    const QString unit = QChar(176) + QString(state.settings.Celsius ? QStringLiteral("C") : QStringLiteral("F"));
+    const QString unit = DegreeLabel(state.settings.Celsius);
     const auto yesNo = [](int on) { return on ? QStringLiteral("yes") : QStringLiteral("no"); };
     out << "Serial Number: " << values.txtSN << '\n'
         << "Battery: " << (battery ? battery->caption : QStringLiteral("?")) << '\n'

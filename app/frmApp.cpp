@@ -7,6 +7,7 @@
 #include "app/ProgramFolder.h"
 #include "app/frmSpecies.h"
 #include "calc/Species.h"
+#include "core/Units.h"
 #include "device/Encodings.h"
 
 #include <QCheckBox>
@@ -273,8 +274,7 @@ void frmApp::readStartupSettings() {
     writeBack(QStringLiteral("Celsius"), settings.Celsius);
 
     // The unit in this caption stays until the next start, like the setting it was read from.
-    capTempAlarm->setText(QStringLiteral("Temperature ") + QChar(176) +
-                          (settings.Celsius ? QStringLiteral("C Alarm") : QStringLiteral("F Alarm")));
+    capTempAlarm->setText(QStringLiteral("Temperature ") + DegreeLabel(settings.Celsius) + QStringLiteral(" Alarm"));
 
     settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
     writeBack(QStringLiteral("AhGpp"), settings.AhGpp);

@@ -24,7 +24,7 @@ struct AppState;
 class BatteryGauge;
 
 // The program's main window caption.
-inline const QString MainWindowTitle = QStringLiteral("Quorvane KV5 v1.17");
+inline const QString MainWindowTitle = ProgramTitle + QStringLiteral(" v" KV5_VERSION);
 // What the status line says once the program is ready.
 inline const QString ReadyText = QStringLiteral("Ready!  Click Detect & Read to start.");
 

@@ -1,6 +1,7 @@
 #include "calc/Psychrometrics.h"
 
 #include "app/UserInterface.h"
+#include "core/Units.h"
 
 #include <cmath>
 
@@ -21,17 +22,11 @@ Derived checked(double value) {
     return std::isfinite(value) ? Derived{value, nullptr} : failed(Overflow);
 }
 
-double toFahrenheit(double celsius) {
-    return celsius * 1.8 + 32;
-}
-double toCelsius(double fahrenheit) {
-    return (fahrenheit - 32) / 1.8;
-}
 
 } // namespace
 
 Derived EmcOf(double temperature, double rh, int celsius) {
-    const double t = celsius != 0 ? toFahrenheit(temperature) : temperature;
+    const double t = celsius != 0 ? ToFahrenheit(temperature) : temperature;
     const double h = rh / 100;
     const double w = 330 + 0.452 * t + 0.00415 * t * t;
     const double k = 0.791 + 0.000463 * t - 0.000000844 * t * t;
@@ -44,7 +39,7 @@ Derived EmcOf(double temperature, double rh, int celsius) {
 }
 
 Derived AhOf(double temperature, double rh, int celsius) {
-    const double t = celsius == 0 ? toCelsius(temperature) : temperature;
+    const double t = celsius == 0 ? ToCelsius(temperature) : temperature;
     const double kelvin = t + 273;
     if (kelvin == 0) return failed(DivisionByZero);
     // Saturation vapour pressure in mm of mercury, then in psi.
@@ -60,7 +55,7 @@ Derived AhOf(double temperature, double rh, int celsius) {
 }
 
 Derived CalcDewPoint(double temperature, double rh, int celsius) {
-    const double t = celsius == 0 ? toCelsius(temperature) : temperature;
+    const double t = celsius == 0 ? ToCelsius(temperature) : temperature;
     // 1 % keeps the logarithm defined for 0 % and negative readings.
     const double r = rh < 1 ? 1 : rh;
     const double log10r = std::log(r) / std::log(10.0);
@@ -69,7 +64,7 @@ Derived CalcDewPoint(double temperature, double rh, int celsius) {
     if (17.62 - g == 0) return failed(DivisionByZero);
     const Derived dew = checked(243.12 * g / (17.62 - g));
     if (!dew.ok() || celsius != 0) return dew;
-    return checked(toFahrenheit(dew.value));
+    return checked(ToFahrenheit(dew.value));
 }
 
 Derived DewPointOf(double temperature, double rh, int celsius) {

@@ -4,6 +4,7 @@
 #include "app/Intervals.h"
 #include "app/MainWindowValues.h"
 #include "app/UserInterface.h"
+#include "core/Units.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
@@ -29,7 +30,7 @@ QString temperatureLimit(SerialLink& link, const QByteArray& command, const Sett
     double v = FpToDbl(reply, link.ui());
     if (v > 127) v = 127;
     if (v < -127) v = -127;
-    if (settings.Celsius == 0) v = v * 1.8 + 32;
+    if (settings.Celsius == 0) v = ToFahrenheit(v);
     return NumberText(v);
 }
 
@@ -171,7 +172,7 @@ void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings&
     SetCmd(link, "SETINT", LngToU16(ticks, ui));
     SetCmd(link, "SETRHHI", DblToFp(settings.rhHigh, ui));
     SetCmd(link, "SETRHLO", DblToFp(settings.rhLow, ui));
-    const auto celsius = [&](double t) { return state.settings.Celsius == 0 ? (t - 32) / 1.8 : t; };
+    const auto celsius = [&](double t) { return state.settings.Celsius == 0 ? ToCelsius(t) : t; };
     SetCmd(link, "SETTEMPHI", DblToFp(celsius(settings.tempHigh), ui));
     SetCmd(link, "SETTEMPLO", DblToFp(celsius(settings.tempLow), ui));
     if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(settings.beep));

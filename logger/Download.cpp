@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/UserInterface.h"
+#include "core/Units.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
@@ -18,7 +19,7 @@ unsigned char byteAt(const QByteArray& payload, int position) {
 }
 
 double toDisplayUnit(double celsius, const Settings& settings) {
-    return settings.Celsius ? celsius : celsius * 1.8 + 32.0;
+    return settings.Celsius ? celsius : ToFahrenheit(celsius);
 }
 
 // The time of record k (from 1): the start plus interval x tick x (k - 1) seconds, in 64 bits

@@ -112,7 +112,7 @@ private slots:
     void controlsAtStart() {
         makeHome();
         QCOMPARE(window->objectName(), QStringLiteral("frmApp"));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quorvane KV5 v1.17"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quorvane KV5 v" KV5_VERSION));
         const QList<std::pair<const char*, QString>> buttons{
             {"cmdDetect", "Detect & Read"}, {"cmdChart", "Show Chart"},
             {"cmdText", "Show Log"},        {"cmdHelp", "Help"},

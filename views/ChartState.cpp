@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/UserInterface.h"
+#include "core/Units.h"
 #include "device/Encodings.h"
 
 #include <QLocale>
@@ -28,9 +29,6 @@ bool toSingle(double value, float& single) {
     return true;
 }
 
-QString degrees(const Settings& settings) {
-    return settings.Celsius != 0 ? QStringLiteral("\u00b0C") : QStringLiteral("\u00b0F");
-}
 
 } // namespace
 
@@ -198,7 +196,7 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
     const int celsius = settings.Celsius;
     const double temp = log.LogTemp[i];
     const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
-    const QString unit = degrees(settings);
+    const QString unit = DegreeLabel(settings.Celsius);
     const auto show = [this](int box, const QColor& color, const QString& text) {
         txtLegend[box] = {true, text, color};
     };

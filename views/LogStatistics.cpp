@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "app/UserInterface.h"
 #include "calc/Psychrometrics.h"
+#include "core/Units.h"
 #include "device/Encodings.h"
 #include "logger/LogData.h"
 
@@ -87,7 +88,7 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
 
 QString LogInfoText(const LogData& log, const Settings& settings, const LogExtremes& e) {
     if (log.RecordCount < 1) return QStringLiteral("There is no log data!");
-    const QString unit = settings.Celsius != 0 ? QStringLiteral("\u00b0C") : QStringLiteral("\u00b0F");
+    const QString unit = DegreeLabel(settings.Celsius);
     QString text = QStringLiteral("Reading\t\tHigh  /  Low\r\r");
     const auto line = [&text](const QString& label, double highest, double lowest) {
         text += label + QStringLiteral("\t\t") + NumberText(highest) + QStringLiteral("  /  ") +

@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "calc/Psychrometrics.h"
+#include "core/Units.h"
 #include "device/Encodings.h"
 #include "logger/LogData.h"
 
@@ -18,7 +19,7 @@ std::vector<TableColumn> TableColumns(const LogData& log, const Settings& settin
 }
 
 QString ColumnHeader(TableColumn column, const Settings& settings) {
-    const QString unit = settings.Celsius != 0 ? QStringLiteral("\u00b0C") : QStringLiteral("\u00b0F");
+    const QString unit = DegreeLabel(settings.Celsius);
     switch (column) {
     case TableColumn::Time:
         return QStringLiteral("Time");

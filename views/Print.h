@@ -53,8 +53,8 @@ void InstallTablePrinting(frmTable& window, AppState& state, UserInterface& ui);
 // Makes the chart window's Print button print the chart at the size its surface has.
 void InstallChartPrinting(frmChart& window, AppState& state, UserInterface& ui);
 
-// The main window's "Show Log" and "Show Chart" with printing: as ShowLogTable and
-// ShowChartWindow, with the Print button wired.
+// The main window's "Show Log" and "Show Chart": the table window (modal) and the chart window,
+// each with its Print button wired.
 void ShowPrintableLogTable(AppState& state, UserInterface& ui, QWidget* parent);
 void ShowPrintableChartWindow(AppState& state, UserInterface& ui, QWidget* parent);
 

@@ -137,9 +137,4 @@ void frmTable::SetPrintHandler(std::function<void()> print) {
     btnPrint->setVisible(bool(print_));
 }
 
-void ShowLogTable(AppState& state, UserInterface& ui, QWidget* parent) {
-    frmTable window(state, ui, parent);
-    window.exec();
-}
-
 } // namespace kv5

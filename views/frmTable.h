@@ -48,7 +48,4 @@ private:
     std::function<void()> print_;
 };
 
-// The main window's "Show Log": the table window, modal over parent, until it is closed.
-void ShowLogTable(AppState& state, UserInterface& ui, QWidget* parent);
-
 } // namespace kv5
