@@ -17,8 +17,6 @@ namespace {
 
 const QString CommErrorText = QString::fromLatin1(CommError);
 
-int statusByte(const QByteArray& status, int position) { return static_cast<unsigned char>(status.at(position - 1)); }
-
 double statusValue(const QByteArray& status, int position) {
     return fixedPointValue(static_cast<unsigned char>(status.at(position - 1)),
                            static_cast<unsigned char>(status.at(position)));
@@ -74,11 +72,11 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     QByteArray status = GetLog(link, 0);
     const bool statusRead = status != CommError;
     values.picBatt = status;
-    values.chkBeep = statusRead && state.device.ExtendedFirmware != 0 && statusByte(status, StatusBeep) == 255;
+    values.chkBeep = statusRead && state.device.ExtendedFirmware != 0 && ByteAt(status, StatusBeep, ui) == 255;
     GetEmcLimits(values, status);
-    values.Check1 = statusRead && statusByte(status, StatusAlarmHold) == 0;
-    const int memorySizeMark = statusRead ? statusByte(status, StatusMemorySizeMark) : 255;
-    log.SensorType = statusRead ? statusByte(status, StatusSensorCode) : 0;
+    values.Check1 = statusRead && ByteAt(status, StatusAlarmHold, ui) == 0;
+    const int memorySizeMark = statusRead ? ByteAt(status, StatusMemorySizeMark, ui) : 255;
+    log.SensorType = statusRead ? ByteAt(status, StatusSensorCode, ui) : 0;
 
     // Every query runs, whatever the ones before it gave.
     const QByteArray serial = link.GetCmd("GETSN", 4);

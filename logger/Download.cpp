@@ -14,10 +14,6 @@ namespace {
 
 constexpr int WordsPerBlock = 64;
 
-unsigned char byteAt(const QByteArray& payload, int position) {
-    return static_cast<unsigned char>(payload.at(position - 1));
-}
-
 double toDisplayUnit(double celsius, const Settings& settings) {
     return settings.Celsius ? celsius : ToFahrenheit(celsius);
 }
@@ -31,7 +27,9 @@ QString recordTime(const AppState& state, int record) {
 
 // The words a block holds; a count above a full block is taken as a full block, so a decoder
 // never reads past the record data.
-int wordCount(const QByteArray& payload) { return std::min<int>(byteAt(payload, 1), WordsPerBlock); }
+int wordCount(const QByteArray& payload, UserInterface& ui) {
+    return std::min<int>(ByteAt(payload, 1, ui), WordsPerBlock);
+}
 
 bool checkPayload(const QByteArray& payload, const QString& procedure, UserInterface& ui) {
     if (payload.size() >= LogBlockPayloadSize) return true;
@@ -67,7 +65,7 @@ void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int me
             ui.message({BlockFailedText(block), Icon::Exclamation});
             break;
         }
-        const int count = byteAt(reply, 1);
+        const int count = ByteAt(reply, 1, ui);
         if (count != 0) decode(reply, state, ui);
         // A block that is not full was the last one in use.
         if (count < WordsPerBlock) break;
@@ -88,12 +86,12 @@ void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
     const QString procedure = QStringLiteral("ParseLog");
     if (!checkPayload(payload, procedure, ui)) return;
     LogData& log = state.log;
-    const int words = wordCount(payload);
+    const int words = wordCount(payload, ui);
     for (int i = 0; i < words; ++i) {
         if (!roomFor(log, procedure, ui)) return;
         const int at = 4 * i + 2;
-        const double temperature = fixedPointValue(byteAt(payload, at), byteAt(payload, at + 1));
-        const double humidity = fixedPointValue(byteAt(payload, at + 2), byteAt(payload, at + 3));
+        const double temperature = fixedPointValue(ByteAt(payload, at, ui), ByteAt(payload, at + 1, ui));
+        const double humidity = fixedPointValue(ByteAt(payload, at + 2, ui), ByteAt(payload, at + 3, ui));
         const int n = log.RecordCount++;
         log.LogTime[n] = recordTime(state, n + 1);
         log.LogRh[n] = ClampPercent(humidity);
@@ -105,13 +103,13 @@ void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui) 
     const QString procedure = QStringLiteral("ParseQ7RLog");
     if (!checkPayload(payload, procedure, ui)) return;
     LogData& log = state.log;
-    const int records = wordCount(payload) / 2;
+    const int records = wordCount(payload, ui) / 2;
     const auto& species = state.species;
     const auto& codes = state.settings.McSp;
     for (int i = 0; i < records; ++i) {
         if (!roomFor(log, procedure, ui)) return;
         unsigned char b[9];
-        for (int j = 1; j <= 8; ++j) b[j] = byteAt(payload, 8 * i + 1 + j);
+        for (int j = 1; j <= 8; ++j) b[j] = ByteAt(payload, 8 * i + 1 + j, ui);
         // Four 12-bit values in the high byte and upper half of the low byte; the temperature
         // spread over the lower halves of bytes 2, 4 and 6.
         const double mc1 = fixedPointValue(b[1], b[2] & 0xF0);
