@@ -77,6 +77,13 @@ double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui) {
     return emc.value;
 }
 
+std::optional<double> ReportOnce::operator()(const Derived& result) {
+    if (result.ok()) return result.value;
+    if (!reported_) ui_.error(QString::fromLatin1(procedure_), QString::fromLatin1(result.failure));
+    reported_ = true;
+    return std::nullopt;
+}
+
 double CalcAh(double temperature, double rh, int celsius, UserInterface& ui) {
     const Derived ah = AhOf(temperature, rh, celsius);
     if (!ah.ok()) ui.error(QStringLiteral("CalcAh"), QString::fromLatin1(ah.failure));

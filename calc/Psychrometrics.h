@@ -4,6 +4,8 @@
 // the humidity is in percent.
 #pragma once
 
+#include <optional>
+
 namespace kv5 {
 
 class UserInterface;
@@ -29,6 +31,19 @@ double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui);
 // saturation pressure reaches the standard atmosphere (about 100 C). A failure is reported
 // as "ERROR: CalcAh: " and the description, and gives 0.
 double CalcAh(double temperature, double rh, int celsius, UserInterface& ui);
+
+// Reports the failure of a derived value ("ERROR: " procedure ": " why) the first time one
+// occurs in a run over a log, not once per record. Gives the value, or nothing on a failure.
+class ReportOnce {
+public:
+    ReportOnce(const char* procedure, UserInterface& ui) : procedure_(procedure), ui_(ui) {}
+    std::optional<double> operator()(const Derived& result);
+
+private:
+    const char* procedure_;
+    UserInterface& ui_;
+    bool reported_ = false;
+};
 
 // Dew point in the unit of the temperature (Magnus, 17.62 and 243.12 degrees C); humidities
 // below 1 % count as 1 %. A failure is not reported here: the caller reports it as its own.

@@ -140,17 +140,15 @@ private:
         if (!number(next++, rh)) return false;
 
         const int celsius = settings_.Celsius;
+        // A GPP or EMC that cannot be computed leaves its cell empty.
         if (settings_.AhGpp != 0) {
-            // A value that cannot be computed leaves its cell empty.
-            const Derived ah = AhOf(temperature, rh, celsius);
-            if (!ah.ok()) reportOnce(ahReported_, QStringLiteral("CalcAh"), ah.failure);
-            if (ah.ok() && !number(next, oneDecimal(ah.value), oneDecimalFormat_)) return false;
+            const std::optional<double> ah = ah_(AhOf(temperature, rh, celsius));
+            if (ah && !number(next, oneDecimal(*ah), oneDecimalFormat_)) return false;
             ++next;
         }
         if (settings_.Emc != 0) {
-            const Derived emc = EmcOf(temperature, rh, celsius);
-            if (!emc.ok()) reportOnce(emcReported_, QStringLiteral("CalcEmc"), emc.failure);
-            if (emc.ok() && !number(next, oneDecimal(emc.value), oneDecimalFormat_)) return false;
+            const std::optional<double> emc = emc_(EmcOf(temperature, rh, celsius));
+            if (emc && !number(next, oneDecimal(*emc), oneDecimalFormat_)) return false;
             ++next;
         }
         if (settings_.Dewpoint != 0) {
@@ -166,21 +164,14 @@ private:
         return true;
     }
 
-    // The user hears of a GPP or EMC that cannot be computed once, not once per row.
-    void reportOnce(bool& reported, const QString& procedure, const char* failure) {
-        if (reported) return;
-        reported = true;
-        ui_.error(procedure, QString::fromLatin1(failure));
-    }
-
     const Settings& settings_;
     UserInterface& ui_;
     lxw_worksheet* sheet_;
     lxw_format* oneDecimalFormat_;
     int row_ = 0;
     qsizetype longestTime_ = 0;
-    bool ahReported_ = false;
-    bool emcReported_ = false;
+    ReportOnce ah_{"CalcAh", ui_};
+    ReportOnce emc_{"CalcEmc", ui_};
 };
 
 } // namespace

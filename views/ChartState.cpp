@@ -103,16 +103,11 @@ const char* ChartState::fillDerived(Derived (*of)(double, double, int), const ch
                                     const std::vector<double>& rh, int count) {
     const std::vector<double>& temp = state_.log.LogTemp;
     const int celsius = state_.settings.Celsius;
-    bool reported = false;
+    ReportOnce report(procedure, ui_);
     for (int i = 0; i < count; ++i) {
         const Derived value = of(temp[i], rh[i], celsius);
-        if (!value.ok()) {
-            if (procedure == nullptr) return value.failure;
-            // One box for the whole series, not one per record.
-            if (!reported) ui_.error(QString::fromLatin1(procedure), QString::fromLatin1(value.failure));
-            reported = true;
-        }
-        derived_[i] = value.ok() ? value.value : std::numeric_limits<double>::quiet_NaN();
+        if (!value.ok() && procedure == nullptr) return value.failure;
+        derived_[i] = report(value).value_or(std::numeric_limits<double>::quiet_NaN());
     }
     return nullptr;
 }

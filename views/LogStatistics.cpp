@@ -16,29 +16,15 @@ void take(double value, double& highest, double& lowest) {
     if (value < lowest) lowest = value;
 }
 
-// Reports a failure of CalcAh or CalcEmc the first time it occurs in one run over the log; a
-// value that cannot be computed is left out of its pair.
-class ReportOnce {
-public:
-    ReportOnce(const char* procedure, UserInterface& ui) : procedure_(procedure), ui_(ui) {}
-    void take(const Derived& result, double& highest, double& lowest) {
-        if (!result.ok()) {
-            if (!reported_) ui_.error(QString::fromLatin1(procedure_), QString::fromLatin1(result.failure));
-            reported_ = true;
-        } else if (!seen_) {
-            highest = lowest = result.value;
-            seen_ = true;
-        } else {
-            kv5::take(result.value, highest, lowest);
-        }
-    }
-
-private:
-    const char* procedure_;
-    UserInterface& ui_;
-    bool reported_ = false;
-    bool seen_ = false;
-};
+// A derived value joins its pair; one that cannot be computed (reported once) is left out,
+// and the pair starts at the first value there is.
+void takeDerived(ReportOnce& report, const Derived& result, bool& seen, double& highest, double& lowest) {
+    const std::optional<double> value = report(result);
+    if (!value) return;
+    if (!seen) highest = lowest = *value;
+    seen = true;
+    take(*value, highest, lowest);
+}
 
 } // namespace
 
@@ -58,8 +44,9 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
         e.MaxMc2 = e.MinMc2 = log.LogMc2[0];
         e.MaxMc3 = e.MinMc3 = log.LogMc3[0];
     }
-    ah.take(AhOf(log.LogTemp[0], rh[0], celsius), e.MaxGpp, e.MinGpp);
-    emc.take(EmcOf(log.LogTemp[0], rh[0], celsius), e.MaxEmc, e.MinEmc);
+    bool gppSeen = false, emcSeen = false;
+    takeDerived(ah, AhOf(log.LogTemp[0], rh[0], celsius), gppSeen, e.MaxGpp, e.MinGpp);
+    takeDerived(emc, EmcOf(log.LogTemp[0], rh[0], celsius), emcSeen, e.MaxEmc, e.MinEmc);
     if (const Derived dew = CalcDewPoint(log.LogTemp[0], rh[0], celsius); dew.ok())
         e.MaxDew = e.MinDew = dew.value;
     else
@@ -74,8 +61,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
             take(log.LogMc2[i], e.MaxMc2, e.MinMc2);
             take(log.LogMc3[i], e.MaxMc3, e.MinMc3);
         }
-        if (settings.AhGpp != 0) ah.take(AhOf(t, rh[i], celsius), e.MaxGpp, e.MinGpp);
-        if (settings.Emc != 0) emc.take(EmcOf(t, rh[i], celsius), e.MaxEmc, e.MinEmc);
+        if (settings.AhGpp != 0) takeDerived(ah, AhOf(t, rh[i], celsius), gppSeen, e.MaxGpp, e.MinGpp);
+        if (settings.Emc != 0) takeDerived(emc, EmcOf(t, rh[i], celsius), emcSeen, e.MaxEmc, e.MinEmc);
         if (settings.Dewpoint != 0) {
             if (const Derived dew = CalcDewPoint(t, rh[i], celsius); dew.ok())
                 take(dew.value, e.MaxDew, e.MinDew);
