@@ -1,6 +1,6 @@
 #include "app/ProgramFolder.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "app/ProgramFolder.h"
 #include "app/frmSpecies.h"
 #include "calc/Species.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

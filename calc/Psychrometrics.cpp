@@ -1,6 +1,6 @@
 #include "calc/Psychrometrics.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <cmath>
 

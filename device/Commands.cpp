@@ -1,10 +1,10 @@
 #include "device/Commands.h"
 
-#include "app/UserInterface.h"
-#include "device/DeviceFlags.h"
+#include "core/DeviceFlags.h"
+#include "core/LogData.h"
+#include "core/UserInterface.h"
 #include "device/ReplyChecks.h"
 #include "device/SerialLink.h"
-#include "logger/LogData.h"
 
 namespace kv5 {
 
@@ -89,7 +89,6 @@ void GetRevCmd(SerialLink& link, DeviceFlags& flags) {
     const QByteArray reply =
         link.transaction("P\r", 21, 0.2, QStringLiteral("GetRevCmd")).value_or(QByteArray());
     ClassifyRevision(reply, flags.ExtendedFirmware, flags.ModelKV6);
-    link.ui().firmwareChanged(flags.ExtendedFirmware);
 }
 
 QByteArray GetLog(SerialLink& link, int block) {

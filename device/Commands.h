@@ -22,8 +22,7 @@ bool LatchCmd(SerialLink& link, int holdAlarms);
 bool StoreCmd(SerialLink& link, int mode);
 // Writes one byte of device memory.
 bool SetMemCmd(SerialLink& link, int address, int value);
-// Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it, then lets
-// the user interface show or hide what extended firmware offers.
+// Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it.
 void GetRevCmd(SerialLink& link, DeviceFlags& flags);
 // The 258-byte payload of one log block, or "COMM ERROR".
 QByteArray GetLog(SerialLink& link, int block);

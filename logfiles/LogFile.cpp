@@ -2,9 +2,9 @@
 
 #include "app/AppState.h"
 #include "app/ProgramFolder.h"
-#include "app/UserInterface.h"
-#include "device/Encodings.h"
-#include "logfiles/SafePublish.h"
+#include "core/Numbers.h"
+#include "core/SafePublish.h"
+#include "core/UserInterface.h"
 #include "logger/TimeFormat.h"
 
 #include <QFile>

@@ -2,8 +2,10 @@
 
 #include "app/AppState.h"
 #include "app/Intervals.h"
-#include "app/MainWindowValues.h"
-#include "app/UserInterface.h"
+#include "core/DeviceObserver.h"
+#include "core/MainWindowValues.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
@@ -64,7 +66,8 @@ void GetEmcLimits(MainWindowValues& values, const QByteArray& status) {
     }
 }
 
-void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, bool readLog) {
+void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, DeviceObserver& observer,
+                       bool readLog) {
     UserInterface& ui = link.ui();
     LogData& log = state.log;
     ui.status(QStringLiteral("Getting Device Settings"));
@@ -109,7 +112,7 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     values.txtTempLo = temperatureLimit(link, "GETTEMPLO", state.settings);
     values.txtRhHi = percentLimit(link, "GETRHHI");
     values.txtRhLo = percentLimit(link, "GETRHLO");
-    ui.valuesRead(values);
+    observer.valuesRead(values);
 
     const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
     bool downloadFailed = false;

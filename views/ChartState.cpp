@@ -1,8 +1,8 @@
 #include "views/ChartState.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
 
 #include <QLocale>
 

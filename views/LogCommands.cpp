@@ -1,7 +1,7 @@
 #include "views/LogCommands.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/LogStatistics.h"
 #include "views/LogTable.h"

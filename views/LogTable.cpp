@@ -1,9 +1,9 @@
 #include "views/LogTable.h"
 
-#include "app/Settings.h"
 #include "calc/Psychrometrics.h"
-#include "device/Encodings.h"
-#include "logger/LogData.h"
+#include "core/LogData.h"
+#include "core/Numbers.h"
+#include "core/Settings.h"
 
 namespace kv5 {
 
