@@ -7,6 +7,7 @@
 #include "core/DeviceFlags.h"
 #include "core/LogData.h"
 #include "core/Settings.h"
+#include "logfiles/LogFile.h"
 
 #include <QColor>
 #include <QString>

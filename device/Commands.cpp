@@ -1,7 +1,6 @@
 #include "device/Commands.h"
 
 #include "core/DeviceFlags.h"
-#include "core/LogData.h"
 #include "core/UserInterface.h"
 #include "device/ReplyChecks.h"
 #include "device/SerialLink.h"
@@ -104,10 +103,9 @@ QByteArray GetLog(SerialLink& link, int block) {
     return LogBlockPayload(*reply);
 }
 
-int GetStatusBlock(SerialLink& link, LogData& log) {
+int GetStatusBlock(SerialLink& link) {
     const QByteArray status = GetLog(link, 0);
-    log.SensorType = status == CommError ? 0 : static_cast<unsigned char>(status.at(StatusSensorCode - 1));
-    return log.SensorType;
+    return status == CommError ? 0 : static_cast<unsigned char>(status.at(StatusSensorCode - 1));
 }
 
 } // namespace kv5

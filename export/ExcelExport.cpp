@@ -7,7 +7,6 @@
 #include "core/UserInterface.h"
 #include "export/ExcelChart.h"
 #include "logfiles/LogFile.h"
-#include "views/LogCommands.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "logger/DeviceSettings.h"
 
 #include "app/AppState.h"
-#include "app/Intervals.h"
 #include "core/DeviceObserver.h"
 #include "core/MainWindowValues.h"
 #include "core/Numbers.h"
@@ -10,6 +9,7 @@
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
 #include "logger/Download.h"
+#include "logger/Intervals.h"
 #include "logger/TimeFormat.h"
 
 namespace kv5 {
@@ -163,7 +163,7 @@ QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLa
 
 void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings, const QDateTime& now) {
     UserInterface& ui = link.ui();
-    GetStatusBlock(link, state.log);
+    state.log.SensorType = GetStatusBlock(link);
     SetCmd(link, "SETTIME", StartTimeArgument(now));
     SetCmd(link, "SETDESC", descriptionArgument(settings.description));
     // The first entry and an empty selection both give one tick.

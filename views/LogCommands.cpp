@@ -6,18 +6,9 @@
 #include "views/LogStatistics.h"
 #include "views/LogTable.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace kv5 {
-
-QString LogFileArgumentPath(const AppState& state, const QString& file) {
-    if (!file.contains(QLatin1Char('/'))) {
-        const QString inData = LogFilePath(state, file);
-        if (QFileInfo::exists(inData)) return inData;
-    }
-    return file;
-}
 
 namespace {
 
