@@ -20,10 +20,6 @@ QString absoluteClean(const QString& path) {
 
 } // namespace
 
-QString ProgramFile(const QString& folder, const QString& name) {
-    return folder + QLatin1Char('/') + name;
-}
-
 ProgramFolderChoice ChooseProgramFolder(const ProgramFolderSources& sources) {
     if (!sources.homeOption.isEmpty()) return {absoluteClean(sources.homeOption), false};
     if (!sources.homeVariable.isEmpty()) return {absoluteClean(sources.homeVariable), false};

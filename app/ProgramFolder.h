@@ -45,7 +45,7 @@ void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders)
 // creates it and copies the shipped files that it lacks into it.
 QString ResolveProgramFolder(const QString& homeOption);
 
-// folder + "/" + name.
-QString ProgramFile(const QString& folder, const QString& name);
+// folder + "/" + name. Inline: the application object's paths use it in every layer.
+inline QString ProgramFile(const QString& folder, const QString& name) { return folder + QLatin1Char('/') + name; }
 
 } // namespace kv5
