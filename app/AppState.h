@@ -3,10 +3,11 @@
 
 #include "app/IniFile.h"
 #include "app/ProgramFolder.h"
-#include "app/Settings.h"
 #include "calc/Species.h"
-#include "device/DeviceFlags.h"
-#include "logger/LogData.h"
+#include "core/DeviceFlags.h"
+#include "core/LogData.h"
+#include "core/Settings.h"
+#include "logfiles/LogFile.h"
 
 #include <QColor>
 #include <QString>

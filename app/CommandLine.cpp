@@ -3,13 +3,14 @@
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
-#include "app/Intervals.h"
 #include "app/SimulatedLogger.h"
+#include "core/DeviceObserver.h"
+#include "core/Numbers.h"
 #include "core/Units.h"
-#include "device/Encodings.h"
 #include "device/SerialLink.h"
-#include "logger/Battery.h"
 #include "export/ExcelExport.h"
+#include "logger/Battery.h"
+#include "logger/Intervals.h"
 #include "views/ChartCommand.h"
 #include "views/LogCommands.h"
 #include "views/Print.h"
@@ -111,7 +112,8 @@ int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QT
         state.device.PortOverride = simulator->portPath();
     }
     SerialLink link(ui);
-    DeviceOperations operations(state, link);
+    DeviceObserver unobserved; // no window to update
+    DeviceOperations operations(state, link, unobserved);
     MainWindowValues values;
     const QString saved = operations.DetectAndRead(values);
     ui.endProgressLine();

@@ -2,7 +2,7 @@
 // questions get the fixed answers the command line was given.
 #pragma once
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QElapsedTimer>
 

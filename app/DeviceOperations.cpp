@@ -1,9 +1,10 @@
 #include "app/DeviceOperations.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/DeviceObserver.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
-#include "device/Encodings.h"
 #include "device/PortDiscovery.h"
 #include "device/SerialLink.h"
 #include "logfiles/LogFile.h"
@@ -14,7 +15,8 @@
 
 namespace kv5 {
 
-DeviceOperations::DeviceOperations(AppState& state, SerialLink& link) : state_(state), link_(link) {}
+DeviceOperations::DeviceOperations(AppState& state, SerialLink& link, DeviceObserver& observer)
+    : state_(state), link_(link), observer_(observer) {}
 
 QString DeviceOperations::DetectAndRead(MainWindowValues& values) { return run(Kind::DetectAndRead, values); }
 std::optional<double> DeviceOperations::readBox(const QString& text, const QString& field) {
@@ -75,9 +77,9 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     UserInterface& ui = link_.ui();
     QString saved;
 
-    ui.buttonsEnabled(false);
+    observer_.buttonsEnabled(false);
     const auto finish = [&] {
-        ui.buttonsEnabled(true);
+        observer_.buttonsEnabled(true);
         running_ = false;
         return saved;
     };
@@ -98,24 +100,25 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
         return finish();
     }
     GetRevCmd(link_, device);
+    observer_.firmwareChanged(device.ExtendedFirmware);
 
     switch (kind) {
     case Kind::DetectAndRead:
-        GetDeviceSettings(link_, state_, values, true);
+        GetDeviceSettings(link_, state_, values, observer_, true);
         break;
     case Kind::StartNewLog:
         ClrCmd(link_);
         StoreCmd(link_, 0);
         SaveDeviceSettings(link_, state_, newLog_);
         LatchCmd(link_, values.Check1);
-        GetDeviceSettings(link_, state_, values, true);
+        GetDeviceSettings(link_, state_, values, observer_, true);
         break;
     case Kind::SetTestMode:
         GetLog(link_, 0);
         ClrCmd(link_);
         StoreCmd(link_, 0);
         SaveTestMode(link_, state_, testSerialNumber_, values);
-        GetDeviceSettings(link_, state_, values, true);
+        GetDeviceSettings(link_, state_, values, observer_, true);
         break;
     case Kind::StorageMode:
         if (device.ExtendedFirmware != 0)

@@ -4,7 +4,7 @@
 // run the same code through their side of the user-interface seam.
 #pragma once
 
-#include "app/MainWindowValues.h"
+#include "core/MainWindowValues.h"
 #include "logger/DeviceSettings.h"
 
 #include <QString>
@@ -14,6 +14,7 @@
 namespace kv5 {
 
 struct AppState;
+class DeviceObserver;
 class SerialLink;
 class UserInterface;
 
@@ -30,7 +31,8 @@ inline const QString NoStorageModeText = QStringLiteral("This device does not su
 
 class DeviceOperations {
 public:
-    DeviceOperations(AppState& state, SerialLink& link);
+    // The observer sees the buttons' state, the firmware kind and the values read.
+    DeviceOperations(AppState& state, SerialLink& link, DeviceObserver& observer);
 
     // "Detect && Read": reads the logger into values and the in-memory log and saves the log
     // as a new file when it has records. Returns the saved file's full path, or empty text.
@@ -57,6 +59,7 @@ private:
 
     AppState& state_;
     SerialLink& link_;
+    DeviceObserver& observer_;
     bool running_ = false;
     NewLogSettings newLog_;
     qint32 testSerialNumber_ = 0;

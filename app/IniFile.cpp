@@ -1,6 +1,6 @@
 #include "app/IniFile.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QDir>
 #include <QFile>

@@ -24,7 +24,7 @@ bool MainController::OperationUi::input(const QString& prompt, const QString& ti
 void MainController::OperationUi::status(const QString& text) { window_.windowUi().status(text); }
 
 void MainController::OperationUi::firmwareChanged(int extendedFirmware) {
-    window_.windowUi().firmwareChanged(extendedFirmware);
+    window_.ShowFirmwareControls(extendedFirmware);
 }
 
 void MainController::OperationUi::buttonsEnabled(bool enabled) {
@@ -39,7 +39,7 @@ void MainController::OperationUi::buttonsEnabled(bool enabled) {
 void MainController::OperationUi::valuesRead(const MainWindowValues& values) { window_.ShowValues(values); }
 
 MainController::MainController(AppState& state, frmApp& window)
-    : QObject(&window), window_(window), ui_(window), link_(ui_), operations_(state, link_) {
+    : QObject(&window), window_(window), ui_(window), link_(ui_), operations_(state, link_, ui_) {
     connect(window.cmdDetect, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.DetectAndRead(values); }); });
     // A box that holds no number stops the operation before anything is sent; it gets the focus.

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "app/DeviceOperations.h"
-#include "app/UserInterface.h"
+#include "core/DeviceObserver.h"
+#include "core/UserInterface.h"
 #include "device/SerialLink.h"
 
 #include <QObject>
@@ -29,7 +30,7 @@ public:
 private:
     // The window's side of the seam, plus the two effects a device operation has on the main
     // window beyond messages: the button state and the values read.
-    class OperationUi : public UserInterface {
+    class OperationUi : public UserInterface, public DeviceObserver {
     public:
         explicit OperationUi(frmApp& window);
         Answer message(const Message& message) override;

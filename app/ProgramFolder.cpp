@@ -1,16 +1,10 @@
 #include "app/ProgramFolder.h"
 
-#include "app/UserInterface.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 
 namespace kv5 {
 
@@ -25,10 +19,6 @@ QString absoluteClean(const QString& path) {
 }
 
 } // namespace
-
-QString ProgramFile(const QString& folder, const QString& name) {
-    return folder + QLatin1Char('/') + name;
-}
 
 ProgramFolderChoice ChooseProgramFolder(const ProgramFolderSources& sources) {
     if (!sources.homeOption.isEmpty()) return {absoluteClean(sources.homeOption), false};
@@ -71,20 +61,6 @@ QString ResolveProgramFolder(const QString& homeOption) {
     // files already there are never replaced.
     SeedProgramFolder(choice.folder, ShippedFileFolders(sources.applicationDir));
     return choice.folder;
-}
-
-void MakeFolders(const QString& programFolder, UserInterface& ui) {
-    const QString path = ProgramFile(programFolder, DataFolderName);
-    const QFileInfo info(path);
-    if (info.isDir()) return;
-    QString reason;
-    if (info.exists()) {
-        reason = QStringLiteral("%1 exists and is not a folder").arg(path);
-    } else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
-        reason =
-            QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
 }
 
 } // namespace kv5

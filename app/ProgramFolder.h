@@ -6,11 +6,8 @@
 
 namespace kv5 {
 
-class UserInterface;
-
 inline const QString SpeciesFileName = QStringLiteral("ABLIST.TXT");
 inline const QString HelpFileName = QStringLiteral("KV5.PDF");
-inline const QString DataFolderName = QStringLiteral("DATA");
 // Name of the per-user folder under the user's data folder (~/.local/share).
 inline const QString UserFolderName = QStringLiteral("quorvane-kv5");
 // Environment variable naming the program folder.
@@ -48,11 +45,7 @@ void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders)
 // creates it and copies the shipped files that it lacks into it.
 QString ResolveProgramFolder(const QString& homeOption);
 
-// folder + "/" + name.
-QString ProgramFile(const QString& folder, const QString& name);
-
-// Creates the DATA folder in the program folder when none exists. A failure is reported as
-// "ERROR: MakeFolders.0: " and the reason; the program runs on without it.
-void MakeFolders(const QString& programFolder, UserInterface& ui);
+// folder + "/" + name. Inline: the application object's paths use it in every layer.
+inline QString ProgramFile(const QString& folder, const QString& name) { return folder + QLatin1Char('/') + name; }
 
 } // namespace kv5

@@ -111,8 +111,4 @@ void WindowUi::status(const QString& text) {
     window_.SetStatus(text);
 }
 
-void WindowUi::firmwareChanged(int extendedFirmware) {
-    window_.ShowFirmwareControls(extendedFirmware);
-}
-
 } // namespace kv5

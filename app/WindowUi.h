@@ -2,7 +2,7 @@
 // icons, buttons and default button, input boxes, and the main window's status line.
 #pragma once
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 namespace kv5 {
 
@@ -17,7 +17,6 @@ public:
     bool input(const QString& prompt, const QString& title, QString& value) override;
     // The text of the main window's status line `txtStatus`.
     void status(const QString& text) override;
-    void firmwareChanged(int extendedFirmware) override;
 
 private:
     frmApp& window_;

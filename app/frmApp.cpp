@@ -3,12 +3,12 @@
 #include "app/AppState.h"
 #include "app/BatteryGauge.h"
 #include "app/IniFile.h"
-#include "app/Intervals.h"
 #include "app/ProgramFolder.h"
 #include "app/frmSpecies.h"
 #include "calc/Species.h"
+#include "core/Numbers.h"
 #include "core/Units.h"
-#include "device/Encodings.h"
+#include "logger/Intervals.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -3,8 +3,8 @@
 // the whole run; closing it ends the program.
 #pragma once
 
-#include "app/MainWindowValues.h"
 #include "app/WindowUi.h"
+#include "core/MainWindowValues.h"
 
 #include <QColor>
 #include <QUrl>

@@ -2,7 +2,7 @@
 // with daily cycles and slowly falling moisture, as a full Q7R log in degrees F.
 #pragma once
 
-#include "logger/LogData.h"
+#include "core/LogData.h"
 #include "logger/TimeFormat.h"
 
 #include <QDateTime>

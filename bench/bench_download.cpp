@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
+#include "core/DeviceObserver.h"
 #include "device/SerialLink.h"
 #include "logger/Download.h"
 #include "sim/Simulator.h"
@@ -48,7 +49,8 @@ void pacedDownload(const char* family, int records) {
     state.device.PortOverride = QString::fromLocal8Bit(sim.readLine()).trimmed();
     kv5::ConsoleUi ui;
     kv5::SerialLink link(ui);
-    kv5::DeviceOperations operations(state, link);
+    kv5::DeviceObserver unobserved;
+    kv5::DeviceOperations operations(state, link, unobserved);
     kv5::MainWindowValues values;
 
     const double cpuBefore = cpuSeconds();

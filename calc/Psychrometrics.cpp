@@ -1,7 +1,7 @@
 #include "calc/Psychrometrics.h"
 
-#include "app/UserInterface.h"
 #include "core/Units.h"
+#include "core/UserInterface.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "calc/Species.h"
 
-#include "app/UserInterface.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,10 +1,9 @@
 #include "device/Commands.h"
 
-#include "app/UserInterface.h"
-#include "device/DeviceFlags.h"
+#include "core/DeviceFlags.h"
+#include "core/UserInterface.h"
 #include "device/ReplyChecks.h"
 #include "device/SerialLink.h"
-#include "logger/LogData.h"
 
 namespace kv5 {
 
@@ -89,7 +88,6 @@ void GetRevCmd(SerialLink& link, DeviceFlags& flags) {
     const QByteArray reply =
         link.transaction("P\r", 21, 0.2, QStringLiteral("GetRevCmd")).value_or(QByteArray());
     ClassifyRevision(reply, flags.ExtendedFirmware, flags.ModelKV6);
-    link.ui().firmwareChanged(flags.ExtendedFirmware);
 }
 
 QByteArray GetLog(SerialLink& link, int block) {
@@ -105,10 +103,9 @@ QByteArray GetLog(SerialLink& link, int block) {
     return LogBlockPayload(*reply);
 }
 
-int GetStatusBlock(SerialLink& link, LogData& log) {
+int GetStatusBlock(SerialLink& link) {
     const QByteArray status = GetLog(link, 0);
-    log.SensorType = status == CommError ? 0 : static_cast<unsigned char>(status.at(StatusSensorCode - 1));
-    return log.SensorType;
+    return status == CommError ? 0 : static_cast<unsigned char>(status.at(StatusSensorCode - 1));
 }
 
 } // namespace kv5

@@ -9,7 +9,6 @@ namespace kv5 {
 
 class SerialLink;
 struct DeviceFlags;
-struct LogData;
 
 // Sends one setting (SETTIME, SETDESC, SETSN, SETINT, SETRHHI, SETRHLO, SETTEMPHI, SETTEMPLO,
 // SETMEM); an unconfirmed one shows "ERROR: Saving settings failed!".
@@ -22,13 +21,12 @@ bool LatchCmd(SerialLink& link, int holdAlarms);
 bool StoreCmd(SerialLink& link, int mode);
 // Writes one byte of device memory.
 bool SetMemCmd(SerialLink& link, int address, int value);
-// Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it, then lets
-// the user interface show or hide what extended firmware offers.
+// Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it.
 void GetRevCmd(SerialLink& link, DeviceFlags& flags);
 // The 258-byte payload of one log block, or "COMM ERROR".
 QByteArray GetLog(SerialLink& link, int block);
-// Reads block 0 and gives its sensor code (0 when the read fails), also kept in SensorType.
-int GetStatusBlock(SerialLink& link, LogData& log);
+// Reads block 0 and gives its sensor code (0 when the read fails).
+int GetStatusBlock(SerialLink& link);
 
 // Bytes of a log block reply: the head and tail markers around the payload.
 inline const QByteArray LogBlockHead = QByteArrayLiteral("GETLOG  !@#$");

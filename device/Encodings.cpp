@@ -1,12 +1,8 @@
 #include "device/Encodings.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
-#include <QLocale>
-
-#include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace kv5 {
 
@@ -53,54 +49,6 @@ QByteArray LngToU16(qint32 value, UserInterface& ui) {
     bytes[0] = static_cast<char>(value / 256);
     bytes[1] = static_cast<char>(value % 256);
     return bytes;
-}
-
-double ClampPercent(double value) {
-    if (value > 99.9) value = 99.9;
-    if (value < 0) value = 0;
-    return value;
-}
-
-double StrToDbl(const QString& text) {
-    bool ok = false;
-    const double value = QLocale::system().toDouble(text.trimmed(), &ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
-std::optional<double> ReadNumber(const QString& text) {
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    QString localText = text.trimmed();
-    const qsizetype point = localText.indexOf(u'.');
-    if (point >= 0) localText.replace(point, 1, locale.decimalPoint());
-    bool ok = false;
-    const double value = locale.toDouble(localText, &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
-qint32 StrToLng(const QString& text) {
-    bool ok = false;
-    const double value = QLocale::system().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value)) return 0;
-    const double rounded = std::nearbyint(value);
-    if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max()) return 0;
-    return static_cast<qint32>(rounded);
-}
-
-QString NumberText(double value, Separator separator) {
-    if (!std::isfinite(value)) return QString::number(value);
-    // Round on the decimal value: a double a hair below a half still counts as the half.
-    double tenths = value * 10.0;
-    tenths += std::copysign(1e-9 * std::max(1.0, std::fabs(tenths)), tenths);
-    tenths = std::round(tenths);
-    if (tenths == 0.0) tenths = 0.0; // no "-0.0"
-    QString text = QString::number(tenths / 10.0, 'f', 1);
-    if (separator == Separator::User) {
-        const QString point = QLocale::system().decimalPoint();
-        if (point != QLatin1String(".")) text.replace(QLatin1Char('.'), point);
-    }
-    return text;
 }
 
 } // namespace kv5

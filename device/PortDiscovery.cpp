@@ -1,6 +1,6 @@
 #include "device/PortDiscovery.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <libudev.h>
 

@@ -1,6 +1,6 @@
 #include "device/SerialLink.h"
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "device/ReplyChecks.h"
 #include "device/SerialPortStream.h"
 

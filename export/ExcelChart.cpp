@@ -1,7 +1,7 @@
 #include "export/ExcelChart.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QColor>
 

@@ -1,14 +1,13 @@
 #include "export/ExcelExport.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
 #include "calc/Psychrometrics.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
+#include "core/SafePublish.h"
+#include "core/UserInterface.h"
 #include "export/ExcelChart.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/SafePublish.h"
-#include "logger/LogData.h"
-#include "views/LogCommands.h"
+#include "core/LogData.h"
 
 #include <QDesktopServices>
 #include <QDir>

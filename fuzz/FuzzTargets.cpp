@@ -2,9 +2,10 @@
 
 #include "app/AppState.h"
 #include "app/IniFile.h"
-#include "app/MainWindowValues.h"
-#include "app/UserInterface.h"
 #include "calc/Species.h"
+#include "core/MainWindowValues.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/ReplyChecks.h"

@@ -3,7 +3,7 @@
 //
 //     fuzz_corpus_generator SOURCE_FOLDER CORPUS_FOLDER
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
 #include "device/SerialLink.h"
 #include "logfiles/LogFile.h"

@@ -1,10 +1,9 @@
 #include "logfiles/LogFile.h"
 
 #include "app/AppState.h"
-#include "app/ProgramFolder.h"
-#include "app/UserInterface.h"
-#include "device/Encodings.h"
-#include "logfiles/SafePublish.h"
+#include "core/Numbers.h"
+#include "core/SafePublish.h"
+#include "core/UserInterface.h"
 #include "logger/TimeFormat.h"
 
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv5 {
@@ -111,8 +111,30 @@ QByteArray LogFileContent(const LogData& log) {
     return content;
 }
 
+void MakeFolders(const QString& programFolder, UserInterface& ui) {
+    const QString path = programFolder + '/' + DataFolderName;
+    const QFileInfo info(path);
+    if (info.isDir()) return;
+    QString reason;
+    if (info.exists()) {
+        reason = QStringLiteral("%1 exists and is not a folder").arg(path);
+    } else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+        reason =
+            QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
+}
+
 QString LogFilePath(const AppState& state, const QString& name) {
     return state.dataFolder() + '/' + name;
+}
+
+QString LogFileArgumentPath(const AppState& state, const QString& file) {
+    if (!file.contains(QLatin1Char('/'))) {
+        const QString inData = LogFilePath(state, file);
+        if (QFileInfo::exists(inData)) return inData;
+    }
+    return file;
 }
 
 QString SaveLogFile(const AppState& state, UserInterface& ui) {

@@ -12,6 +12,9 @@ struct AppState;
 struct LogData;
 class UserInterface;
 
+// The folder of the log files, in the program folder.
+inline const QString DataFolderName = QStringLiteral("DATA");
+
 // Returns the part of line before its first comma and removes it and the comma from line;
 // without a comma, returns the whole line and leaves it empty.
 QString NextCommaField(QString& line);
@@ -44,8 +47,16 @@ QByteArray LogFileContent(const LogData& log);
 // The in-memory log is never changed.
 QString SaveLogFile(const AppState& state, UserInterface& ui);
 
+// Creates the DATA folder in the program folder when none exists. A failure is reported as
+// "ERROR: MakeFolders.0: " and the reason; the program runs on without it.
+void MakeFolders(const QString& programFolder, UserInterface& ui);
+
 // The full path of a file of the DATA folder.
 QString LogFilePath(const AppState& state, const QString& name);
+
+// A log file given on the command line: the file of that name in DATA when it is there (and
+// the name has no folder), else the path as given.
+QString LogFileArgumentPath(const AppState& state, const QString& file);
 
 // The one reader of log files. Replaces the records of log by the file at path: RecordCount 0
 // and SensorType 40, then one record per line until the end or the first empty line;

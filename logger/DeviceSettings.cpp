@@ -1,14 +1,16 @@
 #include "logger/DeviceSettings.h"
 
 #include "app/AppState.h"
-#include "app/Intervals.h"
-#include "app/MainWindowValues.h"
-#include "app/UserInterface.h"
+#include "core/DeviceObserver.h"
+#include "core/MainWindowValues.h"
+#include "core/Numbers.h"
 #include "core/Units.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"
 #include "logger/Download.h"
+#include "logger/Intervals.h"
 #include "logger/TimeFormat.h"
 
 namespace kv5 {
@@ -63,7 +65,8 @@ void GetEmcLimits(MainWindowValues& values, const QByteArray& status) {
     }
 }
 
-void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, bool readLog) {
+void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, DeviceObserver& observer,
+                       bool readLog) {
     UserInterface& ui = link.ui();
     LogData& log = state.log;
     ui.status(QStringLiteral("Getting Device Settings"));
@@ -108,7 +111,7 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     values.txtTempLo = temperatureLimit(link, "GETTEMPLO", state.settings);
     values.txtRhHi = percentLimit(link, "GETRHHI");
     values.txtRhLo = percentLimit(link, "GETRHLO");
-    ui.valuesRead(values);
+    observer.valuesRead(values);
 
     const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
     bool downloadFailed = false;
@@ -159,7 +162,7 @@ QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLa
 
 void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings, const QDateTime& now) {
     UserInterface& ui = link.ui();
-    GetStatusBlock(link, state.log);
+    state.log.SensorType = GetStatusBlock(link);
     SetCmd(link, "SETTIME", StartTimeArgument(now));
     SetCmd(link, "SETDESC", descriptionArgument(settings.description));
     // The first entry and an empty selection both give one tick.

@@ -9,6 +9,7 @@
 namespace kv5 {
 
 struct AppState;
+class DeviceObserver;
 struct MainWindowValues;
 class SerialLink;
 
@@ -28,8 +29,10 @@ struct NewLogSettings {
 };
 
 // Reads the status block, serial number, description, start time, interval and limits into
-// values and the log's header, and with readLog downloads the log of the sensor's family.
-void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, bool readLog);
+// values and the log's header, shows them to observer, and with readLog downloads the log of
+// the sensor's family.
+void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, DeviceObserver& observer,
+                       bool readLog);
 // The EMC limit boxes from the status block (or "COMM ERROR").
 void GetEmcLimits(MainWindowValues& values, const QByteArray& status);
 

@@ -1,8 +1,9 @@
 #include "logger/Download.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/Numbers.h"
 #include "core/Units.h"
+#include "core/UserInterface.h"
 #include "device/Commands.h"
 #include "device/Encodings.h"
 #include "device/SerialLink.h"

@@ -1,7 +1,7 @@
 #include "logger/TimeFormat.h"
 
-#include "app/UserInterface.h"
-#include "logger/LogData.h"
+#include "core/LogData.h"
+#include "core/UserInterface.h"
 
 #include <QLocale>
 

@@ -6,7 +6,7 @@
 // the bottom of the scale on the bottom edge and its top on the top edge.
 #include "app/AppState.h"
 #include "calc/Psychrometrics.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"

@@ -269,14 +269,14 @@ private slots:
         QCOMPARE(window->cboInt->currentText(), QStringLiteral("5 Minutes"));
 
         // A logger with extended firmware: 30-second ticks, the same row, the extra controls.
-        window->windowUi().firmwareChanged(1);
+        window->ShowFirmwareControls(1);
         QCOMPARE(itemTicks(window->cboInt), (QList<int>{1, 2, 10, 30, 60, 120, 360, 720, 1440, 2880}));
         QCOMPARE(window->cboInt->currentIndex(), 2);
         QCOMPARE(window->cboInt->currentData().toInt(), 10);
         QVERIFY(window->cmdStore->isVisible() && window->cmdStore->isEnabled());
         QVERIFY(window->chkBeep->isVisible() && window->chkBeep->isEnabled());
 
-        window->windowUi().firmwareChanged(0);
+        window->ShowFirmwareControls(0);
         QCOMPARE(window->cboInt->currentIndex(), 2);
         QCOMPARE(window->cboInt->currentData().toInt(), 9);
         QVERIFY(!window->cmdStore->isVisible() && !window->cmdStore->isEnabled());
@@ -284,7 +284,7 @@ private slots:
 
         // No selection stays no selection.
         window->cboInt->setCurrentIndex(-1);
-        window->windowUi().firmwareChanged(1);
+        window->ShowFirmwareControls(1);
         QCOMPARE(window->cboInt->currentIndex(), -1);
     }
 

@@ -4,7 +4,7 @@
 // saved log file.
 #include "app/AppState.h"
 #include "app/DeviceOperations.h"
-#include "device/Encodings.h"
+#include "core/Numbers.h"
 #include "device/SerialLink.h"
 #include "logfiles/LogFile.h"
 #include "logger/Battery.h"
@@ -92,6 +92,7 @@ void TestOperations::detectAndReadVantorp() {
     QCOMPARE(rig.values.txtEmcLo, QString("0.0"));
     QCOMPARE(rig.values.picBatt.size(), 258);
     QCOMPARE(rig.ui.valuesShown, 1);
+    QCOMPARE(rig.ui.firmwareChanges, std::vector<int>{1});
     QCOMPARE(rig.ui.lastStatus(), QString("Update complete"));
     QVERIFY(rig.ui.statusLines.contains("Getting Vantorp Log Block 1"));
     QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));

@@ -1,6 +1,7 @@
 // Where the program keeps its files: the choice of the program folder, its first-start seeding
 // and the DATA folder.
 #include "app/ProgramFolder.h"
+#include "logfiles/LogFile.h"
 #include "support/ScriptedUi.h"
 
 #include <QDir>

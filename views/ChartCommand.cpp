@@ -1,7 +1,7 @@
 #include "views/ChartCommand.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/ChartState.h"
 #include "views/LogCommands.h"

@@ -1,9 +1,9 @@
 #include "views/ChartState.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/Numbers.h"
 #include "core/Units.h"
-#include "device/Encodings.h"
+#include "core/UserInterface.h"
 
 #include <QLocale>
 

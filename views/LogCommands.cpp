@@ -1,23 +1,14 @@
 #include "views/LogCommands.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/LogStatistics.h"
 #include "views/LogTable.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace kv5 {
-
-QString LogFileArgumentPath(const AppState& state, const QString& file) {
-    if (!file.contains(QLatin1Char('/'))) {
-        const QString inData = LogFilePath(state, file);
-        if (QFileInfo::exists(inData)) return inData;
-    }
-    return file;
-}
 
 namespace {
 

@@ -10,10 +10,6 @@ namespace kv5 {
 struct AppState;
 class UserInterface;
 
-// A log file given on the command line: the file of that name in DATA when it is there (and
-// the name has no folder), else the path as given.
-QString LogFileArgumentPath(const AppState& state, const QString& file);
-
 // `kv5 table FILE`: reads the file into the in-memory log and prints the table as the window
 // shows it under the current settings: the header line, then one line per record, cells
 // separated by tabs. Returns 0, or 1 when the file could not be read completely (the failure

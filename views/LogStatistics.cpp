@@ -1,11 +1,11 @@
 #include "views/LogStatistics.h"
 
-#include "app/Settings.h"
-#include "app/UserInterface.h"
 #include "calc/Psychrometrics.h"
+#include "core/LogData.h"
+#include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/Units.h"
-#include "device/Encodings.h"
-#include "logger/LogData.h"
+#include "core/UserInterface.h"
 
 namespace kv5 {
 

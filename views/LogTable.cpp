@@ -1,10 +1,10 @@
 #include "views/LogTable.h"
 
-#include "app/Settings.h"
 #include "calc/Psychrometrics.h"
+#include "core/LogData.h"
+#include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/Units.h"
-#include "device/Encodings.h"
-#include "logger/LogData.h"
 
 namespace kv5 {
 

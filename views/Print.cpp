@@ -1,9 +1,9 @@
 #include "views/Print.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/SafePublish.h"
+#include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/SafePublish.h"
 #include "views/ChartState.h"
 #include "views/ChartWidgets.h"
 #include "views/LogCommands.h"

@@ -1,6 +1,6 @@
 #include "views/PrintLayout.h"
 
-#include "logger/LogData.h"
+#include "core/LogData.h"
 #include "views/ChartDrawing.h"
 #include "views/LogStatistics.h"
 

@@ -1,7 +1,7 @@
 #include "views/frmChart.h"
 
 #include "app/AppState.h"
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
 #include "views/ChartWidgets.h"

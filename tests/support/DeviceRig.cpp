@@ -7,7 +7,7 @@ namespace kv5 {
 DeviceRig::DeviceRig(const sim::Options& options, Wire wire)
     : simulator(options),
       link(ui, wire == Wire::InProcess ? simulator.stream() : static_cast<ByteStream&>(serialPort)),
-      operations(state, link) {
+      operations(state, link, ui) {
     state.ProgramFolder = folder.path();
     QDir(folder.path()).mkdir(QStringLiteral("DATA"));
     state.species.SpeciesTable[0] = {1, QStringLiteral("Reference"), 0, 1};

@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/DeviceOperations.h"
+#include "core/DeviceObserver.h"
 #include "device/SerialLink.h"
 #include "device/SerialPortStream.h"
 #include "sim/Simulator.h"
@@ -13,12 +14,14 @@
 
 namespace kv5 {
 
-// The scripted double, also keeping the button state the frame sets.
-class OperationUi : public ScriptedUi {
+// The scripted double, also watching what the frame shows the main window.
+class OperationUi : public ScriptedUi, public DeviceObserver {
 public:
     QList<bool> buttons;
+    std::vector<int> firmwareChanges;
     int valuesShown = 0;
     void buttonsEnabled(bool enabled) override { buttons << enabled; }
+    void firmwareChanged(int extendedFirmware) override { firmwareChanges.push_back(extendedFirmware); }
     void valuesRead(const MainWindowValues&) override { ++valuesShown; }
 };
 

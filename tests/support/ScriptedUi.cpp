@@ -106,10 +106,6 @@ void ScriptedUi::status(const QString& text) {
     statusLines.push_back(text);
 }
 
-void ScriptedUi::firmwareChanged(int extendedFirmware) {
-    firmwareChanges.push_back(extendedFirmware);
-}
-
 QStringList ScriptedUi::messageTexts() const {
     QStringList texts;
     for (const Message& message : messages) texts.push_back(message.text);
@@ -120,7 +116,6 @@ void ScriptedUi::clearRecord() {
     messages.clear();
     inputRequests.clear();
     statusLines.clear();
-    firmwareChanges.clear();
     failures.clear();
 }
 

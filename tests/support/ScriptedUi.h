@@ -1,9 +1,9 @@
-// The tests' side of the user-interface seam: records every message, status line, input box
-// and firmware change, and answers questions and input boxes from a script. A question with
+// The tests' side of the user-interface seam: records every message, status line and input
+// box, and answers questions and input boxes from a script. A question with
 // no scripted answer left fails the running test and is answered with its "do nothing" button.
 #pragma once
 
-#include "app/UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,14 +32,12 @@ public:
     std::vector<Message> messages;
     std::vector<InputRequest> inputRequests;
     QStringList statusLines;
-    std::vector<int> firmwareChanges;
     // Questions and input boxes that found no scripted answer, and wrong scripted answers.
     QStringList failures;
 
     Answer message(const Message& message) override;
     bool input(const QString& prompt, const QString& title, QString& value) override;
     void status(const QString& text) override;
-    void firmwareChanged(int extendedFirmware) override;
 
     // The texts of all messages, in order.
     QStringList messageTexts() const;

@@ -1,9 +1,7 @@
 // The one seam through which core code talks to the user: message boxes, questions,
-// input boxes, the status line and the few main-window effects of a device exchange.
-// Implemented by the windows, the console and the tests' scripted double.
+// input boxes and the status line. Implemented by the windows, the console and the tests'
+// scripted double. What only the main window cares about is core/DeviceObserver.h.
 #pragma once
-
-#include "app/MainWindowValues.h"
 
 #include <QString>
 
@@ -38,17 +36,6 @@ public:
 
     // The main window's status line `txtStatus`.
     virtual void status(const QString& text) = 0;
-
-    // After every revision query: show and enable (or hide and disable) the controls that
-    // only extended firmware supports, and rebuild the interval list for the tick length.
-    virtual void firmwareChanged(int extendedFirmware) { (void)extendedFirmware; }
-
-    // The main buttons on or off together, at the start and end of every device operation.
-    virtual void buttonsEnabled(bool enabled) { (void)enabled; }
-
-    // The logger's settings as just read, before the log download begins, so the user sees
-    // them while the blocks come in.
-    virtual void valuesRead(const MainWindowValues& values) { (void)values; }
 
     // Convenience forms of message().
     void inform(const QString& text, Icon icon = Icon::None) { message({text, icon}); }

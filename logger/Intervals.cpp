@@ -1,4 +1,4 @@
-#include "app/Intervals.h"
+#include "logger/Intervals.h"
 
 #include <array>
 #include <cmath>

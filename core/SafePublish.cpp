@@ -1,4 +1,4 @@
-#include "logfiles/SafePublish.h"
+#include "core/SafePublish.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,0 +1,27 @@
+// Numbers from and to the texts of the program: boxes the user typed into, log files, and the
+// percentages the logger reports.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace kv5 {
+
+// Limits a percentage to 0..99.9.
+double ClampPercent(double value);
+// Text in the user's locale to a number; 0 for anything that is no number. Never reports.
+double StrToDbl(const QString& text);
+// Text the user typed to a number: the user's decimal separator and "." are both taken, digit
+// groups are not. Nothing for empty text, text that is no number, or an infinite value.
+std::optional<double> ReadNumber(const QString& text);
+// As StrToDbl, rounded to a whole number with halves to even; 0 when out of the 32-bit range.
+qint32 StrToLng(const QString& text);
+
+// A number in the pattern "0.0": one decimal, halves away from zero on the decimal value
+// (72.05 gives 72.1 although its binary double lies just below), no digit grouping. The
+// separator is the user's, or "." for text that goes into a log file.
+enum class Separator { User, Point };
+QString NumberText(double value, Separator separator = Separator::User);
+
+} // namespace kv5
