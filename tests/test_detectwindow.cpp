@@ -152,6 +152,7 @@ void TestDetectWindow::startNewLogSendsWhatWasTyped() {
     } else {
         QCOMPARE(w.simulator.limit(sim::Limit::RhHigh), rhHigh);
         QCOMPARE(w.simulator.recordCount(), 0);
+        QVERIFY(w.simulator.transcript().contains("SETLEDME\r")); // "Hold Alarms" was not checked
     }
 }
 

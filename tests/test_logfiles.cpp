@@ -454,6 +454,12 @@ private slots:
         QCOMPARE(ui.messages[1].icon, Icon::None);
         QCOMPARE(state.log.SelectedLogFile, QStringLiteral("a.txt"));
         QCOMPARE(state.log.RecordCount, 3);
+
+        // A name with a folder never reaches outside DATA.
+        QVERIFY(writeBytes(home.filePath("KV5.INI"), "[General]\n"));
+        QString why;
+        QVERIFY(!DeleteLogFile(state, QStringLiteral("../KV5.INI"), why));
+        QVERIFY(QFile::exists(home.filePath("KV5.INI")));
     }
 
     void libraryListsTheLogFiles() {
