@@ -397,6 +397,8 @@ void TestOperations::clockChanges_data() {
     QTest::newRow("Berlin, autumn") << QByteArray("Europe/Berlin") << QByteArray("2610250030") << halfHours;
     QTest::newRow("Sydney, autumn") << QByteArray("Australia/Sydney") << QByteArray("2604050030") << halfHours;
     QTest::newRow("Sydney, spring") << QByteArray("Australia/Sydney") << QByteArray("2610040030") << halfHours;
+    QTest::newRow("midnight") << QByteArray("Europe/Berlin") << QByteArray("2610242330")
+                              << QStringList{"23:30", "00:00", "00:30", "01:00"};
 }
 
 void TestOperations::clockChanges() {
@@ -419,10 +421,18 @@ void TestOperations::clockChanges() {
     Rig rig(options);
     QVERIFY(rig.started);
     const QString saved = rig.operations.DetectAndRead(rig.values);
-    const QDate day(2000 + startTime.left(2).toInt(), startTime.mid(2, 2).toInt(), startTime.mid(4, 2).toInt());
+    const QDate first(2000 + startTime.left(2).toInt(), startTime.mid(2, 2).toInt(), startTime.mid(4, 2).toInt());
+    QDate day = first;
     QStringList expected;
-    for (const QString& stamp : stamps) expected << TimeStampText(QDateTime(day, QTime::fromString(stamp, "hh:mm"), Qt::UTC));
-    QCOMPARE(QFileInfo(saved).fileName(), "SN1234-" + day.toString("yyyy-MM-dd") + "-00-30-01.txt");
+    for (const QString& stamp : stamps) {
+        const QTime time = QTime::fromString(stamp, "hh:mm");
+        if (!expected.isEmpty() && time.toString("hh:mm") < stamps[expected.size() - 1]) day = day.addDays(1);
+        expected << TimeStampText(QDateTime(day, time, Qt::UTC));
+    }
+    // The date text follows the day.
+    QVERIFY(expected.back().section(' ', 0, -2) != expected[0].section(' ', 0, -2) || day == first);
+    QCOMPARE(QFileInfo(saved).fileName(),
+             "SN1234-" + first.toString("yyyy-MM-dd") + "-" + stamps[0].left(2) + "-" + stamps[0].right(2) + "-01.txt");
     QCOMPARE(rig.values.txtTime, expected[0]);
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
