@@ -8,6 +8,7 @@
 #include "core/LogData.h"
 #include "core/Settings.h"
 #include "logfiles/LogFile.h"
+#include "logger/Download.h"
 
 #include <QColor>
 #include <QString>
@@ -34,6 +35,9 @@ struct AppState {
     QString helpPath() const { return ProgramFile(ProgramFolder, HelpFileName); }
     QString dataFolder() const { return ProgramFile(ProgramFolder, DataFolderName); }
 };
+
+// The pieces of the program-wide state that decoding the logger's blocks needs.
+inline DecodeOptions DecodeOptionsOf(const AppState& state) { return {state.settings, state.species, state.device}; }
 
 // Sets the four trace colours: GPP (0, 128, 0), EMC (128, 0, 128), MC3 (255, 127, 39) and
 // dew point (0, 127, 255).

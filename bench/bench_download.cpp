@@ -94,9 +94,9 @@ void decodeSpeed(kv5::sim::Family family, const char* name) {
         for (const QByteArray& payload : payloads) {
             if (static_cast<unsigned char>(payload.at(0)) == 0) break;
             if (family == kv5::sim::Family::Q7R)
-                kv5::ParseQ7RLog(payload, state, ui);
+                kv5::ParseQ7RLog(payload, kv5::DecodeOptionsOf(state), state.log, ui);
             else
-                kv5::ParseLog(payload, state, ui);
+                kv5::ParseLog(payload, kv5::DecodeOptionsOf(state), state.log, ui);
         }
         decoded += state.log.RecordCount;
     }

@@ -277,9 +277,9 @@ QString BlockInput(const QByteArray& input) {
 
     SilentUi ui;
     if (q7r)
-        ParseQ7RLog(payload, state, ui);
+        ParseQ7RLog(payload, DecodeOptionsOf(state), log, ui);
     else
-        ParseLog(payload, state, ui);
+        ParseLog(payload, DecodeOptionsOf(state), log, ui);
 
     int expected = 0;
     int expectedMessages = 1;

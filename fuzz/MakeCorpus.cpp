@@ -146,12 +146,12 @@ void blocksAndLogs(const QString& source) {
     state->log.LogInterval = 10;
     state->log.StartTime = QDateTime(QDate(2026, 5, 21), QTime(8, 0));
     state->log.SensorType = SensorVantorp;
-    ParseLog(vantorpLogger.blockPayload(2), *state, ui);
+    ParseLog(vantorpLogger.blockPayload(2), DecodeOptionsOf(*state), state->log, ui);
     write("fuzz_logfile", QStringLiteral("saved-vantorp.txt"), LogFileContent(state->log));
     state->log.RecordCount = 0;
     state->log.SensorType = SensorQ7R;
     state->settings.Celsius = 1;
-    ParseQ7RLog(q7rLogger.blockPayload(2), *state, ui);
+    ParseQ7RLog(q7rLogger.blockPayload(2), DecodeOptionsOf(*state), state->log, ui);
     write("fuzz_logfile", QStringLiteral("saved-q7r.txt"), LogFileContent(state->log));
 
     // The golden log files of the tests and the shipped species list.

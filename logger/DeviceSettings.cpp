@@ -122,9 +122,9 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
         ui.message({StartTimeUnreadableText, Icon::Exclamation});
     } else if (readLog) {
         if (log.SensorType == SensorQ7R)
-            GetQ7RLog(link, state, status, memorySizeMark);
+            GetQ7RLog(link, DecodeOptionsOf(state), log, status, memorySizeMark);
         else if (log.SensorType == SensorVantorp)
-            GetVantorpLog(link, state, status, memorySizeMark);
+            GetVantorpLog(link, DecodeOptionsOf(state), log, status, memorySizeMark);
         else
             log.RecordCount = 0;
         // The download leaves the failure marker behind when a block could not be read.

@@ -1,7 +1,10 @@
 #include "logger/Download.h"
 
-#include "app/AppState.h"
+#include "calc/Species.h"
+#include "core/DeviceFlags.h"
+#include "core/LogData.h"
 #include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/Units.h"
 #include "core/UserInterface.h"
 #include "device/Commands.h"
@@ -21,9 +24,9 @@ double toDisplayUnit(double celsius, const Settings& settings) {
 
 // The time of record k (from 1): the start plus interval x tick x (k - 1) seconds, in 64 bits
 // so that a long interval over a full memory cannot overflow.
-QString recordTime(const AppState& state, int record) {
-    const qint64 seconds = qint64(state.log.LogInterval) * state.device.SecondsPerTick() * qint64(record - 1);
-    return TimeStampText(state.log.StartTime.addSecs(seconds));
+QString recordTime(const LogData& log, const DeviceFlags& device, int record) {
+    const qint64 seconds = qint64(log.LogInterval) * device.SecondsPerTick() * qint64(record - 1);
+    return TimeStampText(log.StartTime.addSecs(seconds));
 }
 
 // The words a block holds; a count above a full block is taken as a full block, so a decoder
@@ -40,10 +43,10 @@ bool checkPayload(const QByteArray& payload, const QString& procedure, UserInter
     return false;
 }
 
-void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark,
-                    const QString& family, void (*decode)(const QByteArray&, AppState&, UserInterface&)) {
+void downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
+                    int memorySizeMark, const QString& family,
+                    void (*decode)(const QByteArray&, const DecodeOptions&, LogData&, UserInterface&)) {
     UserInterface& ui = link.ui();
-    LogData& log = state.log;
     const int lastBlock = memorySizeMark != 0 ? 127 : 255;
     log.RecordCount = 0;
     for (int block = 1; block <= lastBlock; ++block) {
@@ -67,12 +70,12 @@ void downloadBlocks(SerialLink& link, AppState& state, QByteArray& reply, int me
             break;
         }
         const int count = ByteAt(reply, 1, ui);
-        if (count != 0) decode(reply, state, ui);
+        if (count != 0) decode(reply, options, log, ui);
         // A block that is not full was the last one in use.
         if (count < WordsPerBlock) break;
     }
     // The KV6 model's last record is not a finished measurement.
-    if (state.device.ModelKV6 && log.RecordCount >= 1) --log.RecordCount;
+    if (options.device.ModelKV6 && log.RecordCount >= 1) --log.RecordCount;
 }
 
 bool roomFor(LogData& log, const QString& procedure, UserInterface& ui) {
@@ -83,10 +86,9 @@ bool roomFor(LogData& log, const QString& procedure, UserInterface& ui) {
 
 } // namespace
 
-void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
+void ParseLog(const QByteArray& payload, const DecodeOptions& options, LogData& log, UserInterface& ui) {
     const QString procedure = QStringLiteral("ParseLog");
     if (!checkPayload(payload, procedure, ui)) return;
-    LogData& log = state.log;
     const int words = wordCount(payload, ui);
     for (int i = 0; i < words; ++i) {
         if (!roomFor(log, procedure, ui)) return;
@@ -94,19 +96,18 @@ void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
         const double temperature = fixedPointValue(ByteAt(payload, at, ui), ByteAt(payload, at + 1, ui));
         const double humidity = fixedPointValue(ByteAt(payload, at + 2, ui), ByteAt(payload, at + 3, ui));
         const int n = log.RecordCount++;
-        log.LogTime[n] = recordTime(state, n + 1);
+        log.LogTime[n] = recordTime(log, options.device, n + 1);
         log.LogRh[n] = ClampPercent(humidity);
-        log.LogTemp[n] = toDisplayUnit(temperature, state.settings);
+        log.LogTemp[n] = toDisplayUnit(temperature, options.settings);
     }
 }
 
-void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui) {
+void ParseQ7RLog(const QByteArray& payload, const DecodeOptions& options, LogData& log, UserInterface& ui) {
     const QString procedure = QStringLiteral("ParseQ7RLog");
     if (!checkPayload(payload, procedure, ui)) return;
-    LogData& log = state.log;
     const int records = wordCount(payload, ui) / 2;
-    const auto& species = state.species;
-    const auto& codes = state.settings.McSp;
+    const auto& species = options.species;
+    const auto& codes = options.settings.McSp;
     for (int i = 0; i < records; ++i) {
         if (!roomFor(log, procedure, ui)) return;
         unsigned char b[9];
@@ -125,17 +126,18 @@ void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui) 
         log.LogMc2[n] = CorrectMcForSpecies(species, codes[1], mc2);
         log.LogMc3[n] = CorrectMcForSpecies(species, codes[2], mc3);
         log.LogRhQ7R[n] = ClampPercent(rh);
-        log.LogTemp[n] = toDisplayUnit(temperature, state.settings);
-        log.LogTime[n] = recordTime(state, n + 1);
+        log.LogTemp[n] = toDisplayUnit(temperature, options.settings);
+        log.LogTime[n] = recordTime(log, options.device, n + 1);
     }
 }
 
-void GetVantorpLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark) {
-    downloadBlocks(link, state, reply, memorySizeMark, QStringLiteral("Vantorp"), &ParseLog);
+void GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
+                   int memorySizeMark) {
+    downloadBlocks(link, options, log, reply, memorySizeMark, QStringLiteral("Vantorp"), &ParseLog);
 }
 
-void GetQ7RLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark) {
-    downloadBlocks(link, state, reply, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
+void GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply, int memorySizeMark) {
+    downloadBlocks(link, options, log, reply, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
 }
 
 } // namespace kv5

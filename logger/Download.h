@@ -7,14 +7,26 @@
 
 namespace kv5 {
 
-struct AppState;
+struct DeviceFlags;
+struct LogData;
+struct Settings;
+struct SpeciesList;
 class SerialLink;
 class UserInterface;
 
-// Appends the records of one Vantorp block (one 4-byte word a record) to the in-memory log.
-void ParseLog(const QByteArray& payload, AppState& state, UserInterface& ui);
+// What decoding needs besides the bytes: the display unit and each channel's species, the
+// species list, and the logger's tick length and model. Records are timed from the log's
+// StartTime and LogInterval.
+struct DecodeOptions {
+    const Settings& settings;
+    const SpeciesList& species;
+    const DeviceFlags& device;
+};
+
+// Appends the records of one Vantorp block (one 4-byte word a record) to log.
+void ParseLog(const QByteArray& payload, const DecodeOptions& options, LogData& log, UserInterface& ui);
 // Appends the records of one Q7R block (two words a record), species-corrected.
-void ParseQ7RLog(const QByteArray& payload, AppState& state, UserInterface& ui);
+void ParseQ7RLog(const QByteArray& payload, const DecodeOptions& options, LogData& log, UserInterface& ui);
 
 // How often a block is asked for before the download is given up.
 constexpr int BlockAttempts = 3;
@@ -31,7 +43,8 @@ inline const QString DownloadFailedStatus = QStringLiteral("Reading the log fail
 // without 128; progress in the status line; stops after the first block that is not full.
 // A block that fails BlockAttempts times in a row ends the download with RecordCount 0
 // and says so. `reply` holds the last payload (or "COMM ERROR").
-void GetVantorpLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark);
-void GetQ7RLog(SerialLink& link, AppState& state, QByteArray& reply, int memorySizeMark);
+void GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
+                   int memorySizeMark);
+void GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply, int memorySizeMark);
 
 } // namespace kv5
