@@ -300,9 +300,20 @@ void TestOperations::startNewLog() {
     QCOMPARE(rig.ui.messages[0].title, QString("Confirm"));
     QCOMPARE(rig.ui.messages[0].defaultAnswer, Answer::No);
 
-    // Yes: the exact command sequence, and the values typed reach the logger.
+    // Yes: the exact command sequence, and the values typed reach the logger. Its clock is set
+    // to the user's local time, here nine hours from UTC.
     rig.ui.answers = {Answer::Yes};
+    const QByteArray zoneBefore = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    tzset();
+    const auto localTime = [] { return QDateTime::currentDateTime().toString("yyMMddHHmm").toLatin1(); };
+    const QByteArray before = localTime();
     rig.operations.StartNewLog(rig.values);
+    const QByteArray after = localTime();
+    zoneBefore.isNull() ? qunsetenv("TZ") : qputenv("TZ", zoneBefore);
+    tzset();
+    QVERIFY2(rig.simulator.startTime() == before || rig.simulator.startTime() == after,
+             rig.simulator.startTime().constData());
     QCOMPARE(rig.ui.failures, QStringList());
     const QStringList expected{"P",       "CLRLOG",  "SETMEM",   "GETLOG 0", "SETTIME",   "SETDESC",   "SETINT",
                                "SETRHHI", "SETRHLO", "SETTEMPHI", "SETTEMPLO", "SETMEM",   "SETMEM",    "SETMEM",
@@ -411,7 +422,7 @@ void TestOperations::clockChanges() {
     qputenv("TZ", zone);
     tzset();
     const auto restoreZone = qScopeGuard([&] {
-        qputenv("TZ", zoneBefore);
+        zoneBefore.isNull() ? qunsetenv("TZ") : qputenv("TZ", zoneBefore);
         tzset();
     });
     sim::Options options;
