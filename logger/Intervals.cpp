@@ -1,5 +1,7 @@
 #include "logger/Intervals.h"
 
+#include "core/DeviceFlags.h"
+
 #include <array>
 #include <cmath>
 
@@ -28,7 +30,9 @@ constexpr std::array<IntervalRow, 10> intervalRows{{
 } // namespace
 
 std::vector<IntervalChoice> IntervalChoices(int extendedFirmware) {
-    const double tick = extendedFirmware ? 30.0 : 34.0;
+    DeviceFlags flags;
+    flags.ExtendedFirmware = extendedFirmware;
+    const double tick = flags.SecondsPerTick();
     std::vector<IntervalChoice> choices;
     choices.reserve(intervalRows.size());
     for (std::size_t i = 0; i < intervalRows.size(); ++i) {
