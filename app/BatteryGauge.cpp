@@ -30,7 +30,8 @@ void PaintBattery(QPainter& painter, const QRectF& rect, BatteryState state, QFo
         break;
     }
     for (const Zone& zone : zones)
-        painter.fillRect(QRectF(rect.left(), rect.top(), rect.width() * zone.width, rect.height()), zone.color);
+        painter.fillRect(QRectF(rect.left(), rect.top(), rect.width() * zone.width, rect.height()),
+                         zone.color);
     const QString caption = BatteryCaption(state);
     font.setBold(state != BatteryState::CommError);
     painter.setFont(font);
