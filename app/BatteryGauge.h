@@ -7,7 +7,15 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <optional>
+
+class QPainter;
+
 namespace kv5 {
+
+// Draws the gauge of a battery state into rect like a fuel gauge: zones filled from the left
+// edge at full height, each over the ones before, then the caption centred, 5 units down.
+void PaintBattery(QPainter& painter, const QRectF& rect, BatteryState state, QFont font);
 
 class BatteryGauge : public QWidget {
     Q_OBJECT
@@ -26,7 +34,7 @@ protected:
 
 private:
     QByteArray state_;
-    BatteryPicture picture_;
+    std::optional<BatteryState> shown_;
 };
 
 } // namespace kv5

@@ -81,11 +81,11 @@ void describe(const AppState& state, const MainWindowValues& values, QTextStream
     const QString interval = values.cboInt >= 0 && values.cboInt < static_cast<int>(choices.size())
                                  ? choices[static_cast<size_t>(values.cboInt)].text
                                  : QString();
-    const auto battery = BatteryPictureFor(values.picBatt);
+    const auto battery = BatteryStateOf(values.picBatt);
     const QString unit = DegreeLabel(state.settings.Celsius);
     const auto yesNo = [](int on) { return on ? QStringLiteral("yes") : QStringLiteral("no"); };
     out << "Serial Number: " << values.txtSN << '\n'
-        << "Battery: " << (battery ? battery->caption : QStringLiteral("?")) << '\n'
+        << "Battery: " << (battery ? BatteryCaption(*battery) : QStringLiteral("?")) << '\n'
         << "Log Start Date and Time: " << values.txtTime << '\n'
         << "Log Description: " << values.txtDesc << '\n'
         << "Logging Interval: " << interval << " (" << state.log.LogInterval << " ticks of "

@@ -7,7 +7,6 @@
 #include "core/Numbers.h"
 #include "device/SerialLink.h"
 #include "logfiles/LogFile.h"
-#include "logger/Battery.h"
 #include "logger/DeviceSettings.h"
 #include "logger/TimeFormat.h"
 #include "sim/Simulator.h"
@@ -54,7 +53,6 @@ private slots:
     void clockChanges();
     void commandLine();
     void commandLineProgress();
-    void batteryGauge();
 };
 
 void TestOperations::detectAndReadVantorp() {
@@ -558,44 +556,6 @@ void TestOperations::commandLineProgress() {
     QVERIFY(line.endsWith('\r'));
     QVERIFY(updates.last().trimmed().isEmpty() &&
             updates.last().size() >= updates[updates.size() - 2].trimmed().size());
-}
-
-void TestOperations::batteryGauge() {
-    QByteArray status(258, '\0');
-    const auto colourAt = [](const BatteryPicture& picture, double x, double scale) {
-        QImage image(QSize(100, 20) * scale, QImage::Format_RGB32);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        PaintBattery(painter, QRectF(0, 0, 100, 20), picture, QFont());
-        painter.end();
-        // Below the caption's reach: the zones only.
-        return image.pixelColor(int(x * scale), int(19 * scale));
-    };
-    const QColor green(128, 255, 128), yellow(255, 255, 128), red(255, 128, 128), white(Qt::white);
-    struct Case {
-        char battery;
-        QString caption;
-        QList<QColor> quarters; // colour in each quarter of the gauge, left to right
-    };
-    const QList<Case> cases{{'5', "GOOD", {red, yellow, green, green}},
-                            {'3', "OK", {red, yellow, green, white}},
-                            {'2', "LOW", {red, yellow, white, white}},
-                            {'L', "REPLACE", {red, white, white, white}}};
-    for (const auto& c : cases) {
-        status[128] = c.battery;
-        const auto picture = BatteryPictureFor(status);
-        QVERIFY(picture);
-        QCOMPARE(picture->caption, c.caption);
-        QVERIFY(picture->bold);
-        for (double scale : {1.0, 2.0})
-            for (int q = 0; q < 4; ++q) QCOMPARE(colourAt(*picture, q * 25 + 12, scale), c.quarters[q]);
-    }
-    status[128] = '4';
-    QVERIFY(!BatteryPictureFor(status));
-    const auto failed = BatteryPictureFor("COMM ERROR");
-    QVERIFY(failed && !failed->bold && failed->caption == "COMM ERROR");
-    QCOMPARE(colourAt(*failed, 50, 1), white);
 }
 
 QTEST_MAIN(TestOperations)
