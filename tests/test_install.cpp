@@ -73,10 +73,9 @@ QList<Rule> parseRules(const QString& text, QStringList& errors) {
 }
 
 struct Device {
-    Device(QString subsystem, QString devtype, QString kernel, QMap<QString, QString> attributes = {},
-           const Device* parent = nullptr)
-        : subsystem(subsystem), devtype(devtype), kernel(kernel), attributes(attributes), parent(parent) {}
-    QString subsystem, devtype, kernel;
+    Device(QString subsystem, QMap<QString, QString> attributes = {}, const Device* parent = nullptr)
+        : subsystem(subsystem), attributes(attributes), parent(parent) {}
+    QString subsystem;
     QMap<QString, QString> attributes;
     const Device* parent;
     // What the rules set.
@@ -86,27 +85,14 @@ struct Device {
 };
 
 bool pairMatches(const RulePair& entry, const Device& device) {
-    QString actual;
-    if (entry.key.startsWith(QLatin1String("SUBSYSTEM")))
-        actual = device.subsystem;
-    else if (entry.key.startsWith(QLatin1String("KERNEL")))
-        actual = device.kernel;
-    else if (entry.key == QLatin1String("ACTION"))
-        actual = QStringLiteral("add");
-    else if (entry.key.startsWith(QLatin1String("ATTR")))
-        actual = device.attributes.value(entry.attribute);
-    else if (entry.key == QLatin1String("ENV"))
-        actual = entry.attribute == QLatin1String("DEVTYPE") ? device.devtype
-                                                             : device.environment.value(entry.attribute);
-    else if (entry.key == QLatin1String("TAG"))
-        return device.tags.contains(entry.value) == (entry.op == QLatin1String("=="));
-    else
-        return false; // keys the model does not know never match
-    // udev's patterns: as the shell's, with | between alternatives.
-    bool matches = false;
-    for (const QString& alternative : entry.value.split(QLatin1Char('|')))
-        matches |= QRegularExpression::fromWildcard(alternative).match(actual).hasMatch();
-    return matches == (entry.op == QLatin1String("=="));
+    // Keys the model does not know never match; udev's patterns are the shell's.
+    const QString actual = entry.key.startsWith(QLatin1String("SUBSYSTEM")) ? device.subsystem
+                           : entry.key.startsWith(QLatin1String("ATTR"))
+                               ? device.attributes.value(entry.attribute)
+                           : entry.key == QLatin1String("ENV") ? device.environment.value(entry.attribute)
+                                                               : QString();
+    return !actual.isNull() && QRegularExpression::fromWildcard(entry.value).match(actual).hasMatch() ==
+                                   (entry.op == QLatin1String("=="));
 }
 
 // Runs the rules for an event of device, as udev does: a rule whose matches all hold applies its
@@ -135,14 +121,12 @@ void applyRules(const QList<Rule>& rules, Device& device) {
 // the serial port under interface 0. All of them go through the rules.
 struct UsbSerialDevice {
     UsbSerialDevice(const QString& vendor, const QString& product, const QList<Rule>& rules)
-        : hub{"usb", "usb_device", "usb1", {{"idVendor", "1d6b"}, {"idProduct", "0002"}}},
-          device{"usb", "usb_device", "1-1", {{"idVendor", vendor}, {"idProduct", product}}, &hub},
-          control{"usb", "usb_interface", "1-1:1.0", {{"bInterfaceNumber", "00"}}, &device},
-          data{"usb", "usb_interface", "1-1:1.1", {{"bInterfaceNumber", "01"}}, &device}, port{"tty",
-                                                                                               {},
-                                                                                               "ttyACM0",
-                                                                                               {},
-                                                                                               &control} {
+        : hub{"usb", {{"idVendor", "1d6b"}, {"idProduct", "0002"}}}, device{"usb",
+                                                                            {{"idVendor", vendor},
+                                                                             {"idProduct", product}},
+                                                                            &hub},
+          control{"usb", {{"bInterfaceNumber", "00"}}, &device},
+          data{"usb", {{"bInterfaceNumber", "01"}}, &device}, port{"tty", {}, &control} {
         for (Device* each : {&hub, &device, &control, &data, &port}) applyRules(rules, *each);
     }
     Device hub, device, control, data, port;
@@ -306,8 +290,6 @@ private slots:
         const QStringList other{"SN2-2026-06-01T1200-01.txt"};
         QTest::newRow("kinds of simulated logger")
             << QStringList{"kv5", "--simulate", "=", ""} << false << QStringList{"kv6", "q7r", "vantorp"};
-        QTest::newRow("a kind begun")
-            << QStringList{"kv5", "read", "--simulate", "=", "q"} << false << QStringList{"q7r"};
         QTest::newRow("logs of the user's folder and files here")
             << QStringList{"kv5", "table", ""} << false << QStringList{user1, user2, "here.txt"};
         QTest::newRow("logs of --home")
@@ -423,14 +405,9 @@ private slots:
         QCOMPARE(QStringLiteral("kv5 ") + release, version_);
         QCOMPARE(launchable, QFileInfo(desktop).fileName());
 
-        // A scalable icon is a square SVG picture.
+        // The icon is an SVG picture.
         QXmlStreamReader svg(FileBytes(icon));
-        QVERIFY(svg.readNextStartElement());
-        QCOMPARE(svg.namespaceUri().toString() + QLatin1Char(' ') + svg.name().toString(),
-                 QStringLiteral("http://www.w3.org/2000/svg svg"));
-        const QStringList box =
-            svg.attributes().value(QStringLiteral("viewBox")).toString().split(QLatin1Char(' '));
-        QVERIFY(box.size() == 4 && box[2] == box[3]);
+        QVERIFY(svg.readNextStartElement() && svg.name() == QLatin1String("svg"));
         while (!svg.atEnd()) svg.readNext();
         QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
     }
@@ -468,7 +445,7 @@ private slots:
         const UsbSerialDevice sameVendor(QStringLiteral("04d8"), QStringLiteral("000a"), rules);
         const UsbSerialDevice sameProduct(QStringLiteral("0403"), QStringLiteral("5a3c"), rules);
         const UsbSerialDevice modem(QStringLiteral("1199"), QStringLiteral("9071"), rules);
-        Device plain{"tty", {}, "ttyS0"};
+        Device plain{"tty"};
         applyRules(rules, plain);
         for (const Device* other :
              {&sameVendor.port, &sameVendor.device, &sameProduct.port, &sameProduct.device, &modem.port,

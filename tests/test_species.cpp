@@ -126,45 +126,42 @@ private slots:
         QCOMPARE(ParseDecimal(text), expected);
     }
 
-    // The built-in curve (code -3), each bound belonging to the higher range.
-    void builtInCurve_data() {
+    void correction_data() {
+        QTest::addColumn<int>("code");
         QTest::addColumn<double>("mc");
         QTest::addColumn<double>("expected");
-        QTest::newRow("17.9") << 17.9 << 0.125 * 17.9 - 0.375;
-        QTest::newRow("26") << 26.0 << 0.25 * 26 - 3.0;
-        QTest::newRow("31") << 31.0 << 0.25 * 31 - 2.875;
-        QTest::newRow("36") << 36.0 << 0.3125 * 36 - 5.0;
-        QTest::newRow("50.9") << 50.9 << 0.375 * 50.9 - 7.625;
-        QTest::newRow("51") << 51.0 << 0.4375 * 51 - 10.81;
-        QTest::newRow("65") << 65.0 << 0.5 * 65 - 14.81;
-        QTest::newRow("below zero is limited") << 2.0 << 0.0;
-        QTest::newRow("far above is limited") << 300.0 << 99.9;
+        // The built-in curve, each bound belonging to the higher range; the table's own entry for
+        // its code does not matter.
+        const double curve[][2] = {{17.9, 0.125 * 17.9 - 0.375},
+                                   {26, 0.25 * 26 - 3.0},
+                                   {31, 0.25 * 31 - 2.875},
+                                   {36, 0.3125 * 36 - 5.0},
+                                   {50.9, 0.375 * 50.9 - 7.625},
+                                   {51, 0.4375 * 51 - 10.81},
+                                   {65, 0.5 * 65 - 14.81},
+                                   {2, 0},
+                                   {300, 99.9}};
+        for (const auto& row : curve) QTest::addRow("curve %g", row[0]) << -3 << row[0] << row[1];
+        QTest::newRow("the first entry of a code") << 4 << 10.0 << 0.9 * 10 + 1.5;
+        QTest::newRow("linear") << 9 << 50.0 << 60.0;
+        QTest::newRow("limited above") << 9 << 90.0 << 99.9;
+        QTest::newRow("limited below") << 9 << -5.0 << 0.0;
+        QTest::newRow("a code not in the table") << 77 << 42.5 << 42.5;
+        QTest::newRow("only limited") << 77 << 120.0 << 99.9;
+        QTest::newRow("an entry beyond the count") << 5 << 50.0 << 50.0;
     }
-    void builtInCurve() {
+    void correction() {
+        QFETCH(int, code);
         QFETCH(double, mc);
         QFETCH(double, expected);
-        // The table's own entry for the code does not matter.
         SpeciesList table;
-        table.SpeciesTable[table.SpeciesCount++] = {SpeciesCodeBuiltInCurve, QStringLiteral("Curve"), 50, 3};
-        QCOMPARE(CorrectMcForSpecies(table, SpeciesCodeBuiltInCurve, mc), expected);
-    }
-
-    void linearCorrection() {
-        SpeciesList table;
-        for (const SpeciesEntry& entry : {SpeciesEntry{4, QStringLiteral("Spruce"), 1.5, 0.9},
-                                          SpeciesEntry{9, QStringLiteral("Strong"), 0, 1.2},
-                                          SpeciesEntry{4, QStringLiteral("Second spruce"), 0, 2}})
-            table.SpeciesTable[table.SpeciesCount++] = entry;
-        QCOMPARE(CorrectMcForSpecies(table, 4, 10), 0.9 * 10 + 1.5); // the first entry of a code
-        QCOMPARE(CorrectMcForSpecies(table, 9, 50), 60.0);
-        QCOMPARE(CorrectMcForSpecies(table, 9, 90), 99.9);
-        QCOMPARE(CorrectMcForSpecies(table, 9, -5), 0.0);
-        // A code not in the table only limits the reading.
-        QCOMPARE(CorrectMcForSpecies(table, 77, 42.5), 42.5);
-        QCOMPARE(CorrectMcForSpecies(table, 77, 120), 99.9);
-        // Entries beyond the count are not looked at.
-        table.SpeciesCount = 1;
-        QCOMPARE(CorrectMcForSpecies(table, 9, 50), 50.0);
+        table.SpeciesTable[0] = {4, QStringLiteral("Spruce"), 1.5, 0.9};
+        table.SpeciesTable[1] = {9, QStringLiteral("Strong"), 0, 1.2};
+        table.SpeciesTable[2] = {4, QStringLiteral("Second spruce"), 0, 2};
+        table.SpeciesTable[3] = {SpeciesCodeBuiltInCurve, QStringLiteral("Curve"), 50, 3};
+        table.SpeciesTable[4] = {5, QStringLiteral("Beyond"), 0, 2};
+        table.SpeciesCount = 4;
+        QCOMPARE(CorrectMcForSpecies(table, code, mc), expected);
     }
 };
 
