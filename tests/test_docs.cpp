@@ -118,11 +118,8 @@ private slots:
               "The device was not found.  Make sure it is properly installed and try again.",
               "ERROR: Open serial port failed!", "60-quorvane-kv5.rules",
               "Do you want to clear the device log and start a new one?",
-              "This device does not support storage mode!", "No log data / Sensor not yet found",
-              "Use Celsius - Only new data is changed", "Select a file first.",
-              "Enter a description for the printout:", "Printing - Click Cancel to quit",
-              "There is no log data!", "no application for spreadsheet files is set up to open it.",
-              "ERROR: Saving settings failed!", "The device is now in storage mode to save battery power.",
+              "No log data / Sensor not yet found", "Use Celsius - Only new data is changed",
+              "Printing - Click Cancel to quit", "no application for spreadsheet files is set up to open it.",
               "Temp & Moisture Chart"})
             QTest::newRow(text) << QString::fromUtf8(text);
     }

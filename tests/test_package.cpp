@@ -132,20 +132,11 @@ private slots:
     }
 
     void unpackedProgramRuns() {
-        const QString program = unpacked_ + QStringLiteral("/usr/bin/kv5");
-        QCOMPARE(text(RunProgram(program, {QStringLiteral("--version")}).output),
-                 QStringLiteral("kv5 ") + version_);
-        // The program finds its shipped files in the package's share folder (the install test
-        // looks at the seeding closely).
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("KV5_HOME"));
-        environment.remove(QStringLiteral("KV5_PORT"));
-        environment.insert(QStringLiteral("HOME"), folder_.filePath(QStringLiteral("home")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), folder_.filePath(QStringLiteral("home/data")));
-        const ProgramRun read =
-            RunProgram(program, {QStringLiteral("read"), QStringLiteral("--simulate")}, environment);
-        QVERIFY2(read.exitCode == 0, read.errors.constData());
-        QVERIFY(QFileInfo::exists(folder_.filePath(QStringLiteral("home/data/quorvane-kv5/KV5.PDF"))));
+        // It finds its libraries (its shipped files as an installation does: the install test).
+        QCOMPARE(
+            text(
+                RunProgram(unpacked_ + QStringLiteral("/usr/bin/kv5"), {QStringLiteral("--version")}).output),
+            QStringLiteral("kv5 ") + version_);
     }
 
     void lintian() {
