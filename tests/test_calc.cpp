@@ -1,6 +1,6 @@
 // EMC, grains per pound and dew point against independent references: published table values,
 // and second computations in other forms (the metric EMC coefficients, the textbook Magnus form,
-// vapour pressure through kilopascals), over the whole range, in both units, and failure inputs.
+// vapour pressure through kilopascals) over the whole range in both units; and the failures.
 #include "calc/Psychrometrics.h"
 #include "support/ScriptedUi.h"
 
@@ -12,9 +12,6 @@ using namespace kv5;
 
 namespace {
 
-double toC(double f) {
-    return (f - 32) * 5 / 9;
-}
 double toF(double c) {
     return c * 9 / 5 + 32;
 }
@@ -38,11 +35,17 @@ double magnusDewPoint(double celsius, double rh) {
 }
 
 // Grains per pound from the vapour pressure in kilopascals: 1 mmHg = 0.133322 kPa, 1 psi =
-// 6.894757 kPa, atmosphere 101.325 kPa; the same approximate vapour pressure curve.
+// 6.894757 kPa; the same approximate vapour pressure curve.
 double grainsViaKilopascal(double celsius, double rh) {
     const double saturatedKpa = std::exp(20.386 - 5132 / (celsius + 273)) * 0.133322;
     const double atmosphereKpa = 14.696 * 6.894757;
     return 18.02 / 28.85 * 7000 * saturatedKpa / (atmosphereKpa - saturatedKpa) * rh / 100;
+}
+
+Derived compute(char quantity, double temperature, double rh, int celsius) {
+    return quantity == 'E'   ? EmcOf(temperature, rh, celsius)
+           : quantity == 'G' ? AhOf(temperature, rh, celsius)
+                             : CalcDewPoint(temperature, rh, celsius);
 }
 
 } // namespace
@@ -50,141 +53,118 @@ double grainsViaKilopascal(double celsius, double rh) {
 class TestCalc : public QObject {
     Q_OBJECT
 
-    ScriptedUi ui;
-
 private slots:
-    void init() { ui.clearRecord(); }
-
-    void emcAgainstTheWoodHandbookTable() {
-        // The handbook's table at 70 degrees F, one decimal.
-        const double rh[] = {10, 20, 30, 40, 50, 60, 70, 80, 90};
-        const double table[] = {2.5, 4.5, 6.2, 7.7, 9.2, 11.0, 13.1, 16.0, 20.5};
-        for (int i = 0; i < 9; ++i) {
-            const double emc = CalcEmc(70, rh[i], 0, ui);
-            QVERIFY2(std::fabs(emc - table[i]) <= 0.051, qPrintable(QString::number(emc)));
-        }
-        QVERIFY(std::fabs(CalcEmc(70, 50, 0, ui) - 9.25) < 0.01);
-        // The same reading in degrees C.
-        QVERIFY(std::fabs(CalcEmc(toC(70), 50, 1, ui) - CalcEmc(70, 50, 0, ui)) < 1e-9);
-        QVERIFY(ui.messages.empty());
+    void publishedValues_data() {
+        QTest::addColumn<char>("quantity"); // E: EMC, G: grains per pound, D: dew point
+        QTest::addColumn<double>("temperature");
+        QTest::addColumn<int>("celsius");
+        QTest::addColumn<double>("rh");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<double>("tolerance");
+        // The Wood Handbook's EMC table at 70 degrees F, one decimal.
+        const double emc70[] = {2.5, 4.5, 6.2, 7.7, 9.2, 11.0, 13.1, 16.0, 20.5};
+        for (int i = 0; i < 9; ++i)
+            QTest::addRow("EMC 70 F %d %%", 10 * (i + 1))
+                << 'E' << 70.0 << 0 << 10.0 * (i + 1) << emc70[i] << 0.051;
+        QTest::newRow("EMC 21.1 C 50 %") << 'E' << (70 - 32) / 1.8 << 1 << 50.0 << 9.25 << 0.01;
+        QTest::newRow("EMC of dry air") << 'E' << 20.0 << 1 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("GPP 20 C 50 %") << 'G' << 20.0 << 1 << 50.0 << 51.97 << 0.005;
+        QTest::newRow("GPP 68 F 50 %") << 'G' << 68.0 << 0 << 50.0 << 51.97 << 0.005;
+        QTest::newRow("GPP of dry air") << 'G' << 20.0 << 1 << 0.0 << 0.0 << 0.0;
+        // Published dew points, degrees C to one decimal.
+        const double dew[][3] = {{20, 50, 9.3}, {25, 60, 16.7}, {30, 80, 26.2},
+                                 {0, 50, -9.2}, {10, 90, 8.4},  {35, 30, 14.8}};
+        for (const auto& row : dew)
+            QTest::addRow("dew %g C %g %%", row[0], row[1]) << 'D' << row[0] << 1 << row[1] << row[2] << 0.1;
+        QTest::newRow("dew 68 F 50 %") << 'D' << 68.0 << 0 << 50.0 << toF(9.3) << 0.18;
+        QTest::newRow("dew at saturation") << 'D' << 20.0 << 1 << 100.0 << 20.0 << 1e-9;
+        QTest::newRow("dew at saturation, F") << 'D' << 68.0 << 0 << 100.0 << 68.0 << 1e-9;
+        // Below 1 % the humidity counts as 1 %.
+        QTest::newRow("dew at 0 %") << 'D' << 20.0 << 1 << 0.0 << magnusDewPoint(20, 1) << 0.01;
+        QTest::newRow("dew below 0 %") << 'D' << 20.0 << 1 << -5.0 << magnusDewPoint(20, 1) << 0.01;
+    }
+    void publishedValues() {
+        QFETCH(char, quantity);
+        QFETCH(double, temperature);
+        QFETCH(int, celsius);
+        QFETCH(double, rh);
+        QFETCH(double, expected);
+        QFETCH(double, tolerance);
+        const Derived result = compute(quantity, temperature, rh, celsius);
+        QVERIFY(result.ok());
+        QVERIFY2(std::fabs(result.value - expected) <= tolerance, qPrintable(QString::number(result.value)));
     }
 
-    void emcOverTheWholeRange() {
-        for (double c = -20; c <= 100; c += 5) {
-            for (double rh = 0; rh <= 99.9; rh += 4.995) {
-                const double celsiusResult = CalcEmc(c, rh, 1, ui);
-                const double fahrenheitResult = CalcEmc(toF(c), rh, 0, ui);
-                QVERIFY2(std::fabs(celsiusResult - metricEmc(c, rh)) < 0.02,
-                         qPrintable(QStringLiteral("%1 C %2 %").arg(c).arg(rh)));
-                QVERIFY(std::fabs(celsiusResult - fahrenheitResult) < 1e-9);
+    // Over the whole range, each against its second computation, and the same reading in
+    // degrees F giving the same value (the dew point in degrees F).
+    void secondComputations() {
+        for (double c = -30; c <= 90; c += 5) {
+            for (double rh = 1; rh <= 100; rh += 4.95) {
+                const QByteArray at = QStringLiteral("%1 C %2 %").arg(c).arg(rh).toLatin1();
+                const double emc = EmcOf(c, rh, 1).value, gpp = AhOf(c, rh, 1).value;
+                const double dew = CalcDewPoint(c, rh, 1).value;
+                QVERIFY2(c < -20 || std::fabs(emc - metricEmc(c, rh)) < 0.02, at);
+                QVERIFY2(std::fabs(gpp / grainsViaKilopascal(c, rh) - 1) < 1e-4, at);
+                QVERIFY2(std::fabs(dew - magnusDewPoint(c, rh)) < 0.01, at);
+                QVERIFY2(dew <= c + 1e-9, at);
+                QVERIFY2(std::fabs(EmcOf(toF(c), rh, 0).value - emc) < 1e-9, at);
+                QVERIFY2(std::fabs(AhOf(toF(c), rh, 0).value - gpp) < 1e-9, at);
+                QVERIFY2(std::fabs(CalcDewPoint(toF(c), rh, 0).value - toF(dew)) < 1e-9, at);
             }
         }
-        QCOMPARE(CalcEmc(20, 0, 1, ui), 0.0); // dry air holds no water
-        QVERIFY(ui.messages.empty());
     }
 
-    void emcFailures() {
-        // Arithmetic that overflows is reported and gives 0.
-        QCOMPARE(CalcEmc(1e200, 50, 0, ui), 0.0);
-        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcEmc: Overflow"});
-        QCOMPARE(ui.messages[0].title, ProgramTitle);
-        QCOMPARE(CalcEmc(std::nan(""), 50, 1, ui), 0.0);
-        QCOMPARE(ui.messages.size(), std::size_t(2));
-
-        // Where K times h is exactly 1 (a humidity of about 122 % at 70 degrees F).
-        const double t = 70;
-        const double k = 0.791 + 0.000463 * t - 0.000000844 * t * t;
+    void failures_data() {
+        QTest::addColumn<char>("quantity");
+        QTest::addColumn<double>("temperature");
+        QTest::addColumn<int>("celsius");
+        QTest::addColumn<double>("rh");
+        QTest::addColumn<QString>("failure");
+        // K times h exactly 1: a humidity of about 122 % at 70 degrees F.
+        const double k = 0.791 + 0.000463 * 70 - 0.000000844 * 70 * 70;
         double rh = 100 / k;
         for (int i = 0; i < 64 && k * (rh / 100) != 1; ++i)
             rh = std::nextafter(rh, k * (rh / 100) < 1 ? 200.0 : 0.0);
-        QCOMPARE(k * (rh / 100), 1.0);
-        QVERIFY(rh > 120 && rh < 124);
-        ui.clearRecord();
-        QCOMPARE(CalcEmc(t, rh, 0, ui), 0.0);
-        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcEmc: Division by zero"});
-        QVERIFY(!EmcOf(t, rh, 0).ok());
-    }
-
-    void grainsPerPound() {
-        QVERIFY(std::fabs(CalcAh(20, 50, 1, ui) - 51.97) < 0.005);
-        QVERIFY(std::fabs(CalcAh(68, 50, 0, ui) - CalcAh(20, 50, 1, ui)) < 1e-9);
-        // Linear in RH: the humidity scales the saturated value.
-        for (double c = -20; c <= 60; c += 10) {
-            QVERIFY(std::fabs(CalcAh(c, 100, 1, ui) - 2 * CalcAh(c, 50, 1, ui)) < 1e-9);
-            QVERIFY(std::fabs(CalcAh(c, 37, 1, ui) / CalcAh(c, 100, 1, ui) - 0.37) < 1e-12);
-            QCOMPARE(CalcAh(c, 0, 1, ui), 0.0);
-        }
-        for (double c = -30; c <= 90; c += 2.5) {
-            const double expected = grainsViaKilopascal(c, 80);
-            QVERIFY2(std::fabs(CalcAh(c, 80, 1, ui) / expected - 1) < 1e-4, qPrintable(QString::number(c)));
-            QVERIFY(std::fabs(CalcAh(toF(c), 80, 0, ui) / expected - 1) < 1e-4);
-        }
-        // Against saturation humidity ratios of the psychrometric tables (kg per kg times
-        // 7000): the formula's vapour pressure curve is an approximation, within 7 % here.
-        const double celsius[] = {0, 10, 20, 30, 40};
-        const double saturated[] = {0.003789, 0.007661, 0.014758, 0.027329, 0.049141};
-        for (int i = 0; i < 5; ++i) {
-            const double ratio = CalcAh(celsius[i], 100, 1, ui) / (saturated[i] * 7000);
-            QVERIFY2(ratio > 0.93 && ratio < 1.07, qPrintable(QString::number(ratio)));
-        }
-        // 273, not 273.15: at 20 C the result lies above what 273.15 gives.
-        const double with27315 = grainsViaKilopascal(20.15, 50);
-        QVERIFY(CalcAh(20, 50, 1, ui) < with27315 && CalcAh(20, 50, 1, ui) > with27315 * 0.99);
-        QVERIFY(ui.messages.empty());
-    }
-
-    void grainsPerPoundFailures() {
-        QCOMPARE(CalcAh(-273, 50, 1, ui), 0.0);
-        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcAh: Division by zero"});
-        ui.clearRecord();
-        QCOMPARE(CalcAh(-273.001, 50, 1, ui), 0.0);
-        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcAh: Overflow"});
-        QVERIFY(!AhOf(-273, 50, 1).ok());
-        // Boiling: up to 100 C a value, from where the saturation pressure reaches the
-        // atmosphere none, in either unit.
-        QVERIFY(AhOf(100, 50, 1).ok() && AhOf(100, 50, 1).value > 0);
+        QTest::newRow("EMC where K h is 1") << 'E' << 70.0 << 0 << rh << "Division by zero";
+        QTest::newRow("EMC overflow") << 'E' << 1e200 << 0 << 50.0 << "Overflow";
+        QTest::newRow("EMC of no number") << 'E' << std::nan("") << 1 << 50.0 << "Overflow";
+        QTest::newRow("GPP at -273 C") << 'G' << -273.0 << 1 << 50.0 << "Division by zero";
+        QTest::newRow("GPP below -273 C") << 'G' << -273.001 << 1 << 50.0 << "Overflow";
         for (double c : {100.2, 110.0, 150.0}) {
-            QCOMPARE(AhOf(c, 50, 1).failure, "Saturation pressure at or above one atmosphere");
-            QVERIFY(!AhOf(toF(c), 50, 0).ok());
+            QTest::addRow("GPP boiling at %g C", c)
+                << 'G' << c << 1 << 50.0 << "Saturation pressure at or above one atmosphere";
+            QTest::addRow("GPP boiling at %g F", toF(c))
+                << 'G' << toF(c) << 0 << 50.0 << "Saturation pressure at or above one atmosphere";
         }
+        QTest::newRow("dew at -243.12 C") << 'D' << -243.12 << 1 << 50.0 << "Division by zero";
+        QTest::newRow("dew overflow") << 'D' << 1e308 << 0 << 50.0 << "Overflow";
+        QTest::newRow("dew of no humidity") << 'D' << 20.0 << 1 << std::nan("") << "Overflow";
+    }
+    void failures() {
+        QFETCH(char, quantity);
+        QFETCH(double, temperature);
+        QFETCH(int, celsius);
+        QFETCH(double, rh);
+        QFETCH(QString, failure);
+        const Derived result = compute(quantity, temperature, rh, celsius);
+        QCOMPARE(QString::fromLatin1(result.failure), failure);
+        QCOMPARE(result.value, 0.0);
+        if (quantity == 'D') return; // the caller reports it
+        // EMC and grains per pound report their own failure and give 0.
+        ScriptedUi ui;
+        const double value =
+            quantity == 'E' ? CalcEmc(temperature, rh, celsius, ui) : CalcAh(temperature, rh, celsius, ui);
+        QCOMPARE(value, 0.0);
+        QCOMPARE(ui.messageTexts(),
+                 QStringList{
+                     QStringLiteral("ERROR: %1: %2").arg(quantity == 'E' ? "CalcEmc" : "CalcAh", failure)});
+        QCOMPARE(ui.messages[0].title, ProgramTitle);
     }
 
-    void dewPoint() {
-        // Published values (degrees C, one decimal).
-        const double t[] = {20, 25, 30, 0, 10, 35};
-        const double rh[] = {50, 60, 80, 50, 90, 30};
-        const double table[] = {9.3, 16.7, 26.2, -9.2, 8.4, 14.8};
-        for (int i = 0; i < 6; ++i) {
-            const Derived dew = CalcDewPoint(t[i], rh[i], 1);
-            QVERIFY(dew.ok());
-            QVERIFY2(std::fabs(dew.value - table[i]) <= 0.1, qPrintable(QString::number(dew.value)));
-        }
-        for (double c = -40; c <= 100; c += 5) {
-            for (double humidity = 1; humidity <= 100; humidity += 3) {
-                const Derived celsius = CalcDewPoint(c, humidity, 1);
-                const Derived fahrenheit = CalcDewPoint(toF(c), humidity, 0);
-                QVERIFY(celsius.ok() && fahrenheit.ok());
-                QVERIFY2(std::fabs(celsius.value - magnusDewPoint(c, humidity)) < 0.01,
-                         qPrintable(QStringLiteral("%1 C %2 %").arg(c).arg(humidity)));
-                QVERIFY(std::fabs(fahrenheit.value - toF(celsius.value)) < 1e-9);
-                QVERIFY(celsius.value <= c + 1e-9);
-            }
-        }
-        QVERIFY(std::fabs(CalcDewPoint(20, 100, 1).value - 20) < 1e-9);
-        QVERIFY(std::fabs(CalcDewPoint(68, 100, 0).value - 68) < 1e-9);
-        // Below 1 % the humidity counts as 1 %.
-        QCOMPARE(CalcDewPoint(20, 0, 1).value, CalcDewPoint(20, 1, 1).value);
-        QCOMPARE(CalcDewPoint(20, -5, 1).value, CalcDewPoint(20, 1, 1).value);
-        QVERIFY(CalcDewPoint(20, 0, 1).value < -30);
-    }
-
-    void dewPointFailuresGoToTheCaller() {
-        const Derived dew = CalcDewPoint(-243.12, 50, 1);
-        QVERIFY(!dew.ok());
-        QCOMPARE(QString::fromLatin1(dew.failure), QStringLiteral("Division by zero"));
-        QCOMPARE(dew.value, 0.0);
-        QVERIFY(!CalcDewPoint(1e308, 50, 0).ok());
-        QVERIFY(!CalcDewPoint(20, std::nan(""), 1).ok());
+    void valuesUpToBoiling() {
+        ScriptedUi ui;
+        QVERIFY(CalcAh(100, 50, 1, ui) > 0 && CalcEmc(70, 50, 0, ui) > 0);
+        QVERIFY(ui.messages.empty());
     }
 };
 

@@ -2,6 +2,7 @@
 // and the DATA folder.
 #include "app/ProgramFolder.h"
 #include "logfiles/LogFile.h"
+#include "support/Installation.h"
 #include "support/ScriptedUi.h"
 
 #include <QDir>
@@ -18,11 +19,6 @@ bool writeFile(const QString& path, const QByteArray& content) {
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestProgramFolder : public QObject {
@@ -30,85 +26,85 @@ class TestProgramFolder : public QObject {
 
     QTemporaryDir dir;
 
-    QString path(const QString& name) const { return dir.filePath(name); }
+    QString path(const QString& name) const { return name.isEmpty() ? name : dir.filePath(name); }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
-
-    void choiceOrder() {
-        QVERIFY(QDir().mkpath(path(QStringLiteral("portable"))));
-        ProgramFolderSources sources;
-        sources.homeOption = path(QStringLiteral("option"));
-        sources.homeVariable = path(QStringLiteral("variable"));
-        sources.applicationDir = path(QStringLiteral("portable"));
-        sources.userDataDir = path(QStringLiteral("share"));
-
-        ProgramFolderChoice choice = ChooseProgramFolder(sources);
-        QCOMPARE(choice.folder, path(QStringLiteral("option")));
-        QVERIFY(!choice.perUser);
-
-        sources.homeOption.clear();
-        QCOMPARE(ChooseProgramFolder(sources).folder, path(QStringLiteral("variable")));
-
-        sources.homeVariable.clear();
-        choice = ChooseProgramFolder(sources);
-        QCOMPARE(choice.folder, path(QStringLiteral("portable")));
-        QVERIFY(!choice.perUser);
-
-        // A program folder that is not there (or not writable) leaves the per-user folder.
-        sources.applicationDir = path(QStringLiteral("gone"));
-        choice = ChooseProgramFolder(sources);
-        QCOMPARE(choice.folder, path(QStringLiteral("share/quorvane-kv5")));
-        QVERIFY(choice.perUser);
+    void initTestCase() {
+        for (const char* folder : {"portable", "usr/bin", "usr/share/quorvane-kv5"})
+            QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
     }
 
-    void installedProgramUsesThePerUserFolder() {
-        QVERIFY(QDir().mkpath(path(QStringLiteral("usr/bin"))));
-        QVERIFY(QDir().mkpath(path(QStringLiteral("usr/share/quorvane-kv5"))));
-        ProgramFolderSources sources;
-        sources.applicationDir = path(QStringLiteral("usr/bin"));
-        sources.userDataDir = path(QStringLiteral("home/.local/share"));
-        const ProgramFolderChoice choice = ChooseProgramFolder(sources);
-        QCOMPARE(choice.folder, path(QStringLiteral("home/.local/share/quorvane-kv5")));
-        QVERIFY(choice.perUser);
-        QCOMPARE(
-            ShippedFileFolders(sources.applicationDir),
-            (QStringList{path(QStringLiteral("usr/bin")), path(QStringLiteral("usr/share/quorvane-kv5"))}));
+    void choice_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("program"); // the program's folder
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("option first") << "option"
+                                      << "variable"
+                                      << "portable"
+                                      << "option";
+        QTest::newRow("then the variable") << ""
+                                           << "variable"
+                                           << "portable"
+                                           << "variable";
+        QTest::newRow("then a portable program's folder") << ""
+                                                          << ""
+                                                          << "portable"
+                                                          << "portable";
+        QTest::newRow("not one that is not there") << ""
+                                                   << ""
+                                                   << "gone"
+                                                   << "share/quorvane-kv5";
+        // An installation's bin folder, even a writable one, has its data in share/.
+        QTest::newRow("not an installation's") << ""
+                                               << ""
+                                               << "usr/bin"
+                                               << "share/quorvane-kv5";
+    }
+    void choice() {
+        QFETCH(QString, option);
+        QFETCH(QString, variable);
+        QFETCH(QString, program);
+        QFETCH(QString, expected);
+        const ProgramFolderChoice choice =
+            ChooseProgramFolder({path(option), path(variable), path(program), path(QStringLiteral("share"))});
+        QCOMPARE(choice.folder, path(expected));
+        QCOMPARE(choice.perUser, expected.startsWith(QLatin1String("share")));
     }
 
     void relativeHomeBecomesAbsolute() {
-        ProgramFolderSources sources;
-        sources.homeOption = QStringLiteral("some/../kv5home");
-        QCOMPARE(ChooseProgramFolder(sources).folder,
+        QCOMPARE(ChooseProgramFolder({QStringLiteral("some/../kv5home"), {}, {}, {}}).folder,
                  QDir::current().absoluteFilePath(QStringLiteral("kv5home")));
+        QCOMPARE(
+            ShippedFileFolders(path(QStringLiteral("usr/bin"))),
+            (QStringList{path(QStringLiteral("usr/bin")), path(QStringLiteral("usr/share/quorvane-kv5"))}));
     }
 
     void seedingCopiesMissingShippedFilesOnly() {
-        const QString first = path(QStringLiteral("seed/first"));
-        const QString second = path(QStringLiteral("seed/second"));
+        const QString first = path(QStringLiteral("seed/first")),
+                      second = path(QStringLiteral("seed/second"));
         const QString target = path(QStringLiteral("seed/user/quorvane-kv5"));
-        QVERIFY(QDir().mkpath(first));
-        QVERIFY(QDir().mkpath(second));
+        QVERIFY(QDir().mkpath(first) && QDir().mkpath(second));
         QVERIFY(writeFile(second + QStringLiteral("/ABLIST.TXT"), "shipped list\n"));
         QVERIFY(writeFile(second + QStringLiteral("/KV5.PDF"), "%PDF second"));
         QVERIFY(writeFile(first + QStringLiteral("/KV5.PDF"), "%PDF first"));
         QFile::setPermissions(second + QStringLiteral("/ABLIST.TXT"), QFileDevice::ReadOwner);
 
+        // Each file from the first folder that has it; the copy is the user's to change.
         SeedProgramFolder(target, {first, second});
-        QCOMPARE(readFile(target + QStringLiteral("/ABLIST.TXT")), QByteArray("shipped list\n"));
-        QCOMPARE(readFile(target + QStringLiteral("/KV5.PDF")), QByteArray("%PDF first"));
+        QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("shipped list\n"));
+        QCOMPARE(FileBytes(target + QStringLiteral("/KV5.PDF")), QByteArray("%PDF first"));
         QVERIFY(QFileInfo(target + QStringLiteral("/ABLIST.TXT")).permissions() & QFileDevice::WriteOwner);
 
         // The user's own list is never overwritten.
         QVERIFY(writeFile(target + QStringLiteral("/ABLIST.TXT"), "my list\n"));
         SeedProgramFolder(target, {first, second});
-        QCOMPARE(readFile(target + QStringLiteral("/ABLIST.TXT")), QByteArray("my list\n"));
+        QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("my list\n"));
 
         // Nothing shipped: the folder is made, no file appears.
         const QString bare = path(QStringLiteral("seed/bare"));
         SeedProgramFolder(bare, {path(QStringLiteral("seed/nothing"))});
-        QVERIFY(QFileInfo(bare).isDir());
-        QVERIFY(QDir(bare).isEmpty());
+        QVERIFY(QFileInfo(bare).isDir() && QDir(bare).isEmpty());
     }
 
     void makeFolders() {
@@ -116,23 +112,16 @@ private slots:
         const QString home = path(QStringLiteral("home1"));
         QVERIFY(QDir().mkpath(home));
         MakeFolders(home, ui);
-        QVERIFY(QFileInfo(home + QStringLiteral("/DATA")).isDir());
         MakeFolders(home, ui); // already there
+        QVERIFY(QFileInfo(home + QStringLiteral("/DATA")).isDir());
         QVERIFY(ui.messages.empty());
 
         const QString blocked = path(QStringLiteral("home2"));
-        QVERIFY(QDir().mkpath(blocked));
-        QVERIFY(writeFile(blocked + QStringLiteral("/DATA"), "not a folder"));
+        QVERIFY(QDir().mkpath(blocked) && writeFile(blocked + QStringLiteral("/DATA"), "not a folder"));
         MakeFolders(blocked, ui);
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QVERIFY2(ui.messages[0].text.startsWith(QStringLiteral("ERROR: MakeFolders.0: ")),
                  qPrintable(ui.messages[0].text));
-    }
-
-    void buildFolderIsAPortableProgramFolder() {
-        const QByteArray shipped = readFile(QStringLiteral(KV5_SOURCE_DIR "/data/ABLIST.TXT"));
-        QVERIFY(!shipped.isEmpty());
-        QCOMPARE(readFile(QStringLiteral(KV5_BINARY_DIR "/app/ABLIST.TXT")), shipped);
     }
 };
 
