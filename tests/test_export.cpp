@@ -3,6 +3,7 @@
 // a spreadsheet program sees. The program runs under a locale whose decimal separator is a
 // comma: log files still carry points.
 #include "app/AppState.h"
+#include "app/ExportCommand.h"
 #include "calc/Psychrometrics.h"
 #include "export/ExcelExport.h"
 #include "logfiles/LogFile.h"
@@ -396,7 +397,7 @@ class TestExport : public QObject {
     // workbook that was opened.
     Workbook exported(const QString& name) {
         opened.clear();
-        if (!OpenInExcelWith(state, ui, name, recordingOpener()) || opened.size() != 1) {
+        if (!OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, name), recordingOpener()) || opened.size() != 1) {
             qWarning("export of %s failed: %s", qPrintable(name), qPrintable(ui.messageTexts().join(" | ")));
             return {};
         }
@@ -649,7 +650,7 @@ private slots:
         useSettings(0, Gpp | Emc | Dew);
         state.log.SensorType = SensorQ7R;
         writeLog(QStringLiteral("empty.txt"), content);
-        QVERIFY(!OpenInExcelWith(state, ui, QStringLiteral("empty.txt"), recordingOpener()));
+        QVERIFY(!OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, QStringLiteral("empty.txt")), recordingOpener()));
         QVERIFY(opened.isEmpty());
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QCOMPARE(ui.messages[0].icon, Icon::Information);
@@ -688,7 +689,7 @@ private slots:
         useSettings(0, 0);
         writeLog(QStringLiteral("log.txt"), "a,70.0,40.0\r\n");
         QString offered;
-        QVERIFY(!OpenInExcelWith(state, ui, QStringLiteral("log.txt"), [&offered](const QString& path) {
+        QVERIFY(!OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, QStringLiteral("log.txt")), [&offered](const QString& path) {
             offered = path;
             return false;
         }));
@@ -709,7 +710,7 @@ private slots:
         writeLog(QStringLiteral("log.txt"), "a,70.0,40.0\r\n");
         const QString missing = temporary.path() + QStringLiteral("/no/such/folder");
         qputenv("TMPDIR", QFile::encodeName(missing));
-        const bool done = OpenInExcelWith(state, ui, QStringLiteral("log.txt"), recordingOpener());
+        const bool done = OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, QStringLiteral("log.txt")), recordingOpener());
         qputenv("TMPDIR", QFile::encodeName(temporary.path()));
         QVERIFY(!done);
         QVERIFY(opened.isEmpty());
@@ -736,7 +737,7 @@ private slots:
     void failuresEndTheExport() {
         // A log file that is not there.
         useSettings(1, Gpp | Emc | Dew);
-        QVERIFY(!OpenInExcelWith(state, ui, QStringLiteral("gone.txt"), recordingOpener()));
+        QVERIFY(!OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, QStringLiteral("gone.txt")), recordingOpener()));
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QVERIFY2(ui.messages[0].text.startsWith(QLatin1String("ERROR: OpenInExcel: ")) &&
                      ui.messages[0].text.contains(QLatin1String("gone.txt")),
@@ -746,7 +747,7 @@ private slots:
         ui.clearRecord();
         useSettings(1, Dew);
         writeLog(QStringLiteral("cold.txt"), "a,20.0,50.0\r\nb,-243.12,50.0\r\n");
-        QVERIFY(!OpenInExcelWith(state, ui, QStringLiteral("cold.txt"), recordingOpener()));
+        QVERIFY(!OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, QStringLiteral("cold.txt")), recordingOpener()));
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QVERIFY2(ui.messages[0].text.startsWith(QLatin1String("ERROR: OpenInExcel: ")) &&
                      ui.messages[0].text.contains(QLatin1String("line 2")),

@@ -89,7 +89,7 @@ class TestLogFiles : public QObject {
         const QString path = home.filePath(QStringLiteral("input.txt"));
         if (!writeBytes(path, content)) return false;
         ui.clearRecord();
-        return ReadLogFile(state, ui, path);
+        return ReadLogFile(state.log, ui, path);
     }
     QListWidgetItem* item(frmOpenFile& window, const QString& name) {
         const QList<QListWidgetItem*> found = window.List1->findItems(name, Qt::MatchExactly);
@@ -174,12 +174,12 @@ private slots:
 
     void savedFilesHaveTheExactBytes() {
         fillVantorp(state.log);
-        QCOMPARE(SaveLogFile(state, ui), QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
         QCOMPARE(readBytes(dataPath("SN12345-2014-05-21-13-45-01.txt")), readBytes(golden("vantorp.txt")));
 
         fillQ7R(state.log);
         state.log.SerialNumber = QStringLiteral("Q7");
-        const QString name = SaveLogFile(state, ui);
+        const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         QCOMPARE(name, QStringLiteral("SNQ7-2014-05-21-13-45-01.txt"));
         QCOMPARE(readBytes(LogFilePath(state, name)), readBytes(golden("q7r.txt")));
         QCOMPARE(LogFilePath(state, name), home.path() + QStringLiteral("/DATA/") + name);
@@ -194,7 +194,7 @@ private slots:
     // An empty log gives an empty file, with the mode of any new file: 0666 less the umask.
     void emptyLogGivesAnEmptyFile() {
         const mode_t umask = ::umask(002);
-        const QString name = SaveLogFile(state, ui);
+        const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         ::umask(umask);
         QCOMPARE(name, QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
         QCOMPARE(readBytes(dataPath(name)), QByteArray());
@@ -206,20 +206,20 @@ private slots:
     void sequenceNumbersNeverOverwrite() {
         fillVantorp(state.log);
         const QString base = QStringLiteral("SN12345-2014-05-21-13-45");
-        QCOMPARE(SaveLogFile(state, ui), base + "-01.txt");
-        QCOMPARE(SaveLogFile(state, ui), base + "-02.txt");
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), base + "-01.txt");
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), base + "-02.txt");
         QCOMPARE(readBytes(dataPath(base + "-02.txt")), readBytes(golden("vantorp.txt")));
 
         // The smallest free number is taken; files of other names do not count.
         QVERIFY(QFile::remove(dataPath(base + "-01.txt")));
         QVERIFY(writeBytes(dataPath(base + "-01.TXT"), "other"));
-        QCOMPARE(SaveLogFile(state, ui), base + "-01.txt");
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), base + "-01.txt");
 
         // After 99 files of one name the next is 100; the files there keep their content.
         for (int i = 3; i <= 99; ++i)
             QVERIFY(writeBytes(dataPath(base + QStringLiteral("-%1.txt").arg(i, 2, 10, QChar('0'))), "kept"));
-        QCOMPARE(SaveLogFile(state, ui), base + "-100.txt");
-        QCOMPARE(SaveLogFile(state, ui), base + "-101.txt");
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), base + "-100.txt");
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), base + "-101.txt");
         QCOMPARE(readBytes(dataPath(base + "-57.txt")), QByteArray("kept"));
         QCOMPARE(readBytes(dataPath(base + "-01.TXT")), QByteArray("other"));
         QCOMPARE(readBytes(dataPath(base + "-101.txt")), readBytes(golden("vantorp.txt")));
@@ -230,7 +230,7 @@ private slots:
     void serialNumberCannotLeaveTheFolder() {
         fillVantorp(state.log);
         state.log.SerialNumber = QStringLiteral("/../../x\\");
-        const QString name = SaveLogFile(state, ui);
+        const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         QCOMPARE(name, QStringLiteral("SN_.._.._x_-2014-05-21-13-45-01.txt"));
         QCOMPARE(dataFiles(), QStringList{name});
         QCOMPARE(QDir(home.path()).entryList(QDir::Files), QStringList());
@@ -240,7 +240,7 @@ private slots:
     void missingFolderIsMadeAgain() {
         QVERIFY(QDir(state.dataFolder()).removeRecursively());
         fillVantorp(state.log);
-        QCOMPARE(SaveLogFile(state, ui), QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
         QVERIFY(ui.messages.empty());
     }
 
@@ -248,7 +248,7 @@ private slots:
         fillQ7R(state.log);
         const auto saveFails = [&](const char* cause, int records) {
             ui.clearRecord();
-            QCOMPARE(SaveLogFile(state, ui), QString());
+            QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), QString());
             QVERIFY(!ui.messages.empty());
             const QString text = ui.messages.back().text;
             QVERIFY2(text.startsWith("ERROR: SaveLogFile: ") && text.contains(QLatin1String(cause)),
@@ -294,7 +294,7 @@ private slots:
     void goldenFilesReadBack() {
         state.log.Description = QStringLiteral("kiln 3");
         ui.clearRecord();
-        QVERIFY(ReadLogFile(state, ui, golden("vantorp.txt")));
+        QVERIFY(ReadLogFile(state.log, ui, golden("vantorp.txt")));
         LogData& log = state.log;
         QCOMPARE(log.RecordCount, 5);
         QCOMPARE(log.SensorType, SensorVantorp);
@@ -307,7 +307,7 @@ private slots:
         }
         QCOMPARE(log.LogMc1[0], 45.0); // the first RH also goes into MC1
 
-        QVERIFY(ReadLogFile(state, ui, golden("q7r.txt")));
+        QVERIFY(ReadLogFile(state.log, ui, golden("q7r.txt")));
         QCOMPARE(log.RecordCount, 3);
         QCOMPARE(log.SensorType, SensorQ7R);
         QCOMPARE(log.LogTime[0], QStringLiteral("21.05.2014 13:45"));
@@ -395,7 +395,7 @@ private slots:
         fillQ7R(state.log);
         for (const QString& path : {home.filePath("missing.txt"), home.path()}) {
             ui.clearRecord();
-            QVERIFY(!ReadLogFile(state, ui, path));
+            QVERIFY(!ReadLogFile(state.log, ui, path));
             QCOMPARE(ui.messages.size(), std::size_t(1));
             QVERIFY2(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")),
                      qPrintable(ui.messages[0].text));
@@ -408,19 +408,19 @@ private slots:
         // Fahrenheit numbers written with Celsius off read back unchanged with it on.
         fillVantorp(state.log);
         state.settings.Celsius = 0;
-        const QString name = SaveLogFile(state, ui);
+        const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         state.settings.Celsius = 1;
         state.log.RecordCount = 0;
-        QVERIFY(ReadLogFile(state, ui, LogFilePath(state, name)));
+        QVERIFY(ReadLogFile(state.log, ui, LogFilePath(state, name)));
         QCOMPARE(state.log.LogTemp[1], 72.1);
-        QCOMPARE(SaveLogFile(state, ui), QStringLiteral("SN12345-2014-05-21-13-45-02.txt"));
+        QCOMPARE(SaveLogFile(state.log, state.dataFolder(), ui), QStringLiteral("SN12345-2014-05-21-13-45-02.txt"));
         QCOMPARE(readBytes(dataPath("SN12345-2014-05-21-13-45-02.txt")), readBytes(golden("vantorp.txt")));
     }
 
     // The Delete button of the views.
     void deleteSelectedFile() {
         fillVantorp(state.log);
-        QVERIFY(!DeleteSelectedLogFile(state, ui));
+        QVERIFY(!DeleteSelectedLogFile(state.log, state.dataFolder(), ui));
         QCOMPARE(ui.messageTexts(), QStringList{"Select a file first."});
         QCOMPARE(ui.messages[0].icon, Icon::Information);
 
@@ -428,7 +428,7 @@ private slots:
         state.log.SelectedLogFile = QStringLiteral("a.txt");
         ui.clearRecord();
         ui.answers = {Answer::No};
-        QVERIFY(!DeleteSelectedLogFile(state, ui));
+        QVERIFY(!DeleteSelectedLogFile(state.log, state.dataFolder(), ui));
         QCOMPARE(ui.messages[0].text, QStringLiteral("Do you want to delete a.txt ?"));
         QCOMPARE(ui.messages[0].title, ConfirmTitle);
         QCOMPARE(ui.messages[0].icon, Icon::Question);
@@ -437,7 +437,7 @@ private slots:
         QCOMPARE(state.log.RecordCount, 5);
 
         ui.answers = {Answer::Yes};
-        QVERIFY(DeleteSelectedLogFile(state, ui));
+        QVERIFY(DeleteSelectedLogFile(state.log, state.dataFolder(), ui));
         QVERIFY(!QFile::exists(dataPath("a.txt")));
         QCOMPARE(state.log.RecordCount, 0);
         QCOMPARE(state.log.SensorType, SensorVantorp);
@@ -448,7 +448,7 @@ private slots:
         state.log.SelectedLogFile = QStringLiteral("a.txt");
         ui.clearRecord();
         ui.answers = {Answer::Yes};
-        QVERIFY(!DeleteSelectedLogFile(state, ui));
+        QVERIFY(!DeleteSelectedLogFile(state.log, state.dataFolder(), ui));
         QCOMPARE(ui.messages.size(), std::size_t(2));
         QVERIFY(ui.messages[1].text.startsWith(QStringLiteral("Delete Error: ")));
         QCOMPARE(ui.messages[1].icon, Icon::None);
@@ -458,7 +458,7 @@ private slots:
         // A name with a folder never reaches outside DATA.
         QVERIFY(writeBytes(home.filePath("KV5.INI"), "[General]\n"));
         QString why;
-        QVERIFY(!DeleteLogFile(state, QStringLiteral("../KV5.INI"), why));
+        QVERIFY(!DeleteLogFile(state.dataFolder(), QStringLiteral("../KV5.INI"), why));
         QVERIFY(QFile::exists(home.filePath("KV5.INI")));
     }
 
@@ -467,7 +467,7 @@ private slots:
                                  "SN12345-2014-05-21-13-45-100.txt"})
             QVERIFY(writeBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(state.dataFolder()).mkdir(QStringLiteral("folder.txt")));
-        frmOpenFile window(state, ui);
+        frmOpenFile window(state.log, state.dataFolder(), ui);
         QCOMPARE(window.windowTitle(), QStringLiteral("Log File Library"));
         QStringList listed;
         for (int i = 0; i < window.List1->count(); ++i) listed << window.List1->item(i)->text();
@@ -491,7 +491,7 @@ private slots:
 
     void libraryWithoutFiles() {
         QVERIFY(QDir(state.dataFolder()).removeRecursively());
-        frmOpenFile window(state, ui);
+        frmOpenFile window(state.log, state.dataFolder(), ui);
         window.show();
         QCOMPARE(window.List1->count(), 0);
         bool exported = false;
@@ -506,7 +506,7 @@ private slots:
         // A DATA that cannot be listed is reported.
         QVERIFY(writeBytes(state.dataFolder(), "no folder"));
         ui.clearRecord();
-        frmOpenFile broken(state, ui);
+        frmOpenFile broken(state.log, state.dataFolder(), ui);
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QVERIFY(ui.messages[0].text.startsWith(QStringLiteral("OpenFile.Form_Load: ")));
         QVERIFY(QFile::remove(state.dataFolder()));
@@ -516,7 +516,7 @@ private slots:
         QVERIFY(writeBytes(dataPath("a.txt"), "x"));
         QVERIFY(writeBytes(dataPath("b.txt"), "x"));
         {
-            frmOpenFile window(state, ui);
+            frmOpenFile window(state.log, state.dataFolder(), ui);
             window.show();
             clickEntry(window, "b.txt");
             QTest::mouseClick(window.btnOpen, Qt::LeftButton);
@@ -525,7 +525,7 @@ private slots:
         }
         {
             // A double click is select and Open.
-            frmOpenFile window(state, ui);
+            frmOpenFile window(state.log, state.dataFolder(), ui);
             window.show();
             QListWidgetItem* entry = item(window, "a.txt");
             QVERIFY(entry);
@@ -543,7 +543,7 @@ private slots:
         state.log.SelectedLogFile = QStringLiteral("old.txt");
         {
             // Close after choosing an entry still chooses nothing.
-            frmOpenFile window(state, ui);
+            frmOpenFile window(state.log, state.dataFolder(), ui);
             window.show();
             clickEntry(window, "a.txt");
             QTest::mouseClick(window.btnCancel, Qt::LeftButton);
@@ -553,7 +553,7 @@ private slots:
         state.log.SelectedLogFile = QStringLiteral("old.txt");
         {
             // The window frame and Escape change nothing.
-            frmOpenFile window(state, ui);
+            frmOpenFile window(state.log, state.dataFolder(), ui);
             window.show();
             clickEntry(window, "a.txt");
             QVERIFY(window.close());
@@ -569,27 +569,24 @@ private slots:
         QVERIFY(writeBytes(dataPath("a.txt"), "x"));
         state.log.SelectedLogFile = QStringLiteral("old.txt");
         QStringList exported;
-        SetLogFileExporter([&](AppState& target, UserInterface&, const QString& name) {
-            QCOMPARE(&target, &state);
-            exported << name;
-        });
+        SetLogFileExporter([&](UserInterface&, const QString& path) { exported << path; });
         {
-            frmOpenFile window(state, ui);
+            frmOpenFile window(state.log, state.dataFolder(), ui);
             window.show();
             clickEntry(window, "a.txt");
             QTest::mouseClick(window.btnExport, Qt::LeftButton);
-            QCOMPARE(exported, QStringList{"a.txt"});
+            QCOMPARE(exported, QStringList{dataPath("a.txt")});
             QVERIFY(!window.isVisible());
             QCOMPARE(state.log.SelectedLogFile, QStringLiteral("old.txt"));
         }
         SetLogFileExporter({});
-        frmOpenFile window(state, ui);
+        frmOpenFile window(state.log, state.dataFolder(), ui);
         QVERIFY(!window.OpenInExcel);
     }
 
     void libraryDeletes() {
         for (const char* name : {"a.txt", "b.txt"}) QVERIFY(writeBytes(dataPath(QLatin1String(name)), "x"));
-        frmOpenFile window(state, ui);
+        frmOpenFile window(state.log, state.dataFolder(), ui);
         window.show();
         clickEntry(window, "a.txt");
 
@@ -642,7 +639,7 @@ private slots:
             clickEntry(window, "q7r.txt");
             QTest::mouseClick(window.btnOpen, Qt::LeftButton);
         });
-        OpenLogFile(state, ui, &owner);
+        OpenLogFile(state.log, state.dataFolder(), ui, &owner);
         QCOMPARE(state.log.SelectedLogFile, QStringLiteral("q7r.txt"));
         QCOMPARE(state.log.SensorType, SensorQ7R);
         QCOMPARE(state.log.RecordCount, 3);
@@ -650,13 +647,13 @@ private slots:
         // Close: nothing is read.
         state.log.RecordCount = 2;
         whenShown([](frmOpenFile& window) { QTest::mouseClick(window.btnCancel, Qt::LeftButton); });
-        OpenLogFile(state, ui, &owner);
+        OpenLogFile(state.log, state.dataFolder(), ui, &owner);
         QCOMPARE(state.log.RecordCount, 2);
 
         // The frame: the file chosen before is read again.
         state.log.SelectedLogFile = QStringLiteral("vantorp.txt");
         whenShown([](frmOpenFile& window) { window.close(); });
-        OpenLogFile(state, ui, &owner);
+        OpenLogFile(state.log, state.dataFolder(), ui, &owner);
         QCOMPARE(state.log.SensorType, SensorVantorp);
         QCOMPARE(state.log.RecordCount, 5);
         QVERIFY(ui.messages.empty());
