@@ -51,22 +51,14 @@ void makeDataFolder(const QString& path, UserInterface& ui) {
     if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
 }
 
-QString nextField(QString& line, QChar separator) {
-    const qsizetype at = line.indexOf(separator);
+} // namespace
+
+QString NextCommaField(QString& line) {
+    const qsizetype at = line.indexOf(QLatin1Char(','));
     if (at < 0) return std::exchange(line, QString());
     QString field = line.left(at);
     line.remove(0, at + 1);
     return field;
-}
-
-} // namespace
-
-QString NextCommaField(QString& line) {
-    return nextField(line, QLatin1Char(','));
-}
-
-QString NextTabField(QString& line) {
-    return nextField(line, QLatin1Char('\t'));
 }
 
 double ReadLogNumber(QStringView text) {
@@ -252,20 +244,22 @@ bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why)
     return true;
 }
 
+bool ConfirmDeleteLogFile(const QString& dataFolder, const QString& name, UserInterface& ui) {
+    const Answer answer = ui.message({QStringLiteral("Do you want to delete ") + name + QStringLiteral(" ?"),
+                                      Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
+    if (answer != Answer::Yes) return false;
+    QString why;
+    if (DeleteLogFile(dataFolder, name, why)) return true;
+    ui.message({QStringLiteral("Delete Error: ") + why});
+    return false;
+}
+
 bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterface& ui) {
     if (log.SelectedLogFile.isEmpty()) {
         ui.message({QStringLiteral("Select a file first."), Icon::Information});
         return false;
     }
-    const Answer answer =
-        ui.message({QStringLiteral("Do you want to delete ") + log.SelectedLogFile + QStringLiteral(" ?"),
-                    Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
-    if (answer != Answer::Yes) return false;
-    QString why;
-    if (!DeleteLogFile(dataFolder, log.SelectedLogFile, why)) {
-        ui.message({QStringLiteral("Delete Error: ") + why});
-        return false;
-    }
+    if (!ConfirmDeleteLogFile(dataFolder, log.SelectedLogFile, ui)) return false;
     log.SelectedLogFile.clear();
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;

@@ -17,8 +17,6 @@ inline const QString DataFolderName = QStringLiteral("DATA");
 // Returns the part of line before its first comma and removes it and the comma from line;
 // without a comma, returns the whole line and leaves it empty.
 QString NextCommaField(QString& line);
-// The same with the tab character as separator.
-QString NextTabField(QString& line);
 
 // A number of a log file: "." as decimal separator whatever the locale, blanks around it
 // ignored; 0 for text that is no finite number.
@@ -68,11 +66,15 @@ bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path);
 // the cause in why.
 bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why);
 
+// Asks "Do you want to delete <name> ?" and, on Yes, deletes the file of that name from the DATA
+// folder dataFolder. A failed delete shows "Delete Error: " and the cause. Returns true when the
+// file was deleted.
+bool ConfirmDeleteLogFile(const QString& dataFolder, const QString& name, UserInterface& ui);
+
 // The Delete button of the table and chart windows: "Select a file first." when no file was
-// chosen in the library; else asks "Do you want to delete <name> ?" and, on Yes, deletes the
-// file of dataFolder, empties SelectedLogFile and the log (RecordCount 0, SensorType 40). A
-// failed delete shows "Delete Error: " and the cause and changes nothing. Returns true when the
-// log was emptied (the view then loads again).
+// chosen in the library; else ConfirmDeleteLogFile of it, and when that deleted it, empties
+// SelectedLogFile and the log (RecordCount 0, SensorType 40). Returns true when the log was
+// emptied (the view then loads again).
 bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterface& ui);
 
 } // namespace kv5

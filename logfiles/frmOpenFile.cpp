@@ -124,15 +124,7 @@ void frmOpenFile::exportClicked() {
 void frmOpenFile::deleteClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
-    const Answer answer = ui_.message({QStringLiteral("Do you want to delete ") + name + QStringLiteral(" ?"),
-                                       Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
-    if (answer != Answer::Yes) return;
-    QString why;
-    if (!DeleteLogFile(dataFolder_, name, why)) {
-        ui_.message({QStringLiteral("Delete Error: ") + why});
-        return;
-    }
-    delete List1->selectedItems().front();
+    if (ConfirmDeleteLogFile(dataFolder_, name, ui_)) delete List1->selectedItems().front();
 }
 
 void frmOpenFile::cancelClicked() {
