@@ -253,34 +253,32 @@ private slots:
         QVERIFY(ui.messages.empty());
     }
 
-    void readerStopsAtTheCapacity() {
-        QByteArray content;
-        for (int i = 1; i <= MaxLogRecords + 1; ++i) content += "t" + QByteArray::number(i) + ",1.5,2.5\r\n";
-        const QString path = home.filePath(QStringLiteral("huge.txt"));
-        QVERIFY(writeBytes(path, content));
-        QVERIFY(!ReadLogFile(log, ui, path));
-        QCOMPARE(log.RecordCount, MaxLogRecords);
-        QCOMPARE(log.LogTime[MaxLogRecords - 1], QStringLiteral("t17000"));
-        QCOMPARE(ui.messages.size(), std::size_t(1));
-        QVERIFY(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
-        // Exactly full is no failure.
-        content.chop(QByteArray("t17001,1.5,2.5\r\n").size());
-        QVERIFY(writeBytes(path, content));
-        QVERIFY(ReadLogFile(log, ui, path));
-        QCOMPARE(log.RecordCount, MaxLogRecords);
+    void readFailures_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<int>("records");
+        QTest::newRow("no file") << -1 << false << 3;
+        QTest::newRow("a folder") << -2 << false << 3;
+        QTest::newRow("one record too many") << MaxLogRecords + 1 << false << MaxLogRecords;
+        QTest::newRow("exactly full") << MaxLogRecords << true << MaxLogRecords;
     }
 
-    void unreadableFileLeavesTheLog() {
+    // A file that cannot be read leaves the log as it was; of one too long the first records
+    // are read. Either is reported as "ERROR: OpenLogFile: ".
+    void readFailures() {
+        QFETCH(int, lines);
+        QFETCH(bool, read);
         load("q7r.txt");
-        for (const QString& path : {home.filePath("missing.txt"), home.path()}) {
-            ui.clearRecord();
-            QVERIFY(!ReadLogFile(log, ui, path));
-            QCOMPARE(ui.messages.size(), std::size_t(1));
-            QVERIFY2(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")),
-                     qPrintable(ui.messages[0].text));
-            QCOMPARE(log.RecordCount, 3);
-            QCOMPARE(log.SensorType, SensorQ7R);
-        }
+        const QString path = lines == -2 ? home.path() : home.filePath(QStringLiteral("long.txt"));
+        QByteArray content;
+        for (int i = 1; i <= lines; ++i) content += "t" + QByteArray::number(i) + ",1.5,2.5\r\n";
+        QFile::remove(path);
+        if (lines > 0) QVERIFY(writeBytes(path, content));
+        QCOMPARE(ReadLogFile(log, ui, path), read);
+        QTEST(log.RecordCount, "records");
+        QCOMPARE(ui.messages.size(), std::size_t(read ? 0 : 1));
+        if (!read) QVERIFY(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
+        if (lines > 0) QCOMPARE(log.LogTime[MaxLogRecords - 1], QStringLiteral("t17000"));
     }
 
     // The Delete button of the views.
