@@ -7,6 +7,7 @@
 #include "core/DeviceFlags.h"
 #include "core/LogData.h"
 #include "core/Settings.h"
+#include "core/TraceColors.h"
 #include "logfiles/LogFile.h"
 #include "logger/Download.h"
 
@@ -38,6 +39,16 @@ struct AppState {
 
 // The pieces of the program-wide state that decoding the logger's blocks needs.
 inline DecodeOptions DecodeOptionsOf(const AppState& state) { return {state.settings, state.species, state.device}; }
+
+// The full path of a file of the DATA folder.
+inline QString LogFilePath(const AppState& state, const QString& name) {
+    return ProgramFile(state.dataFolder(), name);
+}
+
+// The colours of the derived traces, for the workbook's chart.
+inline TraceColors TraceColorsOf(const AppState& state) {
+    return {state.GppTraceColor, state.EmcTraceColor, state.Mc3TraceColor, state.DewTraceColor};
+}
 
 // Sets the four trace colours: GPP (0, 128, 0), EMC (128, 0, 128), MC3 (255, 127, 39) and
 // dew point (0, 127, 255).

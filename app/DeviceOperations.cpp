@@ -130,7 +130,7 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     link_.PortClose();
 
     if (kind == Kind::DetectAndRead && state_.log.RecordCount > 0) {
-        const QString name = SaveLogFile(state_, ui);
+        const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui);
         if (!name.isEmpty()) saved = LogFilePath(state_, name);
     }
     return finish();

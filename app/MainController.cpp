@@ -59,8 +59,8 @@ MainController::MainController(AppState& state, frmApp& window)
     connect(window.cmdChart, &QPushButton::clicked, this,
             [this, &state] { ShowPrintableChartWindow(state, window_.ui(), &window_); });
     // The library window's Export button writes the workbook and hands it to the desktop.
-    SetLogFileExporter([](AppState& exportState, UserInterface& ui, const QString& name) {
-        OpenInExcel(exportState, ui, name);
+    SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
+        OpenInExcel(state.settings, TraceColorsOf(state), ui, path);
     });
 }
 

@@ -1,6 +1,8 @@
 // The program folder: where KV5.INI, ABLIST.TXT, KV5.PDF and the DATA folder of log files live.
 #pragma once
 
+#include "core/Paths.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -44,8 +46,5 @@ void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders)
 // Resolves the program folder from the option, the environment and the running program,
 // creates it and copies the shipped files that it lacks into it.
 QString ResolveProgramFolder(const QString& homeOption);
-
-// folder + "/" + name. Inline: the application object's paths use it in every layer.
-inline QString ProgramFile(const QString& folder, const QString& name) { return folder + QLatin1Char('/') + name; }
 
 } // namespace kv5

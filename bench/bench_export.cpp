@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        if (!kv5::WriteLogWorkbook(state, ui, logPath, workbook)) return 1;
+        if (!kv5::WriteLogWorkbook(state.settings, kv5::TraceColorsOf(state), ui, logPath, workbook)) return 1;
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     const double ours = median(times);

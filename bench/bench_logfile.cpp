@@ -65,14 +65,14 @@ int main(int argc, char** argv) {
         content.add(timer.nsecsElapsed() / 1e6);
 
         timer.restart();
-        const QString name = kv5::SaveLogFile(state, ui);
+        const QString name = kv5::SaveLogFile(state.log, state.dataFolder(), ui);
         save.add(timer.nsecsElapsed() / 1e6);
         if (name.isEmpty()) return 1;
         const QString path = kv5::LogFilePath(state, name);
         bytes = QFileInfo(path).size();
 
         timer.restart();
-        const bool read = kv5::ReadLogFile(state, ui, path);
+        const bool read = kv5::ReadLogFile(state.log, ui, path);
         open.add(timer.nsecsElapsed() / 1e6);
         if (!read || state.log.RecordCount != kv5::MaxLogRecords) return 1;
     }

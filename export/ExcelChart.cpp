@@ -1,6 +1,7 @@
 #include "export/ExcelChart.h"
 
-#include "app/AppState.h"
+#include "core/Settings.h"
+#include "core/TraceColors.h"
 #include "core/UserInterface.h"
 
 #include <QColor>
@@ -29,8 +30,7 @@ QString degrees(int celsius) {
     return QString(QChar(0x00B0)) + (celsius != 0 ? QLatin1Char('C') : QLatin1Char('F'));
 }
 
-ChartPlan planOf(bool q7r, const QString& fileName, const AppState& state) {
-    const Settings& settings = state.settings;
+ChartPlan planOf(bool q7r, const QString& fileName, const Settings& settings, const TraceColors& colors) {
     ChartPlan plan;
     // The title's second line names the file.
     plan.title = (q7r ? QStringLiteral("Temp & Moisture Chart") : QStringLiteral("Temp & Humidity Chart")) +
@@ -40,13 +40,13 @@ ChartPlan planOf(bool q7r, const QString& fileName, const AppState& state) {
     if (q7r) {
         plan.series.push_back({QStringLiteral("MC1%"), QColor(0, 0, 0)});
         plan.series.push_back({QStringLiteral("MC2%"), QColor(255, 0, 255)});
-        plan.series.push_back({QStringLiteral("MC3%"), state.Mc3TraceColor});
+        plan.series.push_back({QStringLiteral("MC3%"), colors.Mc3TraceColor});
     }
     plan.series.push_back({QStringLiteral("RH%"), QColor(0, 0, 255)});
-    if (settings.AhGpp != 0) plan.series.push_back({QStringLiteral("GPP"), state.GppTraceColor});
-    if (settings.Emc != 0) plan.series.push_back({QStringLiteral("EMC%"), state.EmcTraceColor});
+    if (settings.AhGpp != 0) plan.series.push_back({QStringLiteral("GPP"), colors.GppTraceColor});
+    if (settings.Emc != 0) plan.series.push_back({QStringLiteral("EMC%"), colors.EmcTraceColor});
     if (settings.Dewpoint != 0)
-        plan.series.push_back({QStringLiteral("Dew ") + degrees(settings.Celsius), state.DewTraceColor});
+        plan.series.push_back({QStringLiteral("Dew ") + degrees(settings.Celsius), colors.DewTraceColor});
     return plan;
 }
 
@@ -99,15 +99,16 @@ bool buildChart(ExcelWorkbook& book, int rowCount, const ChartPlan& plan, const 
 
 } // namespace
 
-bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
-                      UserInterface& ui) {
-    return buildChart(book, rowCount, planOf(true, fileName, state), QStringLiteral("MakeExcelChartMc"), ui);
+bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
+                      const TraceColors& colors, UserInterface& ui) {
+    return buildChart(book, rowCount, planOf(true, fileName, settings, colors),
+                      QStringLiteral("MakeExcelChartMc"), ui);
 }
 
-bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
-                       UserInterface& ui) {
-    return buildChart(book, rowCount, planOf(false, fileName, state), QStringLiteral("ExcelChartVantorp"),
-                      ui);
+bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
+                       const TraceColors& colors, UserInterface& ui) {
+    return buildChart(book, rowCount, planOf(false, fileName, settings, colors),
+                      QStringLiteral("ExcelChartVantorp"), ui);
 }
 
 } // namespace kv5

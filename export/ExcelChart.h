@@ -8,7 +8,8 @@
 
 namespace kv5 {
 
-struct AppState;
+struct Settings;
+struct TraceColors;
 class UserInterface;
 
 // Name of the worksheet that holds the log's rows; the chart's ranges refer to it.
@@ -30,13 +31,13 @@ struct ExcelWorkbook {
 // "Temp & Moisture"; series temperature, MC1, MC2, MC3, RH, then GPP, EMC and dew point as far
 // as the settings show them. A failure is reported as "ERROR: MakeExcelChartMc: " and the
 // cause; then false.
-bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
-                      UserInterface& ui);
+bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
+                      const TraceColors& colors, UserInterface& ui);
 
 // The same for a Vantorp log: range base "C", title "Temp & Humidity Chart", value axis
 // "Temp & Humidity", series temperature and RH before the derived ones. Failures are reported
 // as "ERROR: ExcelChartVantorp: ".
-bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const AppState& state,
-                       UserInterface& ui);
+bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
+                       const TraceColors& colors, UserInterface& ui);
 
 } // namespace kv5

@@ -1,13 +1,14 @@
 #include "export/ExcelExport.h"
 
-#include "app/AppState.h"
 #include "calc/Psychrometrics.h"
+#include "core/LogData.h"
 #include "core/Numbers.h"
+#include "core/Paths.h"
 #include "core/SafePublish.h"
+#include "core/Settings.h"
 #include "core/UserInterface.h"
 #include "export/ExcelChart.h"
 #include "logfiles/LogFile.h"
-#include "core/LogData.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -16,7 +17,6 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTextStream>
 #include <QUrl>
 
 #include <algorithm>
@@ -96,9 +96,9 @@ QString cellName(lxw_row_t row, lxw_col_t column) {
 // Writes the records of a log into the data sheet. Returns false after a reported failure.
 class SheetWriter {
 public:
-    SheetWriter(const AppState& state, UserInterface& ui, const ExcelWorkbook& book,
+    SheetWriter(const Settings& settings, UserInterface& ui, const ExcelWorkbook& book,
                 lxw_format* oneDecimalFormat)
-        : settings_(state.settings), ui_(ui), sheet_(book.dataSheet), oneDecimalFormat_(oneDecimalFormat) {}
+        : settings_(settings), ui_(ui), sheet_(book.dataSheet), oneDecimalFormat_(oneDecimalFormat) {}
 
     bool write(const LogData& log) {
         for (row_ = 0; row_ < log.RecordCount; ++row_)
@@ -127,7 +127,8 @@ private:
         // Written as a string, so a time text that looks like a formula stays text.
         longestTime_ = std::max(longestTime_, log.LogTime[i].size());
         const QByteArray time = log.LogTime[i].toUtf8();
-        if (!check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row_), 0, time.constData(), nullptr), 0))
+        if (!check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row_), 0, time.constData(), nullptr),
+                   0))
             return false;
         const double temperature = log.LogTemp[i];
         if (!number(1, temperature)) return false;
@@ -192,8 +193,8 @@ bool OpenWithDesktop(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& logPath,
-                      const QString& workbookPath) {
+bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                      const QString& logPath, const QString& workbookPath) {
     const QFileInfo target(workbookPath);
     const QString folder = target.absolutePath();
     if (target.isDir()) {
@@ -242,7 +243,7 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
         ui.error(ExportProcedure, why);
         return false;
     }
-    SheetWriter writer(state, ui, book, oneDecimalFormat);
+    SheetWriter writer(settings, ui, book, oneDecimalFormat);
     if (!writer.write(*log)) return false;
 
     const QString fileName = QFileInfo(logPath).fileName();
@@ -259,8 +260,9 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
         return false;
     }
-    const bool charted = log->isQ7R() ? MakeExcelChartMc(book, log->RecordCount, fileName, state, ui)
-                                      : ExcelChartVantorp(book, log->RecordCount, fileName, state, ui);
+    const bool charted = log->isQ7R()
+                             ? MakeExcelChartMc(book, log->RecordCount, fileName, settings, colors, ui)
+                             : ExcelChartVantorp(book, log->RecordCount, fileName, settings, colors, ui);
     if (!charted) return false;
 
     if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
@@ -276,15 +278,20 @@ bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& l
     return true;
 }
 
-bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, const WorkbookOpener& opener) {
+bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                            const QString& logPath, QString& workbookPath) {
     const QString folder = makeExportFolder(ui);
     if (folder.isEmpty()) return false;
-    const QString logPath = LogFilePath(state, name);
-    const QString workbook = folder + QLatin1Char('/') + workbookNameOf(logPath);
-    if (!WriteLogWorkbook(state, ui, logPath, workbook)) {
-        QDir().rmdir(folder);
-        return false;
-    }
+    workbookPath = ProgramFile(folder, workbookNameOf(logPath));
+    if (WriteLogWorkbook(settings, colors, ui, logPath, workbookPath)) return true;
+    QDir().rmdir(folder);
+    return false;
+}
+
+bool OpenInExcelWith(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                     const QString& logPath, const WorkbookOpener& opener) {
+    QString workbook;
+    if (!WriteNewExportWorkbook(settings, colors, ui, logPath, workbook)) return false;
     if (opener && opener(workbook)) return true;
     const QString noApplication =
         QStringLiteral("no application for spreadsheet files is set up to open it.");
@@ -293,29 +300,9 @@ bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, co
     return false;
 }
 
-bool OpenInExcel(AppState& state, UserInterface& ui, const QString& name) {
-    return OpenInExcelWith(state, ui, name, OpenWithDesktop);
-}
-
-int RunExportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& out,
-                     QTextStream& output) {
-    const QString logPath = LogFileArgumentPath(state, file);
-    QString folder;
-    QString workbook;
-    if (out.isEmpty()) {
-        folder = makeExportFolder(ui);
-        if (folder.isEmpty()) return 1;
-        workbook = folder + QLatin1Char('/') + workbookNameOf(logPath);
-    } else {
-        workbook = QFileInfo(out).absoluteFilePath();
-    }
-    if (!WriteLogWorkbook(state, ui, logPath, workbook)) {
-        if (!folder.isEmpty()) QDir().rmdir(folder);
-        return 1;
-    }
-    output << workbook << '\n';
-    output.flush();
-    return 0;
+bool OpenInExcel(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                 const QString& logPath) {
+    return OpenInExcelWith(settings, colors, ui, logPath, OpenWithDesktop);
 }
 
 } // namespace kv5

@@ -7,11 +7,10 @@
 
 #include <functional>
 
-class QTextStream;
-
 namespace kv5 {
 
-struct AppState;
+struct Settings;
+struct TraceColors;
 class UserInterface;
 
 // Opens a written workbook for the user; false when nothing could open it.
@@ -40,25 +39,25 @@ bool OpenWithDesktop(const QString& path);
 //   "ERROR: MakeExcelChartMc: " and "ERROR: ExcelChartVantorp: ".
 // A GPP or EMC that cannot be computed is reported once per export ("ERROR: CalcAh: ",
 // "ERROR: CalcEmc: ") and written as 0.
-bool WriteLogWorkbook(const AppState& state, UserInterface& ui, const QString& logPath,
-                      const QString& workbookPath);
+bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                      const QString& logPath, const QString& workbookPath);
 
-// The library window's Export: writes the workbook of the log file name (without folder) of
-// DATA into a new temporary folder, as the log's name with ".xlsx", and opens it with opener,
-// leaving it there for the user to save or discard. When the opener fails, one message says
-// where the workbook was saved and that no application for spreadsheet files is set up to open
-// it. Returns true when the workbook was opened.
-bool OpenInExcelWith(AppState& state, UserInterface& ui, const QString& name, const WorkbookOpener& opener);
+// WriteLogWorkbook where the user named no place: to the log's name with ".xlsx" in a new,
+// private temporary folder, so that a workbook still open from an earlier export is never
+// replaced. Sets workbookPath to the workbook written; on failure no folder is left behind.
+bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                            const QString& logPath, QString& workbookPath);
+
+// The library window's Export: writes the workbook of the log file at logPath into a new
+// temporary folder (WriteNewExportWorkbook) and opens it with opener, leaving it there for the
+// user to save or discard. When the opener fails, one message says where the workbook was saved
+// and that no application for spreadsheet files is set up to open it. Returns true when the
+// workbook was opened.
+bool OpenInExcelWith(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                     const QString& logPath, const WorkbookOpener& opener);
 
 // OpenInExcelWith with the desktop's default application.
-bool OpenInExcel(AppState& state, UserInterface& ui, const QString& name);
-
-// `kv5 export FILE [-o OUT.xlsx]`: writes the workbook of FILE (a file of DATA when it is there
-// and the name has no folder, else the path as given) to out, or, when out is empty, to a new
-// temporary folder under the log's name with ".xlsx"; does not open it. Prints the workbook's
-// absolute path and a line end to output. Returns 0, or 1 when no workbook was written (the
-// cause was reported through ui).
-int RunExportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& out,
-                     QTextStream& output);
+bool OpenInExcel(const Settings& settings, const TraceColors& colors, UserInterface& ui,
+                 const QString& logPath);
 
 } // namespace kv5

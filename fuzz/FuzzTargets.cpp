@@ -105,7 +105,7 @@ QString LogFileInput(const QByteArray& input) {
     if (!writeFile(path, input)) return QStringLiteral("cannot write %1").arg(path);
     AppState& state = sharedState();
     SilentUi ui;
-    const bool read = ReadLogFile(state, ui, path);
+    const bool read = ReadLogFile(state.log, ui, path);
     const LogData& log = state.log;
 
     EXPECT(read == (ui.messages == 0), "a failed read reports once, a good one says nothing");

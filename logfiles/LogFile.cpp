@@ -1,7 +1,8 @@
 #include "logfiles/LogFile.h"
 
-#include "app/AppState.h"
+#include "core/LogData.h"
 #include "core/Numbers.h"
+#include "core/Paths.h"
 #include "core/SafePublish.h"
 #include "core/UserInterface.h"
 #include "logger/TimeFormat.h"
@@ -32,27 +33,32 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString nextField(QString& line, QChar separator) {
-    const qsizetype at = line.indexOf(separator);
-    if (at < 0) return std::exchange(line, QString());
-    QString field = line.left(at);
-    line.remove(0, at + 1);
-    return field;
-}
-
 void appendNumber(QByteArray& content, double value) {
     content += ',';
     content += NumberText(value, Separator::Point).toLatin1();
 }
 
+// Creates the DATA folder when it is not there, reporting a failure as MakeFolders does.
+void makeDataFolder(const QString& path, UserInterface& ui) {
+    const QFileInfo info(path);
+    if (info.isDir()) return;
+    QString reason;
+    if (info.exists()) {
+        reason = QStringLiteral("%1 exists and is not a folder").arg(path);
+    } else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+        reason = QStringLiteral("cannot create %1: %2").arg(path, systemError(errno));
+    }
+    if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
+}
+
 } // namespace
 
 QString NextCommaField(QString& line) {
-    return nextField(line, QLatin1Char(','));
-}
-
-QString NextTabField(QString& line) {
-    return nextField(line, QLatin1Char('\t'));
+    const qsizetype at = line.indexOf(QLatin1Char(','));
+    if (at < 0) return std::exchange(line, QString());
+    QString field = line.left(at);
+    line.remove(0, at + 1);
+    return field;
 }
 
 double ReadLogNumber(QStringView text) {
@@ -112,41 +118,26 @@ QByteArray LogFileContent(const LogData& log) {
 }
 
 void MakeFolders(const QString& programFolder, UserInterface& ui) {
-    const QString path = programFolder + '/' + DataFolderName;
-    const QFileInfo info(path);
-    if (info.isDir()) return;
-    QString reason;
-    if (info.exists()) {
-        reason = QStringLiteral("%1 exists and is not a folder").arg(path);
-    } else if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
-        reason =
-            QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
+    makeDataFolder(ProgramFile(programFolder, DataFolderName), ui);
 }
 
-QString LogFilePath(const AppState& state, const QString& name) {
-    return state.dataFolder() + '/' + name;
-}
-
-QString LogFileArgumentPath(const AppState& state, const QString& file) {
+QString LogFileArgumentPath(const QString& dataFolder, const QString& file) {
     if (!file.contains(QLatin1Char('/'))) {
-        const QString inData = LogFilePath(state, file);
+        const QString inData = ProgramFile(dataFolder, file);
         if (QFileInfo::exists(inData)) return inData;
     }
     return file;
 }
 
-QString SaveLogFile(const AppState& state, UserInterface& ui) {
+QString SaveLogFile(const LogData& log, const QString& folder, UserInterface& ui) {
     const auto fail = [&ui](const QString& why) {
         ui.error(SaveProcedure, why);
         return QString();
     };
-    const QString base = LogFileBaseName(state.log, ui);
-    const QByteArray content = LogFileContent(state.log);
+    const QString base = LogFileBaseName(log, ui);
+    const QByteArray content = LogFileContent(log);
 
-    const QString folder = state.dataFolder();
-    if (!QFileInfo(folder).isDir()) MakeFolders(state.ProgramFolder, ui);
+    makeDataFolder(folder, ui);
     // The pending file has no ".txt", so the library never lists it.
     PendingFile file;
     QString why;
@@ -233,17 +224,17 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
     return true;
 }
 
-bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path) {
+bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path) {
     QString why;
-    if (ReadLogRecords(state.log, path, why)) return true;
+    if (ReadLogRecords(log, path, why)) return true;
     ui.error(OpenProcedure, why);
     return false;
 }
 
-bool DeleteLogFile(const AppState& state, const QString& name, QString& why) {
-    const QString path = LogFilePath(state, name);
+bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why) {
+    const QString path = ProgramFile(dataFolder, name);
     if (name.isEmpty() || name.contains(QLatin1Char('/'))) {
-        why = QStringLiteral("%1 is not a file of %2").arg(name, state.dataFolder());
+        why = QStringLiteral("%1 is not a file of %2").arg(name, dataFolder);
         return false;
     }
     if (::unlink(QFile::encodeName(path).constData()) != 0) {
@@ -253,21 +244,22 @@ bool DeleteLogFile(const AppState& state, const QString& name, QString& why) {
     return true;
 }
 
-bool DeleteSelectedLogFile(AppState& state, UserInterface& ui) {
-    LogData& log = state.log;
+bool ConfirmDeleteLogFile(const QString& dataFolder, const QString& name, UserInterface& ui) {
+    const Answer answer = ui.message({QStringLiteral("Do you want to delete ") + name + QStringLiteral(" ?"),
+                                      Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
+    if (answer != Answer::Yes) return false;
+    QString why;
+    if (DeleteLogFile(dataFolder, name, why)) return true;
+    ui.message({QStringLiteral("Delete Error: ") + why});
+    return false;
+}
+
+bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterface& ui) {
     if (log.SelectedLogFile.isEmpty()) {
         ui.message({QStringLiteral("Select a file first."), Icon::Information});
         return false;
     }
-    const Answer answer =
-        ui.message({QStringLiteral("Do you want to delete ") + log.SelectedLogFile + QStringLiteral(" ?"),
-                    Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
-    if (answer != Answer::Yes) return false;
-    QString why;
-    if (!DeleteLogFile(state, log.SelectedLogFile, why)) {
-        ui.message({QStringLiteral("Delete Error: ") + why});
-        return false;
-    }
+    if (!ConfirmDeleteLogFile(dataFolder, log.SelectedLogFile, ui)) return false;
     log.SelectedLogFile.clear();
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;

@@ -8,7 +8,6 @@
 
 namespace kv5 {
 
-struct AppState;
 struct LogData;
 class UserInterface;
 
@@ -18,8 +17,6 @@ inline const QString DataFolderName = QStringLiteral("DATA");
 // Returns the part of line before its first comma and removes it and the comma from line;
 // without a comma, returns the whole line and leaves it empty.
 QString NextCommaField(QString& line);
-// The same with the tab character as separator.
-QString NextTabField(QString& line);
 
 // A number of a log file: "." as decimal separator whatever the locale, blanks around it
 // ignored; 0 for text that is no finite number.
@@ -39,24 +36,22 @@ QString LogFileName(const QString& base, int sequence);
 // chosen by SensorType, every line ended by CR LF.
 QByteArray LogFileContent(const LogData& log);
 
-// Writes the in-memory log to a new file in DATA and returns its name without folder, the
+// Writes the log to a new file in the DATA folder dataFolder (created when it is not there) and
+// returns its name without folder, the
 // smallest free sequence number of its base name. The content goes to a hidden temporary
 // file that is flushed to disk and then published under its name by an operation that fails
 // when the name exists (never overwriting; the next number is then tried). A failure is
 // reported as "ERROR: SaveLogFile: " with the cause, leaves no file behind and gives "".
-// The in-memory log is never changed.
-QString SaveLogFile(const AppState& state, UserInterface& ui);
+// The log is never changed.
+QString SaveLogFile(const LogData& log, const QString& dataFolder, UserInterface& ui);
 
 // Creates the DATA folder in the program folder when none exists. A failure is reported as
 // "ERROR: MakeFolders.0: " and the reason; the program runs on without it.
 void MakeFolders(const QString& programFolder, UserInterface& ui);
 
-// The full path of a file of the DATA folder.
-QString LogFilePath(const AppState& state, const QString& name);
-
 // A log file given on the command line: the file of that name in DATA when it is there (and
 // the name has no folder), else the path as given.
-QString LogFileArgumentPath(const AppState& state, const QString& file);
+QString LogFileArgumentPath(const QString& dataFolder, const QString& file);
 
 // The one reader of log files. Replaces the records of log by the file at path: RecordCount 0
 // and SensorType 40, then one record per line until the end or the first empty line;
@@ -64,17 +59,22 @@ QString LogFileArgumentPath(const AppState& state, const QString& file);
 // be read, a read failure or a 17001st record gives false with the cause in why; the records
 // read before stay.
 bool ReadLogRecords(LogData& log, const QString& path, QString& why);
-// The same into the in-memory log, a failure reported as "ERROR: OpenLogFile: " with the cause.
-bool ReadLogFile(AppState& state, UserInterface& ui, const QString& path);
+// The same, a failure reported as "ERROR: OpenLogFile: " with the cause.
+bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path);
 
-// Deletes the file of that name from DATA. On failure returns false with the cause in why.
-bool DeleteLogFile(const AppState& state, const QString& name, QString& why);
+// Deletes the file of that name from the DATA folder dataFolder. On failure returns false with
+// the cause in why.
+bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why);
+
+// Asks "Do you want to delete <name> ?" and, on Yes, deletes the file of that name from the DATA
+// folder dataFolder. A failed delete shows "Delete Error: " and the cause. Returns true when the
+// file was deleted.
+bool ConfirmDeleteLogFile(const QString& dataFolder, const QString& name, UserInterface& ui);
 
 // The Delete button of the table and chart windows: "Select a file first." when no file was
-// chosen in the library; else asks "Do you want to delete <name> ?" and, on Yes, deletes the
-// file, empties SelectedLogFile and the in-memory log (RecordCount 0, SensorType 40). A failed
-// delete shows "Delete Error: " and the cause and changes nothing. Returns true when the log
-// was emptied (the view then loads again).
-bool DeleteSelectedLogFile(AppState& state, UserInterface& ui);
+// chosen in the library; else ConfirmDeleteLogFile of it, and when that deleted it, empties
+// SelectedLogFile and the log (RecordCount 0, SensorType 40). Returns true when the log was
+// emptied (the view then loads again).
+bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterface& ui);
 
 } // namespace kv5

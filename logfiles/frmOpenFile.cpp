@@ -1,6 +1,7 @@
 #include "logfiles/frmOpenFile.h"
 
-#include "app/AppState.h"
+#include "core/LogData.h"
+#include "core/Paths.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 
@@ -37,8 +38,8 @@ void SetLogFileExporter(LogFileExporter exporter) {
     programExporter() = std::move(exporter);
 }
 
-frmOpenFile::frmOpenFile(AppState& state, UserInterface& ui, QWidget* parent)
-    : QDialog(parent), state_(state), ui_(ui) {
+frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent)
+    : QDialog(parent), log_(log), dataFolder_(dataFolder), ui_(ui) {
     setObjectName(QStringLiteral("frmOpenFile"));
     setWindowTitle(QStringLiteral("Log File Library"));
     setModal(true);
@@ -73,14 +74,14 @@ frmOpenFile::frmOpenFile(AppState& state, UserInterface& ui, QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, &frmOpenFile::cancelClicked);
 
     if (const LogFileExporter& exporter = programExporter()) {
-        OpenInExcel = [this, exporter](const QString& name) { exporter(state_, ui_, name); };
+        OpenInExcel = [this, exporter](const QString& path) { exporter(ui_, path); };
     }
     Load();
 }
 
 void frmOpenFile::Load() {
     List1->clear();
-    const QString folder = state_.dataFolder();
+    const QString& folder = dataFolder_;
     // QDir lists nothing on a failure without saying why; the system says it.
     if (DIR* listing = ::opendir(QFile::encodeName(folder).constData())) {
         ::closedir(listing);
@@ -109,43 +110,35 @@ QString frmOpenFile::selectedName() {
 void frmOpenFile::openClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
-    state_.log.SelectedLogFile = name;
+    log_.SelectedLogFile = name;
     accept();
 }
 
 void frmOpenFile::exportClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
-    if (OpenInExcel) OpenInExcel(name);
+    if (OpenInExcel) OpenInExcel(ProgramFile(dataFolder_, name));
     accept();
 }
 
 void frmOpenFile::deleteClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
-    const Answer answer = ui_.message({QStringLiteral("Do you want to delete ") + name + QStringLiteral(" ?"),
-                                       Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::Yes});
-    if (answer != Answer::Yes) return;
-    QString why;
-    if (!DeleteLogFile(state_, name, why)) {
-        ui_.message({QStringLiteral("Delete Error: ") + why});
-        return;
-    }
-    delete List1->selectedItems().front();
+    if (ConfirmDeleteLogFile(dataFolder_, name, ui_)) delete List1->selectedItems().front();
 }
 
 void frmOpenFile::cancelClicked() {
-    state_.log.SelectedLogFile.clear();
+    log_.SelectedLogFile.clear();
     accept();
 }
 
-void OpenLogFile(AppState& state, UserInterface& ui, QWidget* parent) {
+void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent) {
     {
-        frmOpenFile window(state, ui, parent);
+        frmOpenFile window(log, dataFolder, ui, parent);
         window.exec();
     }
-    if (state.log.SelectedLogFile.isEmpty()) return;
-    ReadLogFile(state, ui, LogFilePath(state, state.log.SelectedLogFile));
+    if (log.SelectedLogFile.isEmpty()) return;
+    ReadLogFile(log, ui, ProgramFile(dataFolder, log.SelectedLogFile));
 }
 
 } // namespace kv5

@@ -12,12 +12,12 @@ class QPushButton;
 
 namespace kv5 {
 
-struct AppState;
+struct LogData;
 class UserInterface;
 
-// What the Export button runs with the chosen file's name (without folder). Empty until the
-// spreadsheet export is there; the button then only closes the window.
-using LogFileExporter = std::function<void(AppState& state, UserInterface& ui, const QString& name)>;
+// What the Export button runs with the path of the chosen file. Empty until the spreadsheet
+// export is there; the button then only closes the window.
+using LogFileExporter = std::function<void(UserInterface& ui, const QString& path)>;
 // Sets the exporter every library window created afterwards uses.
 void SetLogFileExporter(LogFileExporter exporter);
 
@@ -25,16 +25,17 @@ class frmOpenFile : public QDialog {
     Q_OBJECT
 
 public:
-    // Loads the list (Form_Load).
-    frmOpenFile(AppState& state, UserInterface& ui, QWidget* parent = nullptr);
+    // Loads the list (Form_Load) of the DATA folder dataFolder; the choice goes to
+    // log.SelectedLogFile.
+    frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent = nullptr);
 
-    // Fills List1 with every ordinary, not hidden file of DATA whose name ends in ".TXT" in
+    // Fills List1 with every ordinary, not hidden file of the DATA folder whose name ends in ".TXT" in
     // any letter case, sorted by name. A folder that cannot be read is reported as
     // "OpenFile.Form_Load: " and the cause.
     void Load();
 
     // The export run by btnExport; taken from SetLogFileExporter when the window is made.
-    std::function<void(const QString& name)> OpenInExcel;
+    std::function<void(const QString& path)> OpenInExcel;
 
     QListWidget* List1;
     QPushButton* btnOpen;
@@ -50,13 +51,14 @@ private:
     void deleteClicked();
     void cancelClicked();
 
-    AppState& state_;
+    LogData& log_;
+    const QString dataFolder_;
     UserInterface& ui_;
 };
 
-// Shows the library window modally over parent and, when a file was chosen (SelectedLogFile
-// not empty afterwards), reads it from DATA into the in-memory log (ReadLogFile). Closing the
-// window by its frame keeps the file chosen before, which is then read again.
-void OpenLogFile(AppState& state, UserInterface& ui, QWidget* parent);
+// Shows the library window of dataFolder modally over parent and, when a file was chosen
+// (SelectedLogFile not empty afterwards), reads it into log (ReadLogFile). Closing the window by
+// its frame keeps the file chosen before, which is then read again.
+void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent);
 
 } // namespace kv5

@@ -498,7 +498,7 @@ private slots:
         QCOMPARE(ui.messages[0].icon, Icon::Information);
 
         state.log.SelectedLogFile = QStringLiteral("shown.txt");
-        QVERIFY(ReadLogFile(state, ui, file.fileName()));
+        QVERIFY(ReadLogFile(state.log, ui, file.fileName()));
         window.Load();
         QVERIFY(anywhere(window.SurfaceImage(), Red));
         ui.clearRecord();

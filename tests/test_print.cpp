@@ -788,7 +788,7 @@ private slots:
         fillKiln(state.log, 120);
         state.log.SerialNumber = QStringLiteral("0042");
         state.log.StartTimeText = QStringLiteral("1405211345");
-        const QString name = SaveLogFile(state, ui);
+        const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         QVERIFY2(!name.isEmpty(), qPrintable(ui.messageTexts().join('\n')));
         state.log = LogData();
         state.log.Description = QStringLiteral("From the logger");

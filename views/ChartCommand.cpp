@@ -66,7 +66,7 @@ int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, con
 
     // An empty log first, so that a file that cannot be opened leaves nothing to draw.
     state.log.RecordCount = 0;
-    const bool read = ReadLogFile(state, ui, LogFileArgumentPath(state, file));
+    const bool read = ReadLogFile(state.log, ui, LogFileArgumentPath(state.dataFolder(), file));
     if (!read && state.log.RecordCount == 0) return 1;
 
     ChartState chart(state, ui);

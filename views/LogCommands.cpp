@@ -15,7 +15,7 @@ namespace {
 // Reads the file into an empty log, so that a file that cannot be opened leaves nothing to show.
 bool readArgument(AppState& state, UserInterface& ui, const QString& file) {
     state.log.RecordCount = 0;
-    return ReadLogFile(state, ui, LogFileArgumentPath(state, file));
+    return ReadLogFile(state.log, ui, LogFileArgumentPath(state.dataFolder(), file));
 }
 
 } // namespace

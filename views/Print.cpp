@@ -321,8 +321,8 @@ int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, con
     }
     // An empty log first, so that a file that cannot be opened leaves nothing to print.
     state.log.RecordCount = 0;
-    const QString path = LogFileArgumentPath(state, file);
-    const bool read = ReadLogFile(state, ui, path);
+    const QString path = LogFileArgumentPath(state.dataFolder(), file);
+    const bool read = ReadLogFile(state.log, ui, path);
     if (!read && state.log.RecordCount == 0) return 1;
 
     // A log file holds no description: without one of the user's, its name is the title.

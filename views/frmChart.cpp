@@ -59,14 +59,14 @@ frmChart::frmChart(AppState& state, UserInterface& ui, QWidget* parent)
         if (chart.btnZoom_Click()) showState();
     });
     connect(btnOpen, &QPushButton::clicked, this, [this] {
-        OpenLogFile(state_, ui_, this);
+        OpenLogFile(state_.log, state_.dataFolder(), ui_, this);
         Load();
     });
     connect(btnPrint, &QPushButton::clicked, this, [this] {
         if (print_) print_();
     });
     connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (DeleteSelectedLogFile(state_, ui_)) Load();
+        if (DeleteSelectedLogFile(state_.log, state_.dataFolder(), ui_)) Load();
     });
     connect(btnMeter, &QPushButton::clicked, this, &QDialog::accept);
 }

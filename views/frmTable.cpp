@@ -86,14 +86,14 @@ frmTable::frmTable(AppState& state, UserInterface& ui, QWidget* parent)
     connect(btnInfo, &QPushButton::clicked, this,
             [this] { ShowLogInfo(state_.log, state_.settings, extremes, ui_); });
     connect(btnOpen, &QPushButton::clicked, this, [this] {
-        OpenLogFile(state_, ui_, this);
+        OpenLogFile(state_.log, state_.dataFolder(), ui_, this);
         Load();
     });
     connect(btnPrint, &QPushButton::clicked, this, [this] {
         if (print_) print_();
     });
     connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (DeleteSelectedLogFile(state_, ui_)) Load();
+        if (DeleteSelectedLogFile(state_.log, state_.dataFolder(), ui_)) Load();
     });
     connect(btnDone, &QPushButton::clicked, this, &QDialog::accept);
 
