@@ -76,6 +76,7 @@ class TestFaults : public QObject {
 private slots:
     void deviceFaults_data();
     void deviceFaults();
+    void portVanishedOrInUse_data();
     void portVanishedOrInUse();
     void lostBlockOnTheCommandLine();
     void noPermissionOnThePort();
@@ -151,32 +152,32 @@ void TestFaults::deviceFaults() {
     }
 }
 
-void TestFaults::portVanishedOrInUse() {
-    // The logger goes away between the search and the open.
-    DeviceRig gone({}, Wire::PseudoTerminal);
-    QVERIFY(gone.started);
-    gone.simulator.hangUp();
-    QCOMPARE(gone.operations.DetectAndRead(gone.values), QString());
-    QStringList texts = gone.ui.messageTexts();
-    QCOMPARE(texts.size(), 2);
-    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains("does not exist"),
-             qPrintable(texts[0]));
-    QCOMPARE(texts[1], OpenFailedText);
-    QCOMPARE(gone.ui.buttons, QList<bool>({false, true}));
+void TestFaults::portVanishedOrInUse_data() {
+    QTest::addColumn<bool>("inUse"); // else the logger went away between the search and the open
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("gone") << false << "does not exist";
+    QTest::newRow("in use") << true << "is in use by another program";
+}
 
-    // Another program has the port.
-    DeviceRig busy({}, Wire::PseudoTerminal);
-    QVERIFY(busy.started);
+void TestFaults::portVanishedOrInUse() {
+    QFETCH(bool, inUse);
+    QFETCH(QString, cause);
+    DeviceRig rig({}, Wire::PseudoTerminal);
+    QVERIFY(rig.started);
     ScriptedUi otherUi;
     SerialLink other(otherUi);
-    QVERIFY(other.PortOpen(busy.simulator.portPath()));
-    QCOMPARE(busy.operations.DetectAndRead(busy.values), QString());
-    texts = busy.ui.messageTexts();
+    if (inUse)
+        QVERIFY(other.PortOpen(rig.simulator.portPath()));
+    else
+        rig.simulator.hangUp();
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    const QStringList texts = rig.ui.messageTexts();
     QCOMPARE(texts.size(), 2);
-    QVERIFY2(texts[0].contains("is in use by another program"), qPrintable(texts[0]));
+    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains(cause), qPrintable(texts[0]));
     QCOMPARE(texts[1], OpenFailedText);
-    QVERIFY(busy.simulator.transcript().isEmpty());
-    QVERIFY(busy.dataFiles().isEmpty());
+    QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QVERIFY(rig.dataFiles().isEmpty());
 }
 
 void TestFaults::lostBlockOnTheCommandLine() {
