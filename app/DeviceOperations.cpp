@@ -104,21 +104,21 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
 
     switch (kind) {
     case Kind::DetectAndRead:
-        GetDeviceSettings(link_, state_, values, observer_, true);
+        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
         break;
     case Kind::StartNewLog:
         ClrCmd(link_);
         StoreCmd(link_, 0);
-        SaveDeviceSettings(link_, state_, newLog_);
+        SaveDeviceSettings(link_, state_.settings, device, state_.log, newLog_);
         LatchCmd(link_, values.Check1);
-        GetDeviceSettings(link_, state_, values, observer_, true);
+        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
         break;
     case Kind::SetTestMode:
         GetLog(link_, 0);
         ClrCmd(link_);
         StoreCmd(link_, 0);
-        SaveTestMode(link_, state_, testSerialNumber_, values);
-        GetDeviceSettings(link_, state_, values, observer_, true);
+        SaveTestMode(link_, device, testSerialNumber_, values);
+        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
         break;
     case Kind::StorageMode:
         if (device.ExtendedFirmware != 0)

@@ -1,9 +1,11 @@
 #include "logger/DeviceSettings.h"
 
-#include "app/AppState.h"
+#include "core/DeviceFlags.h"
 #include "core/DeviceObserver.h"
+#include "core/LogData.h"
 #include "core/MainWindowValues.h"
 #include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/Units.h"
 #include "core/UserInterface.h"
 #include "device/Commands.h"
@@ -65,17 +67,16 @@ void GetEmcLimits(MainWindowValues& values, const QByteArray& status) {
     }
 }
 
-void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, DeviceObserver& observer,
-                       bool readLog) {
+void GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
+                       DeviceObserver& observer, bool readLog) {
     UserInterface& ui = link.ui();
-    LogData& log = state.log;
     ui.status(QStringLiteral("Getting Device Settings"));
 
     // The status block: battery, alarm options, EMC limits, memory size and sensor.
     QByteArray status = GetLog(link, 0);
     const bool statusRead = status != CommError;
     values.picBatt = status;
-    values.chkBeep = statusRead && state.device.ExtendedFirmware != 0 && ByteAt(status, StatusBeep, ui) == 255;
+    values.chkBeep = statusRead && options.device.ExtendedFirmware != 0 && ByteAt(status, StatusBeep, ui) == 255;
     GetEmcLimits(values, status);
     values.Check1 = statusRead && ByteAt(status, StatusAlarmHold, ui) == 0;
     const int memorySizeMark = statusRead ? ByteAt(status, StatusMemorySizeMark, ui) : 255;
@@ -101,14 +102,14 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
     if (interval != CommError) {
         log.LogInterval = U16ToLng(interval, ui);
         // The last entry whose tick count does not exceed the logger's interval.
-        const auto choices = IntervalChoices(state.device.ExtendedFirmware);
+        const auto choices = IntervalChoices(options.device.ExtendedFirmware);
         for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
             if (log.LogInterval >= choices[static_cast<size_t>(i)].ticks) values.cboInt = i;
         }
     }
 
-    values.txtTempHi = temperatureLimit(link, "GETTEMPHI", state.settings);
-    values.txtTempLo = temperatureLimit(link, "GETTEMPLO", state.settings);
+    values.txtTempHi = temperatureLimit(link, "GETTEMPHI", options.settings);
+    values.txtTempLo = temperatureLimit(link, "GETTEMPLO", options.settings);
     values.txtRhHi = percentLimit(link, "GETRHHI");
     values.txtRhLo = percentLimit(link, "GETRHLO");
     observer.valuesRead(values);
@@ -122,9 +123,9 @@ void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& valu
         ui.message({StartTimeUnreadableText, Icon::Exclamation});
     } else if (readLog) {
         if (log.SensorType == SensorQ7R)
-            GetQ7RLog(link, DecodeOptionsOf(state), log, status, memorySizeMark);
+            GetQ7RLog(link, options, log, status, memorySizeMark);
         else if (log.SensorType == SensorVantorp)
-            GetVantorpLog(link, DecodeOptionsOf(state), log, status, memorySizeMark);
+            GetVantorpLog(link, options, log, status, memorySizeMark);
         else
             log.RecordCount = 0;
         // The download leaves the failure marker behind when a block could not be read.
@@ -160,27 +161,28 @@ QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLa
 
 } // namespace
 
-void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings, const QDateTime& now) {
+void SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
+                        const NewLogSettings& newLog, const QDateTime& now) {
     UserInterface& ui = link.ui();
-    state.log.SensorType = GetStatusBlock(link);
+    log.SensorType = GetStatusBlock(link);
     SetCmd(link, "SETTIME", StartTimeArgument(now));
-    SetCmd(link, "SETDESC", descriptionArgument(settings.description));
+    SetCmd(link, "SETDESC", descriptionArgument(newLog.description));
     // The first entry and an empty selection both give one tick.
-    const auto choices = IntervalChoices(state.device.ExtendedFirmware);
-    const int ticks = settings.intervalRow > 0 && settings.intervalRow < static_cast<int>(choices.size())
-                          ? choices[static_cast<size_t>(settings.intervalRow)].ticks
+    const auto choices = IntervalChoices(device.ExtendedFirmware);
+    const int ticks = newLog.intervalRow > 0 && newLog.intervalRow < static_cast<int>(choices.size())
+                          ? choices[static_cast<size_t>(newLog.intervalRow)].ticks
                           : 1;
     SetCmd(link, "SETINT", LngToU16(ticks, ui));
-    SetCmd(link, "SETRHHI", DblToFp(settings.rhHigh, ui));
-    SetCmd(link, "SETRHLO", DblToFp(settings.rhLow, ui));
-    const auto celsius = [&](double t) { return state.settings.Celsius == 0 ? ToCelsius(t) : t; };
-    SetCmd(link, "SETTEMPHI", DblToFp(celsius(settings.tempHigh), ui));
-    SetCmd(link, "SETTEMPLO", DblToFp(celsius(settings.tempLow), ui));
-    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(settings.beep));
-    SaveEmcLimits(link, settings.emcHigh, settings.emcLow);
+    SetCmd(link, "SETRHHI", DblToFp(newLog.rhHigh, ui));
+    SetCmd(link, "SETRHLO", DblToFp(newLog.rhLow, ui));
+    const auto celsius = [&](double t) { return settings.Celsius == 0 ? ToCelsius(t) : t; };
+    SetCmd(link, "SETTEMPHI", DblToFp(celsius(newLog.tempHigh), ui));
+    SetCmd(link, "SETTEMPLO", DblToFp(celsius(newLog.tempLow), ui));
+    if (device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(newLog.beep));
+    SaveEmcLimits(link, newLog.emcHigh, newLog.emcLow);
 }
 
-void SaveTestMode(SerialLink& link, AppState& state, qint32 serialNumber, MainWindowValues& values,
+void SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
                   const QDateTime& now) {
     UserInterface& ui = link.ui();
     SetCmd(link, "SETTIME", StartTimeArgument(now));
@@ -195,7 +197,7 @@ void SaveTestMode(SerialLink& link, AppState& state, qint32 serialNumber, MainWi
     SetCmd(link, "SETTEMPLO", DblToFp(0, ui));
     values.Check1 = 1;
     LatchCmd(link, values.Check1);
-    if (state.device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(1));
+    if (device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(1));
 }
 
 } // namespace kv5

@@ -8,9 +8,12 @@
 
 namespace kv5 {
 
-struct AppState;
 class DeviceObserver;
+struct DecodeOptions;
+struct DeviceFlags;
+struct LogData;
 struct MainWindowValues;
+struct Settings;
 class SerialLink;
 
 inline const QString StartTimeUnreadableText =
@@ -30,19 +33,21 @@ struct NewLogSettings {
 
 // Reads the status block, serial number, description, start time, interval and limits into
 // values and the log's header, shows them to observer, and with readLog downloads the log of
-// the sensor's family.
-void GetDeviceSettings(SerialLink& link, AppState& state, MainWindowValues& values, DeviceObserver& observer,
-                       bool readLog);
+// the sensor's family into log. The options give the display unit, the species and the
+// firmware kind.
+void GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
+                       DeviceObserver& observer, bool readLog);
 // The EMC limit boxes from the status block (or "COMM ERROR").
 void GetEmcLimits(MainWindowValues& values, const QByteArray& status);
 
-// Writes the start time (now), description, interval, limits, beep and EMC limits.
-void SaveDeviceSettings(SerialLink& link, AppState& state, const NewLogSettings& settings,
-                        const QDateTime& now = QDateTime::currentDateTime());
+// Writes the start time (now), description, interval, limits, beep and EMC limits; the
+// temperatures are in the display unit of settings. Keeps the sensor code in log.
+void SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
+                        const NewLogSettings& newLog, const QDateTime& now = QDateTime::currentDateTime());
 void SaveEmcLimits(SerialLink& link, double high, double low);
 // Writes the fixed test configuration with the serial number (1000 added below 1000); checks
 // "Hold Alarms" in values.
-void SaveTestMode(SerialLink& link, AppState& state, qint32 serialNumber, MainWindowValues& values,
+void SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
                   const QDateTime& now = QDateTime::currentDateTime());
 
 // The start time text YYMMDDhhmm of a moment.

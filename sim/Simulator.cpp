@@ -489,8 +489,11 @@ bool Simulator::start(QString* error) {
         d->master = -1;
         return false;
     };
-    if (d->thread.joinable() || d->master >= 0)
-        return fail(QStringLiteral("The simulator is already started"));
+    // A running line is left alone.
+    if (d->thread.joinable() || d->master >= 0) {
+        if (error) *error = QStringLiteral("The simulator is already started");
+        return false;
+    }
 
     // The master side is ours; the program opens the slave like a serial device.
     d->master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -4,13 +4,10 @@
 // buttons come back, no log file is half-written or overwritten, no command is sent twice but
 // a failed log block (up to three tries), and a download is kept whole or not at all.
 #include "logfiles/LogFile.h"
-#include "logger/Download.h"
 #include "support/DeviceRig.h"
+#include "support/Installation.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,12 +20,7 @@ using namespace kv5;
 namespace {
 
 constexpr int Records = 500; // eight blocks: seven full, the last one in part
-
-QByteArray checksum(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
+const QString Kv5 = QStringLiteral(KV5_BINARY_DIR "/app/kv5");
 
 struct Phase {
     const char* name;
@@ -76,17 +68,6 @@ int requestsOf(const Phase& phase, sim::Fault fault, int times) {
     return std::min(times + 1, BlockAttempts);
 }
 
-QString runKv5(const QStringList& wrapper, const QStringList& arguments, int* exitCode, QString* errors) {
-    QProcess process;
-    QStringList command = wrapper;
-    command << QStringLiteral(KV5_BINARY_DIR "/app/kv5") << arguments;
-    process.start(command.takeFirst(), command);
-    if (!process.waitForFinished(60000)) return QStringLiteral("(did not finish)");
-    *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    *errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 } // namespace
 
 class TestFaults : public QObject {
@@ -95,6 +76,7 @@ class TestFaults : public QObject {
 private slots:
     void deviceFaults_data();
     void deviceFaults();
+    void portVanishedOrInUse_data();
     void portVanishedOrInUse();
     void lostBlockOnTheCommandLine();
     void noPermissionOnThePort();
@@ -130,12 +112,10 @@ void TestFaults::deviceFaults() {
     QVERIFY(rig.started);
     // A log saved earlier, which nothing may touch.
     const QString earlier = rig.state.dataFolder() + "/SN1234-2026-05-21-08-00-01.txt";
-    {
-        QFile file(earlier);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("5/21/2026 08:00,70.0,45.0\r\n");
-    }
-    const QByteArray earlierSum = checksum(earlier);
+    const QByteArray earlierText = "5/21/2026 08:00,70.0,45.0\r\n";
+    QFile file(earlier);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlierText) > 0);
+    file.close();
     rig.simulator.addFault({where.command, where.block, what, times});
 
     const QString saved = rig.operations.DetectAndRead(rig.values);
@@ -158,14 +138,11 @@ void TestFaults::deviceFaults() {
     QCOMPARE(QSet<QString>(commands.begin(), commands.end()).size(), commands.size());
 
     // Whole or nothing, and the earlier file untouched.
-    QCOMPARE(checksum(earlier), earlierSum);
+    QCOMPARE(FileBytes(earlier), earlierText);
     if (downloadSurvives(where, what, times)) {
         QCOMPARE(rig.state.log.RecordCount, Records);
-        QVERIFY(!saved.isEmpty());
         QCOMPARE(rig.dataFiles().size(), 2);
-        QFile file(saved);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), LogFileContent(rig.state.log));
+        QCOMPARE(FileBytes(saved), LogFileContent(rig.state.log));
     } else {
         QCOMPARE(rig.state.log.RecordCount, 0);
         QVERIFY(saved.isEmpty());
@@ -175,32 +152,32 @@ void TestFaults::deviceFaults() {
     }
 }
 
-void TestFaults::portVanishedOrInUse() {
-    // The logger goes away between the search and the open.
-    DeviceRig gone({}, Wire::PseudoTerminal);
-    QVERIFY(gone.started);
-    gone.simulator.hangUp();
-    QCOMPARE(gone.operations.DetectAndRead(gone.values), QString());
-    QStringList texts = gone.ui.messageTexts();
-    QCOMPARE(texts.size(), 2);
-    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains("does not exist"),
-             qPrintable(texts[0]));
-    QCOMPARE(texts[1], OpenFailedText);
-    QCOMPARE(gone.ui.buttons, QList<bool>({false, true}));
+void TestFaults::portVanishedOrInUse_data() {
+    QTest::addColumn<bool>("inUse"); // else the logger went away between the search and the open
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("gone") << false << "does not exist";
+    QTest::newRow("in use") << true << "is in use by another program";
+}
 
-    // Another program has the port.
-    DeviceRig busy({}, Wire::PseudoTerminal);
-    QVERIFY(busy.started);
+void TestFaults::portVanishedOrInUse() {
+    QFETCH(bool, inUse);
+    QFETCH(QString, cause);
+    DeviceRig rig({}, Wire::PseudoTerminal);
+    QVERIFY(rig.started);
     ScriptedUi otherUi;
     SerialLink other(otherUi);
-    QVERIFY(other.PortOpen(busy.simulator.portPath()));
-    QCOMPARE(busy.operations.DetectAndRead(busy.values), QString());
-    texts = busy.ui.messageTexts();
+    if (inUse)
+        QVERIFY(other.PortOpen(rig.simulator.portPath()));
+    else
+        rig.simulator.hangUp();
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    const QStringList texts = rig.ui.messageTexts();
     QCOMPARE(texts.size(), 2);
-    QVERIFY2(texts[0].contains("is in use by another program"), qPrintable(texts[0]));
+    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains(cause), qPrintable(texts[0]));
     QCOMPARE(texts[1], OpenFailedText);
-    QVERIFY(busy.simulator.transcript().isEmpty());
-    QVERIFY(busy.dataFiles().isEmpty());
+    QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
+    QVERIFY(rig.simulator.transcript().isEmpty());
+    QVERIFY(rig.dataFiles().isEmpty());
 }
 
 void TestFaults::lostBlockOnTheCommandLine() {
@@ -208,12 +185,10 @@ void TestFaults::lostBlockOnTheCommandLine() {
     QVERIFY(simulator.start());
     simulator.addFault({"GETLOG", 2, sim::Fault::CorruptTail, -1});
     QTemporaryDir home;
-    int exitCode = 0;
-    QString errors;
-    runKv5({}, {"--home", home.path(), "read", "--port", simulator.portPath()}, &exitCode, &errors);
-    QVERIFY(exitCode != 0);
-    QVERIFY2(errors.contains(BlockFailedText(2)), qPrintable(errors));
-    QVERIFY(!errors.contains("Sensor not yet found"));
+    const ProgramRun run = RunProgram(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
+    const QString errors = QString::fromLocal8Bit(run.errors);
+    QVERIFY(run.exitCode > 0);
+    QVERIFY2(errors.contains(BlockFailedText(2)) && !errors.contains("Sensor not yet found"), qPrintable(errors));
     QVERIFY(QDir(home.filePath("DATA")).isEmpty());
 }
 
@@ -226,11 +201,10 @@ void TestFaults::noPermissionOnThePort() {
     QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                            QFileDevice::ReadOther | QFileDevice::WriteOther |
                                            QFileDevice::ExeOther);
-    int exitCode = 0;
-    QString errors;
-    runKv5({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"},
-           {"--home", home.path(), "read", "--port", simulator.portPath()}, &exitCode, &errors);
-    QVERIFY(exitCode != 0);
+    const ProgramRun run = RunProgram("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", Kv5, "--home",
+                                                  home.path(), "read", "--port", simulator.portPath()});
+    const QString errors = QString::fromLocal8Bit(run.errors);
+    QVERIFY(run.exitCode > 0);
     QVERIFY2(errors.contains("ERROR: PortOpen: Permission denied on " + simulator.portPath()), qPrintable(errors));
     QVERIFY2(errors.contains("add your user to it") && errors.contains("60-quorvane-kv5.rules"), qPrintable(errors));
     QVERIFY(errors.contains(OpenFailedText));
@@ -247,16 +221,13 @@ echo "--- DATA ---"; ls -A "$2/DATA")");
     for (const char* mount : {"size=16k", "ro,size=1m"}) {
         QTemporaryDir home;
         QDir(home.path()).mkdir("DATA");
-        int exitCode = 0;
-        QString errors;
-        const QString listing = runKv5({"unshare", "--mount", "sh", "-c", script, "sh", mount, home.path()}, {},
-                                       &exitCode, &errors);
-        if (exitCode == 90) QSKIP("this machine does not allow mounting");
-        QVERIFY2(errors.contains("ERROR: SaveLogFile: "), qPrintable(errors));
-        QVERIFY2(errors.contains("exit 1"), qPrintable(errors));
+        const ProgramRun run = RunProgram("unshare", {"--mount", "sh", "-c", script, "sh", mount, home.path(), Kv5});
+        if (run.exitCode == 90) QSKIP("this machine does not allow mounting");
+        const QString errors = QString::fromLocal8Bit(run.errors);
+        QVERIFY2(errors.contains("ERROR: SaveLogFile: ") && errors.contains("exit 1"), qPrintable(errors));
         // Nothing is left in the folder: no partial file, no temporary file.
-        QVERIFY2(listing.contains("Serial Number: 2417"), qPrintable(listing));
-        QVERIFY2(listing.trimmed().endsWith("--- DATA ---"), qPrintable(listing));
+        QVERIFY2(run.output.contains("Serial Number: 2417"), run.output.constData());
+        QVERIFY2(run.output.trimmed().endsWith("--- DATA ---"), run.output.constData());
     }
 }
 
