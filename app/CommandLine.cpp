@@ -4,6 +4,7 @@
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
 #include "app/SimulatedLogger.h"
+#include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
 #include "core/Numbers.h"
 #include "core/Units.h"
@@ -11,9 +12,6 @@
 #include "export/ExcelExport.h"
 #include "logger/Battery.h"
 #include "logger/Intervals.h"
-#include "views/ChartCommand.h"
-#include "views/LogCommands.h"
-#include "views/Print.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

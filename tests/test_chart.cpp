@@ -10,7 +10,8 @@
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"
-#include "views/ChartCommand.h"
+#include "app/ViewCommands.h"
+#include "views/ChartPicture.h"
 #include "views/ChartState.h"
 #include "views/ChartWidgets.h"
 #include "views/frmChart.h"
@@ -167,7 +168,7 @@ private slots:
     void readoutFollowsTheMouse() {
         setVantorp(state.log, {20, 21, 22, 23}, {50, 51, 52, 53});
         state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 0;
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // A fresh chart shows the last record.
@@ -218,7 +219,7 @@ private slots:
                 if (state.settings.Dewpoint)
                     expected << (state.settings.Celsius ? "Dew 8,4" : "Dew 47,2") + unit, colours << SkyBlue;
 
-                frmChart window(state, ui);
+                frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
                 window.show();
                 const QString which = QStringLiteral("family %1 mask %2").arg(family).arg(mask);
                 QVERIFY2(legend(window) == expected, qPrintable(which + ": " + legend(window).join('|')));
@@ -236,7 +237,7 @@ private slots:
 
     void tracesWhereTheyBelong() {
         state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 0;
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         setVantorp(state.log, {50, 50}, {20, 80});
         window.show();
         QImage image = window.SurfaceImage();
@@ -293,7 +294,7 @@ private slots:
         // 10.8, dew point 16.7; all on the default scale, apart from one another.
         state.settings.Celsius = 1;
         setQ7R(state.log, 5, 25, 35, 45, 55, 60);
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QImage image = window.SurfaceImage();
         const int x = image.width() / 3;
@@ -335,7 +336,7 @@ private slots:
             state.log.LogMc1[i] = 30 - i * 0.001, state.log.LogMc2[i] = 25 - i * 0.0008;
             state.log.LogMc3[i] = 20 - i * 0.0006, state.log.LogRhQ7R[i] = 70 - 10 * day;
         }
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.resize(1000, 900);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -399,7 +400,7 @@ private slots:
         QFETCH(QString, shownBottom);
         // The temperature lies above every scale the zoom allows.
         setVantorp(state.log, {200, 200}, {70, 70});
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QCOMPARE(window.txtAxisYmax->text(), QStringLiteral("100"));
         QCOMPARE(window.txtAxisYmin->text(), QStringLiteral("0"));
@@ -461,7 +462,7 @@ private slots:
     }
 
     void emptyLog() {
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QImage image = window.SurfaceImage();
         // "The log is empty." in black from (50, 40) of 156 by 125, nothing else.
@@ -491,7 +492,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("21.05.2014 13:45,68.0,50.0\r\n21.05.2014 14:45,69.0,51.0\r\n");
         file.close();
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         QCOMPARE(ui.messageTexts(), QStringList{"Select a file first."});
@@ -522,7 +523,7 @@ private slots:
 
     void openLeftWithCloseRedrawsTheSameLog() {
         setVantorp(state.log, {40, 60, 45}, {55, 35, 65});
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         const QImage before = window.SurfaceImage();
         QTimer::singleShot(0, this, [] {
@@ -540,7 +541,7 @@ private slots:
     void infoShowsTheChartsExtremes() {
         state.settings.Celsius = 1;
         setVantorp(state.log, {20, 25, 10}, {50, 30, 90});
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QTest::mouseClick(window.btnInfo, Qt::LeftButton);
         QCOMPARE(ui.messages.size(), std::size_t(1));
@@ -562,7 +563,7 @@ private slots:
         // A coordinate too large to draw ends its trace; the others are drawn.
         state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 0;
         setVantorp(state.log, {50, 1e300, 50}, {20, 20, 20});
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QCOMPARE(ui.messageTexts(), QStringList{"frmChart.PaintTrace: Overflow"});
         QVERIFY(!anywhere(window.SurfaceImage(), Red));
@@ -616,7 +617,7 @@ private slots:
             QTest::mouseClick(shown->btnMeter, Qt::LeftButton);
         };
         QTimer::singleShot(0, this, zoomThenClose);
-        ShowChartWindow(state, ui, &main);
+        ShowChartWindow(LogViewOf(state), ui, {}, &main);
         QVERIFY(shown && shown->isHidden());
         frmChart* first = shown;
 
@@ -632,9 +633,9 @@ private slots:
             QVERIFY(shows(image, image.width() / 2, rowOf(image, 100, 50, 150), Red));
             shown->close();
         });
-        ShowChartWindow(state, ui, &main);
+        ShowChartWindow(LogViewOf(state), ui, {}, &main);
         QCOMPARE(shown, first);
-        QCOMPARE(&ChartWindow(state, ui, &main), first);
+        QCOMPARE(&ChartWindow(LogViewOf(state), ui, {}, &main), first);
     }
 
     void chartCommandDrawsTheWindow() {
@@ -649,7 +650,7 @@ private slots:
         QCOMPARE(picture.size(), QSize(603, 425));
 
         // The same as the window shows above its buttons.
-        frmChart window(state, ui);
+        frmChart window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         if (window.devicePixelRatioF() == 1) {

@@ -4,6 +4,7 @@
 // page's text block and the picture's place and size; the PDF offered when no printer is
 // installed; the command line; the windows' Print buttons.
 #include "app/AppState.h"
+#include "app/ViewCommands.h"
 #include "logfiles/LogFile.h"
 #include "logger/TimeFormat.h"
 #include "support/ScriptedUi.h"
@@ -390,7 +391,7 @@ private slots:
         ui.answers = {Answer::Ok};
         std::vector<std::pair<int, int>> progress;
         const PrintResult result =
-            PrintTable(state, ui, toPdf(QStringLiteral("table.pdf")), [&](int page, int pages) {
+            PrintTable(LogViewOf(state), ui, toPdf(QStringLiteral("table.pdf")), [&](int page, int pages) {
                 progress.emplace_back(page, pages);
                 return true;
             });
@@ -476,14 +477,14 @@ private slots:
 
         // Cancel in the description box: no further box.
         ui.inputs = {std::nullopt};
-        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, target)), int(PrintResult::Cancelled));
         QVERIFY(ui.messages.empty());
         // The field cleared, or left empty when there is no description.
         ui.inputs = {QString()};
-        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, target)), int(PrintResult::Cancelled));
         state.log.Description.clear();
         ui.inputs = {QString()};
-        QCOMPARE(int(PrintTable(state, ui, target)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, target)), int(PrintResult::Cancelled));
         QCOMPARE(ui.inputRequests.back().value, QString());
         QVERIFY(ui.messages.empty());
         QVERIFY(pdfFiles().isEmpty());
@@ -493,7 +494,7 @@ private slots:
         ui.answers = {Answer::Cancel};
         int asked = 0;
         const auto count = [&](int, int) { return ++asked, true; };
-        QCOMPARE(int(PrintTable(state, ui, target, count)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, target, count)), int(PrintResult::Cancelled));
         QCOMPARE(ui.messageTexts().size(), 1);
         QVERIFY(ui.messageTexts().front().startsWith(QStringLiteral("Printing needs ")));
         QCOMPARE(asked, 0);
@@ -508,7 +509,7 @@ private slots:
             pagesAsked.push_back(page);
             return page < 2;
         };
-        QCOMPARE(int(PrintTable(state, ui, target, cancelSecond)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, target, cancelSecond)), int(PrintResult::Cancelled));
         QCOMPARE(pagesAsked, std::vector<int>({1, 2}));
         QCOMPARE(ui.messageTexts().size(), 1);
         QVERIFY(pdfFiles().isEmpty());
@@ -528,7 +529,7 @@ private slots:
 
         ui.inputs = {QStringLiteral("Kiln 4")};
         ui.answers = {Answer::Ok};
-        QCOMPARE(int(PrintTable(state, ui, {}, [](int page, int) { return page < 3; })),
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, {}, [](int page, int) { return page < 3; })),
                  int(PrintResult::Cancelled));
         QVERIFY(cups.allDone());
         QCOMPARE(int(cups.jobs().size()), 0);
@@ -536,10 +537,10 @@ private slots:
         ui.clearRecord();
         ui.inputs = {QStringLiteral("Kiln 4"), QStringLiteral("Kiln 4 chart")};
         ui.answers = {Answer::Ok};
-        QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Printed));
-        ChartState chart(state, ui);
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui)), int(PrintResult::Printed));
+        ChartState chart(LogViewOf(state), ui);
         chart.Load();
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409))), int(PrintResult::Printed));
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(417, 409))), int(PrintResult::Printed));
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
         QVERIFY2(cups.allDone(), qPrintable(cups.log()));
         std::vector<PrivateCups::Job> jobs = cups.jobs();
@@ -567,7 +568,7 @@ private slots:
         state.log.SensorType = SensorVantorp;
         ui.inputs = {QStringLiteral("Empty")};
         ui.answers = {Answer::Ok};
-        QCOMPARE(int(PrintTable(state, ui, toPdf(QStringLiteral("empty.pdf")))), int(PrintResult::Printed));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, toPdf(QStringLiteral("empty.pdf")))), int(PrintResult::Printed));
         QCOMPARE(ui.messageTexts(), QStringList{QStringLiteral("Printing needs 1 pages.")});
         const std::vector<PdfPage> pages = readPdf(pdfPath(QStringLiteral("empty.pdf")));
         QCOMPARE(int(pages.size()), 1);
@@ -586,7 +587,7 @@ private slots:
             ui.clearRecord();
             ui.inputs = {title};
             ui.answers = {Answer::Ok};
-            QCOMPARE(int(PrintTable(state, ui, toPdf(QStringLiteral("codes.pdf")))),
+            QCOMPARE(int(PrintTable(LogViewOf(state), ui, toPdf(QStringLiteral("codes.pdf")))),
                      int(PrintResult::Printed));
             const std::vector<PdfPage> read = readPdf(pdfPath(QStringLiteral("codes.pdf")));
             QCOMPARE(int(read.size()), 1);
@@ -605,7 +606,7 @@ private slots:
         ui.inputs = {QStringLiteral("Nowhere")};
         ui.answers = {Answer::Ok};
         const QString nowhere = home.filePath(QStringLiteral("missing/table.pdf"));
-        QCOMPARE(int(PrintTable(state, ui, {nowhere, QString()})), int(PrintResult::Failed));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, {nowhere, QString()})), int(PrintResult::Failed));
         QCOMPARE(ui.messageTexts().size(), 1);
         QVERIFY2(ui.messageTexts().front().startsWith(QStringLiteral("ERROR: btnPrint_Click: ") + nowhere +
                                                       QStringLiteral(" cannot be written")),
@@ -624,7 +625,7 @@ private slots:
 
         ui.inputs = {QStringLiteral("Kiln 4")};
         ui.answers = {Answer::No};
-        QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Cancelled));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui)), int(PrintResult::Cancelled));
         QCOMPARE(int(ui.messages.size()), 1);
         QCOMPARE(ui.messages[0].text, noPrinterQuestion(first));
         QCOMPARE(int(ui.messages[0].buttons), int(Buttons::YesNo));
@@ -637,7 +638,7 @@ private slots:
             ui.clearRecord();
             ui.inputs = {QStringLiteral("Kiln 4")};
             ui.answers = {Answer::Yes, Answer::Ok};
-            QCOMPARE(int(PrintTable(state, ui)), int(PrintResult::Printed));
+            QCOMPARE(int(PrintTable(LogViewOf(state), ui)), int(PrintResult::Printed));
             QCOMPARE(ui.messageTexts(),
                      QStringList({noPrinterQuestion(expected), QStringLiteral("Printing needs 1 pages."),
                                   QStringLiteral("The printout was written to %1.").arg(expected)}));
@@ -650,12 +651,12 @@ private slots:
         QVERIFY(QDir(folder).removeRecursively());
         state.log.SelectedLogFile.clear();
         state.log.SerialNumber = QStringLiteral("0042");
-        ChartState chart(state, ui);
+        ChartState chart(LogViewOf(state), ui);
         chart.Load();
         ui.clearRecord();
         ui.inputs = {QStringLiteral("Kiln 4")};
         ui.answers = {Answer::Yes};
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409))), int(PrintResult::Printed));
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(417, 409))), int(PrintResult::Printed));
         const QString chartFile = home.filePath(QStringLiteral("SN0042-chart.pdf"));
         QCOMPARE(ui.messageTexts(),
                  QStringList({noPrinterQuestion(chartFile),
@@ -684,12 +685,12 @@ private slots:
     void chartPrintout() {
         fillVantorp();
         state.log.Description = QStringLiteral("Store room");
-        ChartState chart(state, ui);
+        ChartState chart(LogViewOf(state), ui);
         chart.Load();
         chart.bmp_MouseMove(0, 0, 0, 0); // the readout elsewhere; printing shows the last record
         const QSize surface(417, 409);
         ui.inputs = {QStringLiteral("Store  room, May")};
-        QCOMPARE(int(PrintChart(state, ui, chart, surface, toPdf(QStringLiteral("chart.pdf")))),
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, surface, toPdf(QStringLiteral("chart.pdf")))),
                  int(PrintResult::Printed));
         QVERIFY(ui.messages.empty());
         QCOMPARE(ui.inputRequests.back().title, QStringLiteral("Print Table"));
@@ -735,10 +736,10 @@ private slots:
     // a Q7R log: its RH under "Rh", no moisture values.
     void chartPageOfEmptyAndQ7RLogs() {
         state.log.SensorType = SensorVantorp;
-        ChartState chart(state, ui);
+        ChartState chart(LogViewOf(state), ui);
         chart.Load();
         ui.inputs = {QStringLiteral("Nothing yet")};
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("empty.pdf")))),
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(417, 409), toPdf(QStringLiteral("empty.pdf")))),
                  int(PrintResult::Printed));
         QCOMPARE(readChartPage(pdfPath(QStringLiteral("empty.pdf"))).lines,
                  QStringList({QStringLiteral("Nothing yet"), QStringLiteral("There is no log data!"),
@@ -747,7 +748,7 @@ private slots:
         fillKiln(state.log, 100);
         chart.Load();
         ui.inputs = {QStringLiteral("Kiln 4")};
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("q7r.pdf")))),
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(417, 409), toPdf(QStringLiteral("q7r.pdf")))),
                  int(PrintResult::Printed));
         QCOMPARE(readChartPage(pdfPath(QStringLiteral("q7r.pdf"))).lines,
                  QStringList({QStringLiteral("Kiln 4"), QStringLiteral("Log File Info"),
@@ -758,7 +759,7 @@ private slots:
         // Cancelling the description prints nothing.
         ui.clearRecord();
         ui.inputs = {std::nullopt};
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(417, 409), toPdf(QStringLiteral("none.pdf")))),
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(417, 409), toPdf(QStringLiteral("none.pdf")))),
                  int(PrintResult::Cancelled));
         QVERIFY(!QFileInfo::exists(pdfPath(QStringLiteral("none.pdf"))));
         QVERIFY(ui.messages.empty());
@@ -768,10 +769,10 @@ private slots:
     // A chart larger than the page is made smaller to fit beside and below the text.
     void chartLargerThanThePage() {
         fillVantorp();
-        ChartState chart(state, ui);
+        ChartState chart(LogViewOf(state), ui);
         chart.Load();
         ui.inputs = {QStringLiteral("Wide")};
-        QCOMPARE(int(PrintChart(state, ui, chart, QSize(1800, 1000), toPdf(QStringLiteral("wide.pdf")))),
+        QCOMPARE(int(PrintChart(LogViewOf(state), ui, chart, QSize(1800, 1000), toPdf(QStringLiteral("wide.pdf")))),
                  int(PrintResult::Printed));
         const ChartPage page = readChartPage(pdfPath(QStringLiteral("wide.pdf")));
         const QImage image = renderPage(pdfPath(QStringLiteral("wide.pdf")), 96);
@@ -834,9 +835,9 @@ private slots:
     void tableWindowPrintButton() {
         skipWithPrinter();
         fillKiln(state.log, 2000);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         QVERIFY(window.btnPrint->isHidden());
-        InstallTablePrinting(window, state, ui);
+        InstallTablePrinting(window, LogViewOf(state), ui);
         window.show();
         QVERIFY(window.btnPrint->isVisible());
 
@@ -889,9 +890,9 @@ private slots:
         skipWithPrinter();
         fillVantorp();
         QWidget owner;
-        frmChart& window = ChartWindow(state, ui, &owner);
+        frmChart& window = ChartWindow(LogViewOf(state), ui, {}, &owner);
         QVERIFY(window.btnPrint->isHidden());
-        InstallChartPrinting(window, state, ui);
+        InstallChartPrinting(window, LogViewOf(state), ui);
         window.resize(760, 520);
         window.show();
         QVERIFY(window.btnPrint->isVisible());

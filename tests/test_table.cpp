@@ -9,7 +9,7 @@
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"
-#include "views/LogCommands.h"
+#include "app/ViewCommands.h"
 #include "views/LogStatistics.h"
 #include "views/LogTable.h"
 #include "views/frmTable.h"
@@ -141,7 +141,7 @@ private slots:
                 if (state.settings.Emc) expected << "EMC %";
                 if (state.settings.Dewpoint) expected << "Dew " + unit;
 
-                frmTable window(state, ui);
+                frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
                 QCOMPARE(headers(window), expected);
                 QCOMPARE(window.Grid1->model()->rowCount(), 0); // an empty log: headers only
 
@@ -167,7 +167,7 @@ private slots:
     void cellsOfAVantorpLog() {
         fillVantorp(state.log);
         state.settings = settingsOf(1, 1, 1, 1);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         QCOMPARE(window.windowTitle(), QStringLiteral("Log"));
         QCOMPARE(window.Grid1->font().pointSize(), 8);
         QCOMPARE(row(window, 1), QStringList({"21.05.2014 13:45", "20,0", "50,0", "52,0", "9,3", "9,3"}));
@@ -188,7 +188,7 @@ private slots:
     void cellsOfAQ7RLog() {
         fillQ7R(state.log);
         state.settings = settingsOf(0, 1, 1, 1);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         QCOMPARE(row(window, 1), QStringList({"5/21/2014 13:45", "68,0", "12,0", "8,5", "-0,5", "50,0",
                                               "52,0", "9,3", "48,7"}));
         QCOMPARE(row(window, 2), QStringList({"5/21/2014 14:45", "77,0", "30,2", "9,0", "1,0", "30,0", "42,2",
@@ -213,7 +213,7 @@ private slots:
         }
         state.log.RecordCount = MaxLogRecords;
         state.log.SensorType = SensorVantorp;
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QModelIndex current = window.Grid1->currentIndex();
@@ -234,7 +234,7 @@ private slots:
         }
         state.log.RecordCount = 2;
         state.log.SensorType = SensorQ7R;
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         const QFontMetrics metrics(window.Grid1->font());
         QVERIFY(window.Grid1->columnWidth(0) > metrics.horizontalAdvance(state.log.LogTime[0]));
         QCOMPARE(window.Grid1->model()->columnCount(), 9);
@@ -242,7 +242,7 @@ private slots:
 
     void cellsCannotBeEdited() {
         fillVantorp(state.log);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QModelIndex cell = window.Grid1->model()->index(1, 1);
@@ -335,7 +335,7 @@ private slots:
     }
 
     void infoButton() {
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         QTest::mouseClick(window.btnInfo, Qt::LeftButton);
         QCOMPARE(ui.messages.size(), std::size_t(1));
         QCOMPARE(ui.messages[0].text, QStringLiteral("There is no log data!"));
@@ -359,7 +359,7 @@ private slots:
         // 110 C: no GPP (above boiling); -243.12 C: no dew point. Their cells stay empty.
         state.log.LogTemp[1] = 110;
         state.log.LogTemp[2] = -243.12;
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         QCOMPARE(ui.messageTexts(), QStringList({"ERROR: CalcAh: Saturation pressure at or above one atmosphere",
                                                  "Loading grid failed"}));
         QCOMPARE(ui.messages[1].icon, Icon::Stop);
@@ -391,7 +391,7 @@ private slots:
             QFile::copy(QStringLiteral(KV5_SOURCE_DIR "/tests/data/q7r.txt"), LogFilePath(state, "q7r.txt")));
         fillVantorp(state.log);
         state.settings = settingsOf(0, 1, 1, 1);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QCOMPARE(window.Grid1->model()->columnCount(), 6);
         whenLibraryShown([](frmOpenFile& library) {
@@ -419,7 +419,7 @@ private slots:
 
     void deleteButton() {
         fillQ7R(state.log);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         QCOMPARE(ui.messageTexts(), QStringList{"Select a file first."});
@@ -450,7 +450,7 @@ private slots:
     }
 
     void buttonsAndClose() {
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QStringList captions;
@@ -487,7 +487,7 @@ private slots:
         }
         state.log.RecordCount = 40;
         state.settings = settingsOf(0, 1, 1, 1);
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // Every header and cell text fits its column.
@@ -517,7 +517,7 @@ private slots:
         QCOMPARE(lines[6], QString());
 
         // The same as the window shows.
-        frmTable window(state, ui);
+        frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         for (int record = 1; record <= 5; ++record) QCOMPARE(lines[record], row(window, record).join('\t'));
 
         printed.clear();

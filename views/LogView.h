@@ -1,0 +1,43 @@
+// What the table and chart windows and their printouts work from: the in-memory log with the
+// settings it is shown under, and what the windows' Open and Delete buttons do. The owner of the
+// log fills them in; a view only reads the log.
+#pragma once
+
+#include "core/LogData.h"
+#include "core/Settings.h"
+
+#include <QColor>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace kv5 {
+
+// Colours of the derived traces: GPP, EMC, the third moisture channel and the dew point.
+struct TraceColors {
+    QColor Gpp;
+    QColor Emc;
+    QColor Mc3;
+    QColor Dew;
+};
+
+struct LogView {
+    const LogData& log;
+    const Settings& settings;
+    TraceColors colors;
+    // Folder of the program's files, where a printout goes as a PDF file when no printer is
+    // installed and the user has no Documents folder.
+    QString ProgramFolder;
+};
+
+// The windows' Open and Delete buttons: open lets the user choose another log over the window
+// (the in-memory log may change); remove deletes the file of the log shown and returns true
+// when it did. A missing action does nothing.
+struct LogFileActions {
+    std::function<void(QWidget* parent)> open;
+    std::function<bool()> remove;
+};
+
+} // namespace kv5
