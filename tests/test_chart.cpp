@@ -113,10 +113,6 @@ class TestChart : public QObject {
             if (!box->isHidden()) texts << box->text();
         return texts;
     }
-    void saveShot(QWidget& widget, const QString& name) {
-        const QString folder = qEnvironmentVariable("KV5_SCREENSHOT_DIR");
-        if (!folder.isEmpty()) widget.grab().save(folder + '/' + name + QStringLiteral(".png"));
-    }
     void moveTo(frmChart& window, double fraction) {
         QTest::mouseMove(window.bmp, QPoint(int(fraction * (window.bmp->width() - 1)), 40));
     }
@@ -256,7 +252,6 @@ private slots:
                                                     {10.8, Purple}, {16.7, SkyBlue}};
         for (const auto& [value, colour] : traces)
             QVERIFY2(shows(image, image.width() / 3, rowOf(image, value), colour), qPrintable(colour.name()));
-        saveShot(window, "chart-q7r");
 
         // At twice the pixels the lines are two device pixels wide, as sharp as at one.
         const QImage sharp = RenderChartSurface(*window.chart.bmp, QSize(200, 100), 2);
@@ -301,7 +296,6 @@ private slots:
         QVERIFY2(std::abs(shown() - 8500) <= 21, qPrintable(window.txtLegend[0]->text()));
         QCOMPARE(window.txtLegend[1]->text().left(5), QStringLiteral("Temp "));
         QCOMPARE(window.SurfaceImage(), image); // the readout draws nothing on the chart
-        saveShot(window, "chart-full");
         QVERIFY(ui.messages.empty());
     }
 

@@ -80,10 +80,6 @@ class TestTable : public QObject {
                          .toString();
         return texts;
     }
-    void saveShot(QWidget& widget, const QString& name) {
-        const QString folder = qEnvironmentVariable("KV5_SCREENSHOT_DIR");
-        if (!folder.isEmpty()) widget.grab().save(folder + '/' + name + QStringLiteral(".png"));
-    }
 
 private slots:
     void initTestCase() {
@@ -165,7 +161,6 @@ private slots:
         const QStringList last = row(window, MaxLogRecords);
         for (int c = 0; c < last.size(); ++c)
             QVERIFY2(metrics.horizontalAdvance(last[c]) < window.Grid1->columnWidth(c), qPrintable(last[c]));
-        saveShot(window, QStringLiteral("table-q7r-17000"));
 
         // Double click, typing, F2 and Return open no editor.
         const QModelIndex cell = window.Grid1->model()->index(1, 1);
@@ -280,7 +275,6 @@ private slots:
         window.SetPrintHandler([&] { ++printed; });
         QTest::mouseClick(window.btnPrint, Qt::LeftButton);
         QCOMPARE(printed, 1);
-        saveShot(window, QStringLiteral("table-empty"));
         QTest::mouseClick(window.btnDone, Qt::LeftButton);
         QVERIFY(!window.isVisible());
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
