@@ -5,15 +5,13 @@
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
 #include "app/SimulatedLogger.h"
+#include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
 #include "core/Numbers.h"
 #include "core/Units.h"
 #include "device/SerialLink.h"
 #include "logger/Battery.h"
 #include "logger/Intervals.h"
-#include "views/ChartCommand.h"
-#include "views/LogCommands.h"
-#include "views/Print.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

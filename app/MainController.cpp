@@ -1,6 +1,7 @@
 #include "app/MainController.h"
 
 #include "app/AppState.h"
+#include "app/ViewCommands.h"
 #include "app/frmApp.h"
 #include "export/ExcelExport.h"
 #include "logfiles/frmOpenFile.h"
@@ -54,10 +55,14 @@ MainController::MainController(AppState& state, frmApp& window)
     });
     connect(window.cmdStore, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.StorageMode(values); }); });
-    connect(window.cmdText, &QPushButton::clicked, this,
-            [this, &state] { ShowPrintableLogTable(state, window_.ui(), &window_); });
-    connect(window.cmdChart, &QPushButton::clicked, this,
-            [this, &state] { ShowPrintableChartWindow(state, window_.ui(), &window_); });
+    connect(window.cmdText, &QPushButton::clicked, this, [this, &state] {
+        ShowPrintableLogTable(LogViewOf(state), window_.ui(), LogFileActionsOf(state, window_.ui()),
+                              &window_);
+    });
+    connect(window.cmdChart, &QPushButton::clicked, this, [this, &state] {
+        ShowPrintableChartWindow(LogViewOf(state), window_.ui(), LogFileActionsOf(state, window_.ui()),
+                                 &window_);
+    });
     // The library window's Export button writes the workbook and hands it to the desktop.
     SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
         OpenInExcel(state.settings, TraceColorsOf(state), ui, path);

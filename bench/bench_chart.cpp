@@ -5,6 +5,7 @@
 // For comparison it also draws the same traces as plain polylines through every record.
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
+#include "app/ViewCommands.h"
 #include "logger/TimeFormat.h"
 #include "views/ChartWidgets.h"
 #include "views/frmChart.h"
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     fillKilnLog(state.log);
     kv5::ConsoleUi ui;
 
-    kv5::frmChart window(state, ui);
+    kv5::frmChart window(kv5::LogViewOf(state), ui);
     window.resize(1000, 900);
     window.show();
     QCoreApplication::processEvents();

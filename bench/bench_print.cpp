@@ -3,6 +3,7 @@
 // time of each (median of several rounds), the pages and the size of the files.
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
+#include "app/ViewCommands.h"
 #include "bench/KilnLog.h"
 #include "logger/TimeFormat.h"
 #include "views/ChartDrawing.h"
@@ -74,23 +75,24 @@ int main(int argc, char** argv) {
         progressCalls = 0;
         QElapsedTimer timer;
         timer.start();
-        const kv5::PrintResult result = kv5::PrintTable(state, ui, {table, folder.path()}, [&](int, int) {
-            ++progressCalls;
-            return true;
-        });
+        const kv5::PrintResult result =
+            kv5::PrintTable(kv5::LogViewOf(state), ui, {table, folder.path()}, [&](int, int) {
+                ++progressCalls;
+                return true;
+            });
         printTimes.push_back(timer.nsecsElapsed() / 1e6);
         if (result != kv5::PrintResult::Printed || progressCalls != pages) return 1;
     }
 
     // The chart page of the same log, the surface at the window's first size.
     const QString chartFile = folder.filePath(QStringLiteral("chart.pdf"));
-    kv5::ChartState chart(state, ui);
+    kv5::ChartState chart(kv5::LogViewOf(state), ui);
     chart.Load();
     const QSize surface = kv5::LayoutChartWindow(kv5::ChartWindowSize).bmp.size();
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer timer;
         timer.start();
-        if (kv5::PrintChart(state, ui, chart, surface, {chartFile, folder.path()}) !=
+        if (kv5::PrintChart(kv5::LogViewOf(state), ui, chart, surface, {chartFile, folder.path()}) !=
             kv5::PrintResult::Printed)
             return 1;
         chartTimes.push_back(timer.nsecsElapsed() / 1e6);

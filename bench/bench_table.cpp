@@ -3,6 +3,7 @@
 // at most 150 ms), then pages from the top of the table to the bottom, painting every page.
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
+#include "app/ViewCommands.h"
 #include "bench/KilnLog.h"
 #include "logger/TimeFormat.h"
 #include "views/frmTable.h"
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        kv5::frmTable window(state, ui);
+        kv5::frmTable window(kv5::LogViewOf(state), ui);
         PaintWatcher watcher;
         window.Grid1->viewport()->installEventFilter(&watcher);
         window.show();

@@ -10,6 +10,7 @@
 // `cmake --build build --target screenshots` regenerates docs/images with it.
 #include "app/AppState.h"
 #include "app/MainController.h"
+#include "app/ViewCommands.h"
 #include "app/frmApp.h"
 #include "app/frmSpecies.h"
 #include "logfiles/frmOpenFile.h"
@@ -216,8 +217,8 @@ int main(int argc, char** argv) {
         settings.close();
     }
     {
-        frmTable table(state, window.ui(), &window);
-        InstallTablePrinting(table, state, window.ui());
+        frmTable table(LogViewOf(state), window.ui(), LogFileActionsOf(state, window.ui()), &window);
+        InstallTablePrinting(table, LogViewOf(state), window.ui());
         table.show();
         QApplication::processEvents();
         save(framed(&table), QStringLiteral("table.png"));
@@ -225,8 +226,9 @@ int main(int argc, char** argv) {
         table.close();
     }
     {
-        frmChart& chart = ChartWindow(state, window.ui(), &window);
-        InstallChartPrinting(chart, state, window.ui());
+        frmChart& chart =
+            ChartWindow(LogViewOf(state), window.ui(), LogFileActionsOf(state, window.ui()), &window);
+        InstallChartPrinting(chart, LogViewOf(state), window.ui());
         chart.Load();
         chart.show();
         QApplication::processEvents();

@@ -1,6 +1,5 @@
 #include "views/ChartState.h"
 
-#include "app/AppState.h"
 #include "core/Numbers.h"
 #include "core/Units.h"
 #include "core/UserInterface.h"
@@ -29,7 +28,6 @@ bool toSingle(double value, float& single) {
     return true;
 }
 
-
 } // namespace
 
 QString Insert(const QString& text, const QString& value) {
@@ -55,12 +53,13 @@ void AdjustZoom(qint32& top, qint32& bottom) {
     if (bottom > top) bottom = 0;
 }
 
-ChartState::ChartState(AppState& state, UserInterface& ui) : state_(state), ui_(ui), derived_(MaxLogRecords) {
+ChartState::ChartState(const LogView& view, UserInterface& ui)
+    : view_(view), ui_(ui), derived_(MaxLogRecords) {
     txtAxisYmax.visible = txtAxisYmin.visible = true;
 }
 
 int ChartState::recordCount() const {
-    const LogData& log = state_.log;
+    const LogData& log = view_.log;
     const std::size_t held =
         std::min({log.LogTime.size(), log.LogTemp.size(), log.LogRh.size(), log.LogMc1.size(),
                   log.LogMc2.size(), log.LogMc3.size(), log.LogRhQ7R.size()});
@@ -101,8 +100,8 @@ ChartTrace ChartState::PaintTrace(const QColor& color, const std::vector<double>
 
 const char* ChartState::fillDerived(Derived (*of)(double, double, int), const char* procedure,
                                     const std::vector<double>& rh, int count) {
-    const std::vector<double>& temp = state_.log.LogTemp;
-    const int celsius = state_.settings.Celsius;
+    const std::vector<double>& temp = view_.log.LogTemp;
+    const int celsius = view_.settings.Celsius;
     ReportOnce report(procedure, ui_);
     for (int i = 0; i < count; ++i) {
         const Derived value = of(temp[i], rh[i], celsius);
@@ -116,8 +115,8 @@ void ChartState::Load() {
     for (ChartTextBoxState& box : txtLegend) box.visible = false;
     failedRecord_ = 0;
 
-    const LogData& log = state_.log;
-    const Settings& settings = state_.settings;
+    const LogData& log = view_.log;
+    const Settings& settings = view_.settings;
     const bool q7r = log.isQ7R();
     auto picture = std::make_shared<ChartPicture>();
     const int count = recordCount();
@@ -143,18 +142,18 @@ void ChartState::Load() {
     if (q7r) {
         paint(Mc1Color, log.LogMc1, e.MinMc1, e.MaxMc1);
         paint(Mc2Color, log.LogMc2, e.MinMc2, e.MaxMc2);
-        paint(state_.Mc3TraceColor, log.LogMc3, e.MinMc3, e.MaxMc3);
+        paint(view_.colors.Mc3TraceColor, log.LogMc3, e.MinMc3, e.MaxMc3);
     }
     const std::vector<double>& rh = q7r ? log.LogRhQ7R : log.LogRh;
     paint(RhColor, rh, e.MinRh, e.MaxRh);
 
     if (settings.AhGpp != 0) {
         fillDerived(&AhOf, "CalcAh", rh, count);
-        paint(state_.GppTraceColor, derived_, e.MinGpp, e.MaxGpp);
+        paint(view_.colors.GppTraceColor, derived_, e.MinGpp, e.MaxGpp);
     }
     if (settings.Emc != 0) {
         fillDerived(&EmcOf, "CalcEmc", rh, count);
-        paint(state_.EmcTraceColor, derived_, e.MinEmc, e.MaxEmc);
+        paint(view_.colors.EmcTraceColor, derived_, e.MinEmc, e.MaxEmc);
     }
     if (settings.Dewpoint != 0) {
         if (const char* failure = fillDerived(&CalcDewPoint, nullptr, rh, count)) {
@@ -164,7 +163,7 @@ void ChartState::Load() {
                 q7r ? QStringLiteral("LoadChartQ7R: ") : QStringLiteral("frmChart.Form_Load: ");
             ui_.message({procedure + QString::fromLatin1(failure)});
         } else {
-            paint(state_.DewTraceColor, derived_, e.MinDew, e.MaxDew);
+            paint(view_.colors.DewTraceColor, derived_, e.MinDew, e.MaxDew);
         }
     }
 
@@ -186,8 +185,8 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
     const int i = record - 1;
     bmp = picBase;
 
-    const LogData& log = state_.log;
-    const Settings& settings = state_.settings;
+    const LogData& log = view_.log;
+    const Settings& settings = view_.settings;
     const int celsius = settings.Celsius;
     const double temp = log.LogTemp[i];
     const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
@@ -204,7 +203,7 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
     } else {
         show(2, Mc1Color, value(QStringLiteral("MC1 $%"), log.LogMc1[i]));
         show(3, Mc2Color, value(QStringLiteral("MC2 $%"), log.LogMc2[i]));
-        show(4, state_.Mc3TraceColor, value(QStringLiteral("MC3 $%"), log.LogMc3[i]));
+        show(4, view_.colors.Mc3TraceColor, value(QStringLiteral("MC3 $%"), log.LogMc3[i]));
         show(5, RhColor, value(QStringLiteral("RH $%"), rh));
         next = 6;
     }
@@ -218,9 +217,9 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
         return Insert(text, result.ok() ? NumberText(result.value) : QString());
     };
     if (settings.AhGpp != 0)
-        show(next++, state_.GppTraceColor, derived(QStringLiteral("GPP $"), AhOf(temp, rh, celsius)));
+        show(next++, view_.colors.GppTraceColor, derived(QStringLiteral("GPP $"), AhOf(temp, rh, celsius)));
     if (settings.Emc != 0)
-        show(next++, state_.EmcTraceColor, derived(QStringLiteral("EMC $%"), EmcOf(temp, rh, celsius)));
+        show(next++, view_.colors.EmcTraceColor, derived(QStringLiteral("EMC $%"), EmcOf(temp, rh, celsius)));
     if (settings.Dewpoint != 0) {
         const Derived dew = CalcDewPoint(temp, rh, celsius);
         if (!dew.ok()) {
@@ -230,7 +229,7 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
                     {QStringLiteral("Calculating X axis failed: ") + QString::fromLatin1(dew.failure)});
             return;
         }
-        show(next++, state_.DewTraceColor, value(QStringLiteral("Dew $") + unit, dew.value));
+        show(next++, view_.colors.DewTraceColor, value(QStringLiteral("Dew $") + unit, dew.value));
     }
 
     show(0, Qt::black, log.LogTime[i]);

@@ -7,6 +7,7 @@
 #include "calc/Psychrometrics.h"
 #include "views/ChartDrawing.h"
 #include "views/LogStatistics.h"
+#include "views/LogView.h"
 
 #include <QtGlobal>
 
@@ -15,7 +16,6 @@
 
 namespace kv5 {
 
-struct AppState;
 class UserInterface;
 
 // The template with its first "$" replaced by value; a template without "$" comes back as it is.
@@ -33,7 +33,7 @@ void AdjustZoom(qint32& top, qint32& bottom);
 
 class ChartState {
 public:
-    ChartState(AppState& state, UserInterface& ui);
+    ChartState(const LogView& view, UserInterface& ui);
 
     // Value at the bottom edge and the span to the top edge. A span below 1 counts as 100 when
     // the chart is drawn or read.
@@ -85,7 +85,7 @@ private:
                             const std::vector<double>& rh, int count);
     int recordCount() const;
 
-    AppState& state_;
+    LogView view_;
     UserInterface& ui_;
     // The derived series of one drawing, GPP, then EMC, then dew point.
     std::vector<double> derived_;

@@ -1,12 +1,10 @@
 #include "views/Print.h"
 
-#include "app/AppState.h"
 #include "core/SafePublish.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/ChartState.h"
 #include "views/ChartWidgets.h"
-#include "views/LogCommands.h"
 #include "views/frmChart.h"
 #include "views/frmTable.h"
 
@@ -34,19 +32,19 @@ const QString WindowProcedure = QStringLiteral("btnPrint_Click");
 const QString CommandProcedure = QStringLiteral("RunPrintCommand");
 
 // The folder of the PDF written when no printer is installed.
-QString fallbackFolder(const AppState& state, const PrintTarget& target) {
+QString fallbackFolder(const LogView& view, const PrintTarget& target) {
     if (!target.fallbackFolder.isEmpty()) return target.fallbackFolder;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
-    return state.ProgramFolder;
+    return view.ProgramFolder;
 }
 
 // A free name for that PDF, after the log: the file last chosen in the library, else the
 // logger's serial number, then "-table" or "-chart", and a number when the name is taken.
-QString fallbackPdfPath(const AppState& state, const QString& folder, const QString& kind) {
-    QString base = QFileInfo(state.log.SelectedLogFile).completeBaseName();
-    if (base.isEmpty() && !state.log.SerialNumber.isEmpty())
-        base = QStringLiteral("SN") + SafeFileNamePart(state.log.SerialNumber);
+QString fallbackPdfPath(const LogView& view, const QString& folder, const QString& kind) {
+    QString base = QFileInfo(view.log.SelectedLogFile).completeBaseName();
+    if (base.isEmpty() && !view.log.SerialNumber.isEmpty())
+        base = QStringLiteral("SN") + SafeFileNamePart(view.log.SerialNumber);
     if (base.isEmpty()) base = QStringLiteral("KV5");
     base += QLatin1Char('-') + kind;
     const QDir dir(folder);
@@ -58,12 +56,12 @@ QString fallbackPdfPath(const AppState& state, const QString& folder, const QStr
 
 // Where the printout goes: the target's PDF file, the default printer, or, when there is no
 // printer, a PDF file that the user agrees to. False when the user declined: nothing is printed.
-bool chooseDestination(const AppState& state, UserInterface& ui, const PrintTarget& target,
-                       const QString& kind, QString& pdfPath, bool& announce) {
+bool chooseDestination(const LogView& view, UserInterface& ui, const PrintTarget& target, const QString& kind,
+                       QString& pdfPath, bool& announce) {
     announce = false;
     pdfPath = target.pdfFile;
     if (!pdfPath.isEmpty() || !QPrinterInfo::defaultPrinter().isNull()) return true;
-    const QString path = fallbackPdfPath(state, fallbackFolder(state, target), kind);
+    const QString path = fallbackPdfPath(view, fallbackFolder(view, target), kind);
     const QString question =
         QStringLiteral("No printer is installed. Do you want to write the printout to the PDF "
                        "file %1 instead?")
@@ -182,11 +180,12 @@ PrintResult finish(UserInterface& ui, const QString& procedure, PrintJob& job, c
 }
 
 // The table printout with title; asks for the page count first when ask is set.
-PrintResult printTable(AppState& state, UserInterface& ui, const PrintTarget& target, const QString& title,
-                       bool ask, const PrintProgress& progress, const QString& procedure) {
+PrintResult printTable(const LogView& view, UserInterface& ui, const PrintTarget& target,
+                       const QString& title, bool ask, const PrintProgress& progress,
+                       const QString& procedure) {
     QString pdfPath;
     bool announce = false;
-    if (!chooseDestination(state, ui, target, QStringLiteral("table"), pdfPath, announce))
+    if (!chooseDestination(view, ui, target, QStringLiteral("table"), pdfPath, announce))
         return PrintResult::Cancelled;
     PrintJob job;
     QString why;
@@ -197,7 +196,7 @@ PrintResult printTable(AppState& state, UserInterface& ui, const PrintTarget& ta
 
     // The painter's origin is the top left corner inside the margins.
     const QRectF area(0, 0, printer.width(), printer.height());
-    const TablePrintLayout layout = LayoutTablePrint(state.log, state.settings, printer, area);
+    const TablePrintLayout layout = LayoutTablePrint(view.log, view.settings, printer, area);
     if (ask && ui.message({PrintPagesText(layout.pages), Icon::None, Buttons::OkCancel}) != Answer::Ok)
         return PrintResult::Cancelled;
 
@@ -209,7 +208,7 @@ PrintResult printTable(AppState& state, UserInterface& ui, const PrintTarget& ta
         cancelled = true;
         return false;
     };
-    const int drawn = PrintTablePages(printer, painter, layout, state.log, state.settings, title, asked);
+    const int drawn = PrintTablePages(printer, painter, layout, view.log, view.settings, title, asked);
     if (cancelled) {
         printer.abort();
         painter.end();
@@ -222,11 +221,11 @@ PrintResult printTable(AppState& state, UserInterface& ui, const PrintTarget& ta
 }
 
 // The chart printout with title.
-PrintResult printChart(AppState& state, UserInterface& ui, ChartState& chart, QSize surfaceSize,
+PrintResult printChart(const LogView& view, UserInterface& ui, ChartState& chart, QSize surfaceSize,
                        const PrintTarget& target, const QString& title, const QString& procedure) {
     QString pdfPath;
     bool announce = false;
-    if (!chooseDestination(state, ui, target, QStringLiteral("chart"), pdfPath, announce))
+    if (!chooseDestination(view, ui, target, QStringLiteral("chart"), pdfPath, announce))
         return PrintResult::Cancelled;
     PrintJob job;
     QString why;
@@ -239,37 +238,37 @@ PrintResult printChart(AppState& state, UserInterface& ui, ChartState& chart, QS
 
     QPainter painter;
     if (!painter.begin(&job.printer)) return failed(ui, procedure, job.failure());
-    PaintChartPage(painter, title, ChartPrintLines(state.log, chart.extremes), chart.bmp.get(), surfaceSize);
+    PaintChartPage(painter, title, ChartPrintLines(view.log, chart.extremes), chart.bmp.get(), surfaceSize);
     painter.end();
     if (job.printer.printerState() == QPrinter::Error) return failed(ui, procedure, job.failure());
     return finish(ui, procedure, job, pdfPath, announce);
 }
 
 // The description box before either printout; false when it was cancelled or left empty.
-bool askDescription(const AppState& state, UserInterface& ui, QString& description) {
-    description = state.log.Description;
+bool askDescription(const LogView& view, UserInterface& ui, QString& description) {
+    description = view.log.Description;
     return ui.input(PrintInputPrompt, PrintInputTitle, description) && !description.isEmpty();
 }
 
 } // namespace
 
-PrintResult PrintTable(AppState& state, UserInterface& ui, const PrintTarget& target,
+PrintResult PrintTable(const LogView& view, UserInterface& ui, const PrintTarget& target,
                        const PrintProgress& progress) {
     QString description;
-    if (!askDescription(state, ui, description)) return PrintResult::Cancelled;
-    return printTable(state, ui, target, description, true, progress, WindowProcedure);
+    if (!askDescription(view, ui, description)) return PrintResult::Cancelled;
+    return printTable(view, ui, target, description, true, progress, WindowProcedure);
 }
 
-PrintResult PrintChart(AppState& state, UserInterface& ui, ChartState& chart, QSize surfaceSize,
+PrintResult PrintChart(const LogView& view, UserInterface& ui, ChartState& chart, QSize surfaceSize,
                        const PrintTarget& target) {
     QString description;
-    if (!askDescription(state, ui, description)) return PrintResult::Cancelled;
-    return printChart(state, ui, chart, surfaceSize, target, description, WindowProcedure);
+    if (!askDescription(view, ui, description)) return PrintResult::Cancelled;
+    return printChart(view, ui, chart, surfaceSize, target, description, WindowProcedure);
 }
 
-void InstallTablePrinting(frmTable& window, AppState& state, UserInterface& ui) {
+void InstallTablePrinting(frmTable& window, const LogView& view, UserInterface& ui) {
     frmTable* owner = &window;
-    window.SetPrintHandler([owner, &state, &ui] {
+    window.SetPrintHandler([owner, view, &ui] {
         // The progress box comes up with the first page, once the page count has been accepted.
         std::unique_ptr<QProgressDialog> box;
         const PrintProgress progress = [&box, owner](int page, int pages) {
@@ -287,58 +286,42 @@ void InstallTablePrinting(frmTable& window, AppState& state, UserInterface& ui) 
             QCoreApplication::processEvents();
             return !box->wasCanceled();
         };
-        PrintTable(state, ui, {}, progress);
+        PrintTable(view, ui, {}, progress);
     });
 }
 
-void InstallChartPrinting(frmChart& window, AppState& state, UserInterface& ui) {
+void InstallChartPrinting(frmChart& window, const LogView& view, UserInterface& ui) {
     frmChart* owner = &window;
-    window.SetPrintHandler([owner, &state, &ui] {
-        if (PrintChart(state, ui, owner->chart, owner->bmp->size()) == PrintResult::Cancelled) return;
+    window.SetPrintHandler([owner, view, &ui] {
+        if (PrintChart(view, ui, owner->chart, owner->bmp->size()) == PrintResult::Cancelled) return;
         // The window shows what the printout shows: the readout on the last record.
         if (owner->bmp->mouseMoved)
             owner->bmp->mouseMoved(Qt::NoButton, Qt::NoModifier, QPointF(ChartWidth, ChartHeight));
     });
 }
 
-void ShowPrintableLogTable(AppState& state, UserInterface& ui, QWidget* parent) {
-    frmTable window(state, ui, parent);
-    InstallTablePrinting(window, state, ui);
+void ShowPrintableLogTable(const LogView& view, UserInterface& ui, const LogFileActions& actions,
+                           QWidget* parent) {
+    frmTable window(view, ui, actions, parent);
+    InstallTablePrinting(window, view, ui);
     window.exec();
 }
 
-void ShowPrintableChartWindow(AppState& state, UserInterface& ui, QWidget* parent) {
-    frmChart& window = ChartWindow(state, ui, parent);
-    InstallChartPrinting(window, state, ui);
+void ShowPrintableChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions,
+                              QWidget* parent) {
+    frmChart& window = ChartWindow(view, ui, actions, parent);
+    InstallChartPrinting(window, view, ui);
     window.exec();
 }
 
-int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf, bool chart,
-                    const QString& description) {
-    if (pdf.isEmpty()) {
-        ui.message({QStringLiteral("The printout needs the name of the PDF file to write: --pdf OUT.pdf.")});
-        return 2;
-    }
-    // An empty log first, so that a file that cannot be opened leaves nothing to print.
-    state.log.RecordCount = 0;
-    const QString path = LogFileArgumentPath(state.dataFolder(), file);
-    const bool read = ReadLogFile(state.log, ui, path);
-    if (!read && state.log.RecordCount == 0) return 1;
-
-    // A log file holds no description: without one of the user's, its name is the title.
-    const QString title = description.isNull() ? QFileInfo(path).fileName() : description;
+PrintResult PrintLogToPdf(const LogView& view, UserInterface& ui, const QString& pdf, bool chart,
+                          const QString& title) {
     const PrintTarget target{pdf, QString()};
-    PrintResult result;
-    if (chart) {
-        ChartState drawing(state, ui);
-        drawing.Load();
-        result = printChart(state, ui, drawing, LayoutChartWindow(ChartWindowSize).bmp.size(), target, title,
-                            CommandProcedure);
-    } else {
-        result = printTable(state, ui, target, title, false, {}, CommandProcedure);
-    }
-    if (result != PrintResult::Printed) return 1;
-    return read ? 0 : 1;
+    if (!chart) return printTable(view, ui, target, title, false, {}, CommandProcedure);
+    ChartState drawing(view, ui);
+    drawing.Load();
+    return printChart(view, ui, drawing, LayoutChartWindow(ChartWindowSize).bmp.size(), target, title,
+                      CommandProcedure);
 }
 
 } // namespace kv5

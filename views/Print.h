@@ -6,6 +6,7 @@
 // PDF file. PDF files get the usual mode of new files (0666 less the umask).
 #pragma once
 
+#include "views/LogView.h"
 #include "views/PrintLayout.h"
 
 #include <QSize>
@@ -15,7 +16,6 @@ class QWidget;
 
 namespace kv5 {
 
-struct AppState;
 class ChartState;
 class frmChart;
 class frmTable;
@@ -37,34 +37,33 @@ enum class PrintResult { Printed, Cancelled, Failed };
 // printer's page with margins of 720 twips, asks "Printing needs n pages." (OK / Cancel) and
 // prints every page under the job name "Quorvane KV5", asking progress before each page: a
 // cancel there stops the job. A failure is shown as "ERROR: btnPrint_Click: " and its cause.
-PrintResult PrintTable(AppState& state, UserInterface& ui, const PrintTarget& target = {},
+PrintResult PrintTable(const LogView& view, UserInterface& ui, const PrintTarget& target = {},
                        const PrintProgress& progress = {});
 
 // The chart window's Print button. Asks for the description as the table does, then prints one
 // page: the description, the log's facts with the chart's extremes of its last drawing, and the
 // chart surface at surfaceSize (its size on screen, in pixels at 96 to the inch), after the
 // readout has been run for the right edge. Failures as for the table.
-PrintResult PrintChart(AppState& state, UserInterface& ui, ChartState& chart, QSize surfaceSize,
+PrintResult PrintChart(const LogView& view, UserInterface& ui, ChartState& chart, QSize surfaceSize,
                        const PrintTarget& target = {});
 
 // Makes the table window's Print button print the table, with the progress box "Printing -
 // Click Cancel to quit" over the window.
-void InstallTablePrinting(frmTable& window, AppState& state, UserInterface& ui);
+void InstallTablePrinting(frmTable& window, const LogView& view, UserInterface& ui);
 // Makes the chart window's Print button print the chart at the size its surface has.
-void InstallChartPrinting(frmChart& window, AppState& state, UserInterface& ui);
+void InstallChartPrinting(frmChart& window, const LogView& view, UserInterface& ui);
 
 // The main window's "Show Log" and "Show Chart": the table window (modal) and the chart window,
-// each with its Print button wired.
-void ShowPrintableLogTable(AppState& state, UserInterface& ui, QWidget* parent);
-void ShowPrintableChartWindow(AppState& state, UserInterface& ui, QWidget* parent);
+// each with its Print button wired and actions behind Open and Delete.
+void ShowPrintableLogTable(const LogView& view, UserInterface& ui, const LogFileActions& actions,
+                           QWidget* parent);
+void ShowPrintableChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions,
+                              QWidget* parent);
 
-// `kv5 print FILE --pdf OUT.pdf [--chart] [--description TEXT]`: reads the log file (a name in
-// DATA or a path) and writes its table printout, or with chart its chart printout, to pdf
-// (written whole or not at all). The title is description, or the log file's name when
-// description is a null text. Nothing is asked. Returns 0; 1 when the file could not be read
-// completely (the records read are still printed) or the PDF could not be written; 2 without an
-// output name.
-int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf, bool chart,
-                    const QString& description);
+// The command line's printout: the table, or with chart the chart as the window at its own size
+// draws it, titled title, written to the PDF file pdf (whole or not at all). Nothing is asked; a
+// failure is reported as "ERROR: RunPrintCommand: " and its cause.
+PrintResult PrintLogToPdf(const LogView& view, UserInterface& ui, const QString& pdf, bool chart,
+                          const QString& title);
 
 } // namespace kv5

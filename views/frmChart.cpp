@@ -1,9 +1,6 @@
 #include "views/frmChart.h"
 
-#include "app/AppState.h"
 #include "core/UserInterface.h"
-#include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
 #include "views/ChartWidgets.h"
 
 #include <QPointer>
@@ -12,8 +9,8 @@
 
 namespace kv5 {
 
-frmChart::frmChart(AppState& state, UserInterface& ui, QWidget* parent)
-    : QDialog(parent), chart(state, ui), state_(state), ui_(ui) {
+frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions actions, QWidget* parent)
+    : QDialog(parent), chart(view, ui), view_(view), ui_(ui), actions_(std::move(actions)) {
     setObjectName(QStringLiteral("frmChart"));
     setWindowTitle(QStringLiteral("Chart"));
     setModal(true);
@@ -54,19 +51,19 @@ frmChart::frmChart(AppState& state, UserInterface& ui, QWidget* parent)
     resize(ChartWindowSize);
 
     connect(btnInfo, &QPushButton::clicked, this,
-            [this] { ShowLogInfo(state_.log, state_.settings, chart.extremes, ui_); });
+            [this] { ShowLogInfo(view_.log, view_.settings, chart.extremes, ui_); });
     connect(btnZoom, &QPushButton::clicked, this, [this] {
         if (chart.btnZoom_Click()) showState();
     });
     connect(btnOpen, &QPushButton::clicked, this, [this] {
-        OpenLogFile(state_.log, state_.dataFolder(), ui_, this);
+        if (actions_.open) actions_.open(this);
         Load();
     });
     connect(btnPrint, &QPushButton::clicked, this, [this] {
         if (print_) print_();
     });
     connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (DeleteSelectedLogFile(state_.log, state_.dataFolder(), ui_)) Load();
+        if (actions_.remove && actions_.remove()) Load();
     });
     connect(btnMeter, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -113,26 +110,27 @@ void frmChart::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
 }
 
-frmChart& ChartWindow(AppState& state, UserInterface& ui, QWidget* parent) {
+frmChart& ChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions,
+                      QWidget* parent) {
     // Without a parent the window is kept here; it is never destroyed before the program ends.
     static QPointer<frmChart> withoutParent;
     frmChart* window = nullptr;
     if (parent) {
         for (frmChart* child : parent->findChildren<frmChart*>(QString(), Qt::FindDirectChildrenOnly))
-            if (&child->appState() == &state && &child->userInterface() == &ui) window = child;
-    } else if (withoutParent && &withoutParent->appState() == &state &&
+            if (&child->view().log == &view.log && &child->userInterface() == &ui) window = child;
+    } else if (withoutParent && &withoutParent->view().log == &view.log &&
                &withoutParent->userInterface() == &ui) {
         window = withoutParent;
     }
     if (!window) {
-        window = new frmChart(state, ui, parent);
+        window = new frmChart(view, ui, actions, parent);
         if (!parent) withoutParent = window;
     }
     return *window;
 }
 
-void ShowChartWindow(AppState& state, UserInterface& ui, QWidget* parent) {
-    ChartWindow(state, ui, parent).exec();
+void ShowChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions, QWidget* parent) {
+    ChartWindow(view, ui, actions, parent).exec();
 }
 
 } // namespace kv5

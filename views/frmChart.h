@@ -15,7 +15,6 @@ class QPushButton;
 
 namespace kv5 {
 
-struct AppState;
 class ChartSurface;
 class ChartTextBox;
 class UserInterface;
@@ -24,7 +23,7 @@ class frmChart : public QDialog {
     Q_OBJECT
 
 public:
-    frmChart(AppState& state, UserInterface& ui, QWidget* parent = nullptr);
+    frmChart(const LogView& view, UserInterface& ui, LogFileActions actions = {}, QWidget* parent = nullptr);
 
     // Draws the chart from the in-memory log (Form_Load); runs every time the window is shown.
     void Load();
@@ -49,7 +48,7 @@ public:
     QPushButton* btnDelete;
     QPushButton* btnMeter;
 
-    const AppState& appState() const { return state_; }
+    const LogView& view() const { return view_; }
     const UserInterface& userInterface() const { return ui_; }
 
 protected:
@@ -60,17 +59,18 @@ private:
     // Brings the controls in line with chart.
     void showState();
 
-    AppState& state_;
+    LogView view_;
     UserInterface& ui_;
+    LogFileActions actions_;
     std::function<void()> print_;
 };
 
-// The one chart window of the run for this state, created on first use as a child window of
-// parent (and destroyed with it), else kept until the program ends.
-frmChart& ChartWindow(AppState& state, UserInterface& ui, QWidget* parent);
+// The one chart window of the run for this log, created on first use (with actions) as a child
+// window of parent (and destroyed with it), else kept until the program ends.
+frmChart& ChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions, QWidget* parent);
 
 // The main window's "Show Chart": loads the chart window and shows it modally over parent until
 // it is closed.
-void ShowChartWindow(AppState& state, UserInterface& ui, QWidget* parent);
+void ShowChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions, QWidget* parent);
 
 } // namespace kv5

@@ -1,19 +1,16 @@
 #include "views/frmTable.h"
 
-#include "app/AppState.h"
 #include "core/UserInterface.h"
-#include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
 #include "views/LogTable.h"
 
-#include <QHBoxLayout>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 
-#include <algorithm>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kv5 {
 
@@ -34,13 +31,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 } // namespace
 
-frmTable::frmTable(AppState& state, UserInterface& ui, QWidget* parent)
-    : QDialog(parent), state_(state), ui_(ui) {
+frmTable::frmTable(const LogView& view, UserInterface& ui, LogFileActions actions, QWidget* parent)
+    : QDialog(parent), view_(view), ui_(ui), actions_(std::move(actions)) {
     setObjectName(QStringLiteral("frmTable"));
     setWindowTitle(QStringLiteral("Log"));
     setModal(true);
 
-    model_ = new LogTableModel(state_.log, state_.settings, this);
+    model_ = new LogTableModel(view_.log, view_.settings, this);
     Grid1 = new QTableView(this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setModel(model_);
@@ -84,16 +81,16 @@ frmTable::frmTable(AppState& state, UserInterface& ui, QWidget* parent)
     resize(twips(8205), twips(6750));
 
     connect(btnInfo, &QPushButton::clicked, this,
-            [this] { ShowLogInfo(state_.log, state_.settings, extremes, ui_); });
+            [this] { ShowLogInfo(view_.log, view_.settings, extremes, ui_); });
     connect(btnOpen, &QPushButton::clicked, this, [this] {
-        OpenLogFile(state_.log, state_.dataFolder(), ui_, this);
+        if (actions_.open) actions_.open(this);
         Load();
     });
     connect(btnPrint, &QPushButton::clicked, this, [this] {
         if (print_) print_();
     });
     connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (DeleteSelectedLogFile(state_.log, state_.dataFolder(), ui_)) Load();
+        if (actions_.remove && actions_.remove()) Load();
     });
     connect(btnDone, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -102,11 +99,11 @@ frmTable::frmTable(AppState& state, UserInterface& ui, QWidget* parent)
 
 void frmTable::Load() {
     Grid1->setUpdatesEnabled(false);
-    const bool computed = ComputeExtremes(state_.log, state_.settings, extremes, ui_);
+    const bool computed = ComputeExtremes(view_.log, view_.settings, extremes, ui_);
     model_->reload();
 
     const int columns = model_->columnCount();
-    const ColumnWidths widths = TableColumnWidths(state_.log.isQ7R(), columns);
+    const ColumnWidths widths = TableColumnWidths(view_.log.isQ7R(), columns);
     // A width in characters is that many digits of the grid's font, plus the cell's margins.
     const QFontMetrics metrics(Grid1->font());
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
@@ -116,15 +113,15 @@ void frmTable::Load() {
     // Time stamps carry a four-digit year and the user's own date pattern, which can be longer
     // than the width the time column has in characters: the column is never narrower than
     // the time texts of the first and last records.
-    const LogData& log = state_.log;
+    const LogData& log = view_.log;
     if (log.RecordCount > 0) {
         const int text = std::max(metrics.horizontalAdvance(log.LogTime[0]),
                                   metrics.horizontalAdvance(log.LogTime[log.RecordCount - 1]));
         Grid1->setColumnWidth(0, std::max(Grid1->columnWidth(0), text + margins + digit));
     }
 
-    if (state_.log.RecordCount > 0) {
-        const QModelIndex last = model_->index(state_.log.RecordCount - 1, 0);
+    if (view_.log.RecordCount > 0) {
+        const QModelIndex last = model_->index(view_.log.RecordCount - 1, 0);
         Grid1->setCurrentIndex(last);
         Grid1->scrollTo(last);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "views/LogStatistics.h"
+#include "views/LogView.h"
 
 #include <QDialog>
 
@@ -13,7 +14,6 @@ class QTableView;
 
 namespace kv5 {
 
-struct AppState;
 class LogTableModel;
 class UserInterface;
 
@@ -22,7 +22,7 @@ class frmTable : public QDialog {
 
 public:
     // Loads the grid (Form_Load).
-    frmTable(AppState& state, UserInterface& ui, QWidget* parent = nullptr);
+    frmTable(const LogView& view, UserInterface& ui, LogFileActions actions = {}, QWidget* parent = nullptr);
 
     // Fills the grid from the in-memory log and works out the extremes; the last record
     // becomes the active cell. A dew point that cannot be computed shows "Loading grid failed".
@@ -42,8 +42,9 @@ public:
     QPushButton* btnDone;
 
 private:
-    AppState& state_;
+    LogView view_;
     UserInterface& ui_;
+    LogFileActions actions_;
     LogTableModel* model_;
     std::function<void()> print_;
 };

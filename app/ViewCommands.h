@@ -1,0 +1,50 @@
+// The views of the in-memory log as the program hands them out: what a view gets of the
+// program-wide state, and the command line's table, info, chart and print commands.
+#pragma once
+
+#include "views/LogView.h"
+
+#include <QString>
+
+class QTextStream;
+
+namespace kv5 {
+
+struct AppState;
+class UserInterface;
+
+// The log, the settings, the trace colours and the program folder of state, for a view.
+LogView LogViewOf(const AppState& state);
+
+// The table and chart windows' Open (the log library, OpenLogFile) and Delete
+// (DeleteSelectedLogFile) on state.
+LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui);
+
+// `kv5 table FILE`: reads the file (a name in DATA or a path) into the in-memory log and prints
+// the table as the window shows it under the current settings: the header line, then one line
+// per record, cells separated by tabs. Returns 0, or 1 when the file could not be read
+// completely (the failure is reported through ui; the records read are still printed).
+int RunTableCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out);
+
+// `kv5 info FILE`: reads the file and prints the "Log Info" text, each CR shown as a line end.
+// Returns as RunTableCommand.
+int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out);
+
+// `kv5 chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]`: reads the file and
+// writes what the chart window shows above its buttons, with the readout on the last record, to
+// outPng (written whole or not at all). The Y axis goes from LOW to HIGH after the Zoom box's
+// adjustments; without a range from 0 to 100. Returns 0; 1 when the file could not be read
+// completely (the records read are still drawn) or the picture could not be written; 2 for a
+// size, range or output name that cannot be used. Failures are reported through ui.
+int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, const QString& outPng,
+                    const QString& size, const QString& range = {});
+
+// `kv5 print FILE --pdf OUT.pdf [--chart] [--description TEXT]`: reads the file and writes its
+// table printout, or with chart its chart printout, to pdf (written whole or not at all). The
+// title is description, or the log file's name when description is a null text. Nothing is
+// asked. Returns 0; 1 when the file could not be read completely (the records read are still
+// printed) or the PDF could not be written; 2 without an output name.
+int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf, bool chart,
+                    const QString& description);
+
+} // namespace kv5
