@@ -4,7 +4,7 @@
 #include "app/ViewCommands.h"
 #include "app/frmApp.h"
 #include "export/ExcelExport.h"
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 #include "views/Print.h"
 
 #include <QPushButton>

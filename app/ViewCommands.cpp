@@ -3,7 +3,7 @@
 #include "app/AppState.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 #include "views/ChartDrawing.h"
 #include "views/ChartPicture.h"
 #include "views/LogStatistics.h"

@@ -9,6 +9,7 @@
 #include "core/Numbers.h"
 #include "core/Units.h"
 #include "logger/Intervals.h"
+#include "views/Buttons.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,13 +28,6 @@
 namespace kv5 {
 
 namespace {
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption) {
     auto* label = new QLabel(caption, parent);
@@ -88,15 +82,15 @@ frmApp::frmApp(AppState& state, UserInterface* ui, QWidget* parent)
 frmApp::~frmApp() = default;
 
 void frmApp::buildControls() {
-    cmdDetect = makeButton(this, "cmdDetect", QStringLiteral("Detect && Read"));
-    cmdChart = makeButton(this, "cmdChart", QStringLiteral("Show Chart"));
-    cmdText = makeButton(this, "cmdText", QStringLiteral("Show Log"));
-    cmdHelp = makeButton(this, "cmdHelp", QStringLiteral("Help"));
-    cmdSpecies = makeButton(this, "cmdSpecies", QStringLiteral("Settings"));
-    cmdNew = makeButton(this, "cmdNew", QStringLiteral("Start New Log"));
-    cmdStore = makeButton(this, "cmdStore", QStringLiteral("Storage Mode"));
-    cmdExit = makeButton(this, "cmdExit", QStringLiteral("Exit"));
-    cmdSetTest = makeButton(this, "cmdSetTest", QStringLiteral("Set Test Mode"));
+    cmdDetect = MakeButton(this, "cmdDetect", QStringLiteral("Detect && Read"));
+    cmdChart = MakeButton(this, "cmdChart", QStringLiteral("Show Chart"));
+    cmdText = MakeButton(this, "cmdText", QStringLiteral("Show Log"));
+    cmdHelp = MakeButton(this, "cmdHelp", QStringLiteral("Help"));
+    cmdSpecies = MakeButton(this, "cmdSpecies", QStringLiteral("Settings"));
+    cmdNew = MakeButton(this, "cmdNew", QStringLiteral("Start New Log"));
+    cmdStore = MakeButton(this, "cmdStore", QStringLiteral("Storage Mode"));
+    cmdExit = MakeButton(this, "cmdExit", QStringLiteral("Exit"));
+    cmdSetTest = MakeButton(this, "cmdSetTest", QStringLiteral("Set Test Mode"));
 
     capSN = makeLabel(this, "capSN", QStringLiteral("Serial Number"));
     txtSN = makeBox(this, "txtSN");

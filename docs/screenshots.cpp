@@ -13,7 +13,7 @@
 #include "app/ViewCommands.h"
 #include "app/frmApp.h"
 #include "app/frmSpecies.h"
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 #include "sim/Simulator.h"
 #include "views/ChartWidgets.h"
 #include "views/LogStatistics.h"

@@ -4,7 +4,7 @@
 #include "core/LogData.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 #include "support/ScriptedUi.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "calc/Psychrometrics.h"
 #include "device/Encodings.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 #include "support/ScriptedUi.h"
 #include "views/frmTable.h"
 

@@ -10,7 +10,6 @@
 
 namespace kv5 {
 
-struct AppState;
 struct LogData;
 struct Settings;
 

@@ -1,6 +1,7 @@
 #include "views/frmChart.h"
 
 #include "core/UserInterface.h"
+#include "views/Buttons.h"
 #include "views/ChartWidgets.h"
 
 #include <QPointer>
@@ -32,18 +33,12 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
         txtLegend[i]->hide();
     }
 
-    const auto makeButton = [this](const char* name, const QString& caption) {
-        auto* button = new QPushButton(caption, this);
-        button->setObjectName(QLatin1String(name));
-        button->setAutoDefault(false);
-        return button;
-    };
-    btnInfo = makeButton("btnInfo", QStringLiteral("Info"));
-    btnZoom = makeButton("btnZoom", QStringLiteral("Zoom"));
-    btnOpen = makeButton("btnOpen", QStringLiteral("Open"));
-    btnPrint = makeButton("btnPrint", QStringLiteral("Print"));
-    btnDelete = makeButton("btnDelete", QStringLiteral("Delete"));
-    btnMeter = makeButton("btnMeter", QStringLiteral("Close"));
+    btnInfo = MakeButton(this, "btnInfo", QStringLiteral("Info"));
+    btnZoom = MakeButton(this, "btnZoom", QStringLiteral("Zoom"));
+    btnOpen = MakeButton(this, "btnOpen", QStringLiteral("Open"));
+    btnPrint = MakeButton(this, "btnPrint", QStringLiteral("Print"));
+    btnDelete = MakeButton(this, "btnDelete", QStringLiteral("Delete"));
+    btnMeter = MakeButton(this, "btnMeter", QStringLiteral("Close"));
     // Printing is wired separately; until then the button is not offered.
     btnPrint->hide();
 

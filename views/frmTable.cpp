@@ -1,6 +1,7 @@
 #include "views/frmTable.h"
 
 #include "core/UserInterface.h"
+#include "views/Buttons.h"
 #include "views/LogTable.h"
 
 #include <QFontMetrics>
@@ -22,9 +23,7 @@ constexpr int twips(int value) {
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int widthTwips) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
+    QPushButton* button = MakeButton(parent, name, caption);
     button->setFixedSize(twips(widthTwips), twips(375));
     return button;
 }

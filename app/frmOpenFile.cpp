@@ -1,9 +1,10 @@
-#include "logfiles/frmOpenFile.h"
+#include "app/frmOpenFile.h"
 
 #include "core/LogData.h"
 #include "core/Paths.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
+#include "views/Buttons.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,13 +26,6 @@ LogFileExporter& programExporter() {
     return exporter;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 } // namespace
 
 void SetLogFileExporter(LogFileExporter exporter) {
@@ -47,10 +41,10 @@ frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface&
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    btnOpen = makeButton(this, "btnOpen", QStringLiteral("Open"));
-    btnExport = makeButton(this, "btnExport", QStringLiteral("Export"));
-    btnDelete = makeButton(this, "btnDelete", QStringLiteral("Delete"));
-    btnCancel = makeButton(this, "btnCancel", QStringLiteral("Close"));
+    btnOpen = MakeButton(this, "btnOpen", QStringLiteral("Open"));
+    btnExport = MakeButton(this, "btnExport", QStringLiteral("Export"));
+    btnDelete = MakeButton(this, "btnDelete", QStringLiteral("Delete"));
+    btnCancel = MakeButton(this, "btnCancel", QStringLiteral("Close"));
 
     // Wide enough for a few dozen names of SN1234-2014-05-21-13-45-01.txt.
     const QFontMetrics metrics = fontMetrics();
