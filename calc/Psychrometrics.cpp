@@ -25,7 +25,7 @@ Derived checked(double value) {
 
 } // namespace
 
-Derived EmcOf(double temperature, double rh, int celsius) {
+Derived CalcEmc(double temperature, double rh, int celsius) {
     const double t = celsius != 0 ? ToFahrenheit(temperature) : temperature;
     const double h = rh / 100;
     const double w = 330 + 0.452 * t + 0.00415 * t * t;
@@ -38,7 +38,7 @@ Derived EmcOf(double temperature, double rh, int celsius) {
     return checked((1800 / w) * (x / (1 - x) + (k1 * x + 2 * k1 * k2 * x * x) / sorbed));
 }
 
-Derived AhOf(double temperature, double rh, int celsius) {
+Derived CalcAh(double temperature, double rh, int celsius) {
     const double t = celsius == 0 ? ToCelsius(temperature) : temperature;
     const double kelvin = t + 273;
     if (kelvin == 0) return failed(DivisionByZero);
@@ -67,27 +67,11 @@ Derived CalcDewPoint(double temperature, double rh, int celsius) {
     return checked(ToFahrenheit(dew.value));
 }
 
-Derived DewPointOf(double temperature, double rh, int celsius) {
-    return CalcDewPoint(temperature, rh, celsius);
-}
-
-double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui) {
-    const Derived emc = EmcOf(temperature, rh, celsius);
-    if (!emc.ok()) ui.error(QStringLiteral("CalcEmc"), QString::fromLatin1(emc.failure));
-    return emc.value;
-}
-
 std::optional<double> ReportOnce::operator()(const Derived& result) {
     if (result.ok()) return result.value;
     if (!reported_) ui_.error(QString::fromLatin1(procedure_), QString::fromLatin1(result.failure));
     reported_ = true;
     return std::nullopt;
-}
-
-double CalcAh(double temperature, double rh, int celsius, UserInterface& ui) {
-    const Derived ah = AhOf(temperature, rh, celsius);
-    if (!ah.ok()) ui.error(QStringLiteral("CalcAh"), QString::fromLatin1(ah.failure));
-    return ah.value;
 }
 
 } // namespace kv5

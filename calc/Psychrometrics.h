@@ -18,21 +18,14 @@ struct Derived {
     bool ok() const { return failure == nullptr; }
 };
 
-// The computations themselves; they never report.
-Derived EmcOf(double temperature, double rh, int celsius);
-Derived AhOf(double temperature, double rh, int celsius);
-Derived DewPointOf(double temperature, double rh, int celsius);
-
-// EMC in percent (Hailwood-Horrobin with the Wood Handbook coefficients). A failure is
-// reported as "ERROR: CalcEmc: " and the description, and gives 0.
-double CalcEmc(double temperature, double rh, int celsius, UserInterface& ui);
+// EMC in percent (Hailwood-Horrobin with the Wood Handbook coefficients).
+Derived CalcEmc(double temperature, double rh, int celsius);
 
 // Grains of water per pound of dry air, with 273 as the kelvin offset; none where the
-// saturation pressure reaches the standard atmosphere (about 100 C). A failure is reported
-// as "ERROR: CalcAh: " and the description, and gives 0.
-double CalcAh(double temperature, double rh, int celsius, UserInterface& ui);
+// saturation pressure reaches the standard atmosphere (about 100 C).
+Derived CalcAh(double temperature, double rh, int celsius);
 
-// Reports the failure of a derived value ("ERROR: " procedure ": " why) the first time one
+// Reports the failure of a derived value ("ERROR: CalcEmc: " and why, say) the first time one
 // occurs in a run over a log, not once per record. Gives the value, or nothing on a failure.
 class ReportOnce {
 public:
@@ -46,7 +39,7 @@ private:
 };
 
 // Dew point in the unit of the temperature (Magnus, 17.62 and 243.12 degrees C); humidities
-// below 1 % count as 1 %. A failure is not reported here: the caller reports it as its own.
+// below 1 % count as 1 %.
 Derived CalcDewPoint(double temperature, double rh, int celsius);
 
 } // namespace kv5

@@ -142,12 +142,12 @@ private:
         const int celsius = settings_.Celsius;
         // A GPP or EMC that cannot be computed leaves its cell empty.
         if (settings_.AhGpp != 0) {
-            const std::optional<double> ah = ah_(AhOf(temperature, rh, celsius));
+            const std::optional<double> ah = ah_(CalcAh(temperature, rh, celsius));
             if (ah && !number(next, oneDecimal(*ah), oneDecimalFormat_)) return false;
             ++next;
         }
         if (settings_.Emc != 0) {
-            const std::optional<double> emc = emc_(EmcOf(temperature, rh, celsius));
+            const std::optional<double> emc = emc_(CalcEmc(temperature, rh, celsius));
             if (emc && !number(next, oneDecimal(*emc), oneDecimalFormat_)) return false;
             ++next;
         }

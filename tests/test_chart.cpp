@@ -438,7 +438,7 @@ private slots:
         QCOMPARE(ui.messageTexts(),
                  QStringList{"ERROR: CalcAh: Saturation pressure at or above one atmosphere"});
         const QImage gap = window.SurfaceImage();
-        const int gpp = rowOf(gap, AhOf(20, 50, 1).value);
+        const int gpp = rowOf(gap, CalcAh(20, 50, 1).value);
         QVERIFY(shows(gap, 0, gpp, Green) && shows(gap, gap.width() - 1, gpp, Green));
         QVERIFY(!shows(gap, gap.width() / 2, gpp, Green));
         moveTo(window, 0.5);

@@ -296,8 +296,8 @@ private slots:
                 expected.push_back({fields[column].trimmed().toDouble(), QStringLiteral("General")});
             const double t = expected.front().first;
             const double rh = expected.back().first;
-            if (derived & Gpp) expected.push_back({AhOf(t, rh, celsius).value, QStringLiteral("0.0")});
-            if (derived & Emc) expected.push_back({EmcOf(t, rh, celsius).value, QStringLiteral("0.0")});
+            if (derived & Gpp) expected.push_back({CalcAh(t, rh, celsius).value, QStringLiteral("0.0")});
+            if (derived & Emc) expected.push_back({CalcEmc(t, rh, celsius).value, QStringLiteral("0.0")});
             if (derived & Dew)
                 expected.push_back({CalcDewPoint(t, rh, celsius).value, QStringLiteral("0.0")});
             for (std::size_t k = 0; k < expected.size(); ++k) {

@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(row(window, 3)[5], QString());
         QCOMPARE(window.Grid1->currentIndex().row(), 2);
         // The extremes leave those records out.
-        QCOMPARE(window.extremes.MaxGpp, AhOf(20, 50, 1).value);
+        QCOMPARE(window.extremes.MaxGpp, CalcAh(20, 50, 1).value);
         QCOMPARE(window.extremes.MaxDew, CalcDewPoint(110, 30, 1).value);
         QCOMPARE(window.extremes.MinDew, CalcDewPoint(20, 50, 1).value);
 

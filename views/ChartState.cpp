@@ -148,11 +148,11 @@ void ChartState::Load() {
     paint(RhColor, rh, e.MinRh, e.MaxRh);
 
     if (settings.AhGpp != 0) {
-        fillDerived(&AhOf, "CalcAh", rh, count);
+        fillDerived(&CalcAh, "CalcAh", rh, count);
         paint(view_.colors.GppTraceColor, derived_, e.MinGpp, e.MaxGpp);
     }
     if (settings.Emc != 0) {
-        fillDerived(&EmcOf, "CalcEmc", rh, count);
+        fillDerived(&CalcEmc, "CalcEmc", rh, count);
         paint(view_.colors.EmcTraceColor, derived_, e.MinEmc, e.MaxEmc);
     }
     if (settings.Dewpoint != 0) {
@@ -217,9 +217,9 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
         return Insert(text, result.ok() ? NumberText(result.value) : QString());
     };
     if (settings.AhGpp != 0)
-        show(next++, view_.colors.GppTraceColor, derived(QStringLiteral("GPP $"), AhOf(temp, rh, celsius)));
+        show(next++, view_.colors.GppTraceColor, derived(QStringLiteral("GPP $"), CalcAh(temp, rh, celsius)));
     if (settings.Emc != 0)
-        show(next++, view_.colors.EmcTraceColor, derived(QStringLiteral("EMC $%"), EmcOf(temp, rh, celsius)));
+        show(next++, view_.colors.EmcTraceColor, derived(QStringLiteral("EMC $%"), CalcEmc(temp, rh, celsius)));
     if (settings.Dewpoint != 0) {
         const Derived dew = CalcDewPoint(temp, rh, celsius);
         if (!dew.ok()) {

@@ -45,8 +45,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
         e.MaxMc3 = e.MinMc3 = log.LogMc3[0];
     }
     bool gppSeen = false, emcSeen = false;
-    takeDerived(ah, AhOf(log.LogTemp[0], rh[0], celsius), gppSeen, e.MaxGpp, e.MinGpp);
-    takeDerived(emc, EmcOf(log.LogTemp[0], rh[0], celsius), emcSeen, e.MaxEmc, e.MinEmc);
+    takeDerived(ah, CalcAh(log.LogTemp[0], rh[0], celsius), gppSeen, e.MaxGpp, e.MinGpp);
+    takeDerived(emc, CalcEmc(log.LogTemp[0], rh[0], celsius), emcSeen, e.MaxEmc, e.MinEmc);
     if (const Derived dew = CalcDewPoint(log.LogTemp[0], rh[0], celsius); dew.ok())
         e.MaxDew = e.MinDew = dew.value;
     else
@@ -61,8 +61,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
             take(log.LogMc2[i], e.MaxMc2, e.MinMc2);
             take(log.LogMc3[i], e.MaxMc3, e.MinMc3);
         }
-        if (settings.AhGpp != 0) takeDerived(ah, AhOf(t, rh[i], celsius), gppSeen, e.MaxGpp, e.MinGpp);
-        if (settings.Emc != 0) takeDerived(emc, EmcOf(t, rh[i], celsius), emcSeen, e.MaxEmc, e.MinEmc);
+        if (settings.AhGpp != 0) takeDerived(ah, CalcAh(t, rh[i], celsius), gppSeen, e.MaxGpp, e.MinGpp);
+        if (settings.Emc != 0) takeDerived(emc, CalcEmc(t, rh[i], celsius), emcSeen, e.MaxEmc, e.MinEmc);
         if (settings.Dewpoint != 0) {
             if (const Derived dew = CalcDewPoint(t, rh[i], celsius); dew.ok())
                 take(dew.value, e.MaxDew, e.MinDew);

@@ -88,9 +88,9 @@ QString CellText(const LogData& log, const Settings& settings, TableColumn colum
     case TableColumn::Rh:
         return NumberText(rh);
     case TableColumn::Gpp:
-        return valueText(AhOf(t, rh, settings.Celsius));
+        return valueText(CalcAh(t, rh, settings.Celsius));
     case TableColumn::Emc:
-        return valueText(EmcOf(t, rh, settings.Celsius));
+        return valueText(CalcEmc(t, rh, settings.Celsius));
     case TableColumn::Dew:
         return valueText(CalcDewPoint(t, rh, settings.Celsius));
     }
