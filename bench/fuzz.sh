@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer programs with clang in build-fuzz and runs each for SECONDS (default 60)
-# on a copy of its seed corpus, so the committed corpus stays as it is. Prints executions per
-# second, total executions and crashes per target; exits non-zero when any target crashed.
+# Builds the libFuzzer programs with clang in build-fuzz and runs each for SECONDS (default 60),
+# as many at a time as there are processors, on a copy of its seed corpus, so the committed
+# corpus stays as it is. Prints executions per second, total executions and crashes per target;
+# exits non-zero when any target crashed.
 # Crashing inputs are kept in build-fuzz/findings/TARGET/: reproduce one with
 # build-fuzz/fuzz/TARGET FILE, fix the reader, and commit the input to fuzz/regressions/TARGET/.
 #
@@ -37,17 +38,27 @@ export TZ=CET-1CEST,M3.5.0,M10.5.0/3
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
+# One run per target, as many at a time as there are processors.
+run() {
+  local target=$1 dir="$work/$1" status=0
+  mkdir -p "$dir/corpus" "$dir/findings"
+  cp "fuzz/corpus/$target/"* "$dir/corpus/" 2>/dev/null || true
+  cp "fuzz/regressions/$target/"* "$dir/corpus/" 2>/dev/null || true
+  (cd "$dir" && "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$dir/findings/" corpus >"$dir/log" 2>&1) || status=$?
+  echo "$status" >"$dir/status"
+}
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+  run "$target" &
+done
+wait
+
 printf '%-14s %8s %12s %13s %8s\n' target seconds exec/s executions crashes
 failed=0
 for target in "${targets[@]}"; do
   dir="$work/$target"
-  mkdir -p "$dir/corpus" "$dir/findings"
-  cp "fuzz/corpus/$target/"* "$dir/corpus/" 2>/dev/null || true
-  cp "fuzz/regressions/$target/"* "$dir/corpus/" 2>/dev/null || true
-  status=0
-  (cd "$dir" && "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$dir/findings/" corpus >"$dir/log" 2>&1) || status=$?
-
+  status=$(cat "$dir/status")
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$dir/log" | tail -1)
   if [ -z "$executions" ]; then
