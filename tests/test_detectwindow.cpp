@@ -63,8 +63,7 @@ private slots:
     void detectAndReadFillsTheWindow() {
         sim::Options options;
         options.battery = '3';
-        options.holdAlarms = true;
-        options.beep = true;
+        options.holdAlarms = options.beep = true;
         options.records = 700;
         Window w(options);
         QVERIFY(w.started);

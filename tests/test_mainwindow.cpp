@@ -108,6 +108,22 @@ private slots:
                                                         << QStringList(3, "GetIniSetting") << "saved in " + state->iniPath());
         QCOMPARE(window->txtStatus->text(), ReadyText);
         QCOMPARE(window->cboInt->count(), 10);
+        // The Settings window's choice applies though it cannot be stored, which one box says;
+        // the caption keeps its unit until the next start.
+        ui->clearRecord();
+        OnNextModal([](QWidget* modal) {
+            auto* settings = qobject_cast<frmSpecies*>(modal);
+            if (!settings) modal->close();
+            QVERIFY(settings);
+            QTest::mouseClick(settings->chkCelsius, Qt::LeftButton);
+            QTest::mouseClick(settings->cmdClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->cmdSpecies, Qt::LeftButton);
+        QCOMPARE(state->settings.Celsius, 1);
+        QCOMPARE(window->capTempAlarm->text(), QStringLiteral("Temperature \u00B0F Alarm"));
+        QCOMPARE(ui->messages.size(), std::size_t(1));
+        QCOMPARE(ui->messages[0].icon, Icon::Exclamation);
+        QVERIFY(ui->messages[0].text.startsWith("The settings could not be saved in " + state->iniPath() + ": "));
     }
 
     // The row chosen stays when a logger's firmware changes the tick. The logger's values in,
@@ -170,7 +186,8 @@ private slots:
         }
         const QImage image = window->picBatt->grab().toImage();
         bool dark = false; // the caption's pixels
-        for (int i = 0; i < image.width() * image.height(); ++i) dark |= qGray(image.pixel(i % image.width(), i / image.width())) < 64;
+        for (int i = 0; i < image.width() * image.height(); ++i)
+            dark |= qGray(image.pixel(i % image.width(), i / image.width())) < 64;
         QCOMPARE(dark, !quarters.isEmpty());
         const QHash<char, QColor> colours{
             {'R', {255, 128, 128}}, {'Y', {255, 255, 128}}, {'G', {128, 255, 128}}, {'W', Qt::white}};
@@ -178,9 +195,9 @@ private slots:
             QCOMPARE(image.pixelColor(image.width() * (2 * q + 1) / 8, image.height() - 3), colours[quarters[q]]);
     }
 
-    // Help opens the program folder's document, quietly when there is none or no viewer;
-    // Settings opens its window modally; Exit asks the device code before the window closes.
-    void helpSettingsAndExit() {
+    // Help opens the program folder's document, quietly when there is none or no viewer; Exit
+    // asks the device code before the window closes.
+    void helpAndExit() {
         open();
         QList<QUrl> opened;
         window->openDocument = [&opened](const QUrl& url) {
@@ -192,19 +209,6 @@ private slots:
         QTest::mouseClick(window->cmdHelp, Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(home->filePath("KV5.PDF"))});
         QVERIFY(ui->messages.empty());
-
-        OnNextModal([](QWidget* modal) {
-            auto* settings = qobject_cast<frmSpecies*>(modal);
-            if (!settings) modal->close();
-            QVERIFY(settings);
-            QTest::mouseClick(settings->chkCelsius, Qt::LeftButton);
-            QTest::mouseClick(settings->cmdClose, Qt::LeftButton);
-        });
-        QTest::mouseClick(window->cmdSpecies, Qt::LeftButton);
-        QCOMPARE(state->settings.Celsius, 1);
-        // The caption keeps its unit until the next start.
-        QCOMPARE(window->capTempAlarm->text(), QStringLiteral("Temperature \u00B0F Alarm"));
-
         bool mayClose = false;
         window->onClosing = [&mayClose] { return mayClose; };
         QTest::mouseClick(window->cmdExit, Qt::LeftButton);
@@ -221,14 +225,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<Icon>("icon");
         QTest::addColumn<Buttons>("buttons");
-        QTest::addColumn<int>("key"); // 0: the Cancel button is clicked
+        QTest::addColumn<int>("key");
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QString>("shown");
         QTest::newRow("question") << "Store?" << Icon::Question << Buttons::YesNo << int(Qt::Key_Return) << Answer::No
                                   << "Question No|Yes No Confirm Store?";
         QTest::newRow("stop") << "Not found." << Icon::Stop << Buttons::OkCancel << int(Qt::Key_Return) << Answer::Ok
                               << "Critical Cancel|Ok Ok Quorvane KV5 Not found.";
-        QTest::newRow("two lines") << "Line one\rLine two" << Icon::Exclamation << Buttons::OkCancel << 0
+        QTest::newRow("two lines") << "Line one\rLine two" << Icon::Exclamation << Buttons::OkCancel << int(Qt::Key_Escape)
                                    << Answer::Cancel << "Warning Cancel|Ok Ok Quorvane KV5 Line one\nLine two";
         QTest::newRow("information") << "No storage mode!" << Icon::Information << Buttons::Ok << int(Qt::Key_Escape)
                                      << Answer::Ok << "Information Ok Ok Quorvane KV5 No storage mode!";
@@ -252,10 +256,7 @@ private slots:
                                buttonKeys.valueToKey(box->standardButton(box->defaultButton())), box->windowTitle(),
                                box->text()}
                        .join(' ');
-            if (key)
-                QTest::keyClick(box, Qt::Key(key));
-            else
-                QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+            QTest::keyClick(box, Qt::Key(key));
         });
         QTEST(window->windowUi().message(
                   {text, icon, buttons, buttons == Buttons::YesNo ? ConfirmTitle : ProgramTitle, Answer::No}),
