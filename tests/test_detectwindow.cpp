@@ -99,8 +99,7 @@ private slots:
         QVERIFY(w.started);
         frmApp& window = *w.window;
         QTimer::singleShot(400, &window, [&] {
-            // The buttons are off while the blocks come in, and so are the boxes: the values
-            // read would overwrite an edit. The frame's close waits.
+            // Buttons and boxes are off while the blocks come in; the frame's close waits.
             QVERIFY(w.buttons(false));
             QVERIFY(window.txtRhHi->isReadOnly() && !window.cboInt->isEnabled() && !window.Check1->isEnabled());
             window.close();
@@ -113,8 +112,7 @@ private slots:
         QVERIFY(!w.controller->link().isOpen());
     }
 
-    // What the user typed goes to the logger in either decimal separator; a box that holds no
-    // number stops before anything is sent, says which, and gets the focus.
+    // Typed numbers go out in either separator; a box without one stops all, says so, gets focus.
     void startNewLogSendsWhatWasTyped_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");

@@ -1,6 +1,4 @@
-// Log text files: names and sequence numbers, the exact bytes written, safe saving, the tolerant
-// reader, and the library window driven as a user would. The locale's decimal separator is a
-// comma: files must still carry and read points.
+// Log text files and their library window, under a locale whose decimal separator is a comma.
 #include "core/LogData.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
@@ -65,7 +63,6 @@ class TestLogFiles : public QObject {
     }
     QString save() { return SaveLogFile(log, data, ui); }
     void load(const char* name) { QVERIFY(ReadLogFile(log, ui, goldenPath(name))); }
-    // Selects the entry by clicking on it.
     void clickEntry(frmOpenFile& window, const QString& name) {
         const QList<QListWidgetItem*> found = window.List1->findItems(name, Qt::MatchExactly);
         QVERIFY2(!found.isEmpty(), qPrintable(name));
@@ -115,8 +112,7 @@ private slots:
         QTest::newRow("Vantorp") << QByteArray("vantorp.txt") << true;
         QTest::newRow("Q7R, DATA made anew") << QByteArray("q7r.txt") << false;
     }
-    // A log read is saved with the file's exact bytes as the first of its name, with the mode of
-    // any new file (0666 less the umask), and nothing else left behind.
+    // A log read is saved with its file's bytes as the first of its name, mode 0666 less the umask.
     void saveWritesTheExactBytes() {
         QFETCH(QByteArray, file);
         QFETCH(bool, folderThere);
@@ -197,8 +193,7 @@ private slots:
         QTest::newRow("one record too many") << MaxLogRecords + 1 << false << MaxLogRecords;
         QTest::newRow("exactly full") << MaxLogRecords << true << MaxLogRecords;
     }
-    // A file that cannot be read leaves the log as it was; of one too long the first records
-    // are read. Either is reported as "ERROR: OpenLogFile: ".
+    // A folder leaves the log as it was; of a file too long the first records are read. Both say so.
     void readFailures() {
         QFETCH(int, lines);
         QFETCH(bool, read);
@@ -227,8 +222,7 @@ private slots:
         QVERIFY(ui.messageTexts().value(2).startsWith(QStringLiteral("Delete Error: ")));
     }
 
-    // The library lists ordinary, not hidden files ending in ".TXT" in any case, sorted by name,
-    // each name whole, and its buttons do what they say to the file chosen.
+    // The library lists ordinary, not hidden ".TXT" files by name; its buttons act on the choice.
     void library() {
         for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt",
                                  "SN12345-2014-05-21-13-45-100.txt"})

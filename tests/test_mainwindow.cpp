@@ -1,5 +1,4 @@
-// The main window: the start-up sequence, the interval list, the battery gauge, the values
-// exchanged with the device code, and the window's side of the user-interface seam.
+// The main window: start-up, the interval list, the battery gauge, its values and message boxes.
 #include "app/AppState.h"
 #include "app/BatteryGauge.h"
 #include "app/WindowUi.h"
@@ -12,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -33,8 +31,7 @@ class TestMainWindow : public QObject {
     std::unique_ptr<ScriptedUi> ui;
     std::unique_ptr<frmApp> window;
 
-    // The window on a fresh program folder with the shipped species list and, unless null, a
-    // settings file; loaded when asked.
+    // The window on a fresh program folder with the shipped species list and, unless null, ini.
     void open(const QByteArray& ini = {}, bool load = true) {
         home = std::make_unique<QTemporaryDir>();
         QVERIFY(QFile::copy(QStringLiteral(KV5_SOURCE_DIR "/data/ABLIST.TXT"), home->filePath("ABLIST.TXT")));
@@ -91,9 +88,7 @@ private slots:
         QCOMPARE(window->txtSN->text(), testMode ? QStringLiteral("1234") : QString());
     }
 
-    // Every step reports its own failure and the start-up goes on; the reports come in the
-    // order of the steps: five settings, the DATA folder, the species list, three species, then
-    // once that the settings could not be saved.
+    // Every start-up step reports its own failure, in order, and the start-up goes on.
     void startUpGoesOnAfterFailures() {
         open({}, false);
         QVERIFY(QDir(home->path()).mkdir(QStringLiteral("KV5.INI")));
@@ -108,8 +103,7 @@ private slots:
                                                         << QStringList(3, "GetIniSetting") << "saved in " + state->iniPath());
         QCOMPARE(window->txtStatus->text(), ReadyText);
         QCOMPARE(window->cboInt->count(), 10);
-        // The Settings window's choice applies though it cannot be stored, which one box says;
-        // the caption keeps its unit until the next start.
+        // A Settings choice applies though not stored, said once; the caption's unit waits a start.
         ui->clearRecord();
         OnNextModal([](QWidget* modal) {
             auto* settings = qobject_cast<frmSpecies*>(modal);
@@ -126,8 +120,7 @@ private slots:
         QVERIFY(ui->messages[0].text.startsWith("The settings could not be saved in " + state->iniPath() + ": "));
     }
 
-    // The row chosen stays when a logger's firmware changes the tick. The logger's values in,
-    // the user's edits out.
+    // The interval row stays when the firmware changes the tick; the logger's values in, edits out.
     void intervalsAndValues() {
         open();
         window->cboInt->setFocus();
@@ -153,18 +146,13 @@ private slots:
         QTest::mouseClick(window->Check1, Qt::LeftButton);
         window->txtRhHi->selectAll();
         QTest::keyClicks(window->txtRhHi, QStringLiteral("75.5"));
-        const MainWindowValues typed = window->Values();
-        const auto fields = [](const MainWindowValues& v) {
-            return QStringList{v.txtSN, v.txtTime, v.txtDesc, v.txtRhHi, v.txtTempLo, QString::number(v.cboInt),
-                               QString::number(v.Check1)};
-        };
-        QCOMPARE(fields(typed), (QStringList{"5123", "21/05/2014 13:45", "Kiln 4, north wall, oak boards, ", "75.5",
-                                             "COMM ERROR", "5", "0"}));
+        const MainWindowValues v = window->Values();
+        QCOMPARE((QStringList{v.txtSN, v.txtTime, v.txtDesc, v.txtRhHi, v.txtTempLo}),
+                 (QStringList{"5123", "21/05/2014 13:45", "Kiln 4, north wall, oak boards, ", "75.5", "COMM ERROR"}));
+        QVERIFY(v.cboInt == 5 && v.Check1 == 0);
     }
 
-    // The gauge fills from the left like a fuel gauge. The states are shown in turn: a battery
-    // character, E for "COMM ERROR", - for none; the colours of its quarters along the bottom,
-    // left to right: Red, Yellow, Green, White.
+    // States shown in turn (E: "COMM ERROR", -: none), then the gauge's quarters left to right.
     void batteryGauge_data() {
         QTest::addColumn<QByteArray>("states");
         QTest::addColumn<QByteArray>("quarters"); // empty: no picture, no caption
@@ -195,8 +183,7 @@ private slots:
             QCOMPARE(image.pixelColor(image.width() * (2 * q + 1) / 8, image.height() - 3), colours[quarters[q]]);
     }
 
-    // Help opens the program folder's document, quietly when there is none or no viewer; Exit
-    // asks the device code before the window closes.
+    // Help opens the guide, quietly when there is none or no viewer; Exit asks the device code.
     void helpAndExit() {
         open();
         QList<QUrl> opened;
@@ -218,9 +205,7 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
-    // The seam's message boxes: the text as given (a CR starts a new line), icon, buttons, the
-    // default button (the one asked for when the box has it), title, and the answer of the key
-    // or button pressed.
+    // A box shows icon, buttons, default (if it has the one asked), title, text (CR: new line).
     void messageBoxes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<Icon>("icon");
@@ -230,10 +215,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("question") << "Store?" << Icon::Question << Buttons::YesNo << int(Qt::Key_Return) << Answer::No
                                   << "Question No|Yes No Confirm Store?";
-        QTest::newRow("stop") << "Not found." << Icon::Stop << Buttons::OkCancel << int(Qt::Key_Return) << Answer::Ok
-                              << "Critical Cancel|Ok Ok Quorvane KV5 Not found.";
-        QTest::newRow("two lines") << "Line one\rLine two" << Icon::Exclamation << Buttons::OkCancel << int(Qt::Key_Escape)
-                                   << Answer::Cancel << "Warning Cancel|Ok Ok Quorvane KV5 Line one\nLine two";
+        QTest::newRow("two lines") << "Line one\rLine two" << Icon::Stop << Buttons::OkCancel << int(Qt::Key_Escape)
+                                   << Answer::Cancel << "Critical Cancel|Ok Ok Quorvane KV5 Line one\nLine two";
         QTest::newRow("information") << "No storage mode!" << Icon::Information << Buttons::Ok << int(Qt::Key_Escape)
                                      << Answer::Ok << "Information Ok Ok Quorvane KV5 No storage mode!";
     }
@@ -262,25 +245,6 @@ private slots:
                   {text, icon, buttons, buttons == Buttons::YesNo ? ConfirmTitle : ProgramTitle, Answer::No}),
               "answer");
         QTEST(seen, "shown");
-    }
-
-    void inputBox() {
-        open({}, false);
-        WindowUi& boxes = window->windowUi();
-        QString prompt;
-        OnNextModal([&prompt](QWidget* modal) {
-            auto* dialog = qobject_cast<QInputDialog*>(modal);
-            QVERIFY(dialog);
-            prompt = dialog->labelText() + '|' + dialog->windowTitle() + '|' + dialog->textValue();
-            dialog->setTextValue(QStringLiteral("Oak boards"));
-            dialog->accept();
-        });
-        QString value = QStringLiteral("Log");
-        QVERIFY(boxes.input(QStringLiteral("Description"), QStringLiteral("Print"), value));
-        QCOMPARE(prompt + '|' + value, QStringLiteral("Description|Print|Log|Oak boards"));
-        OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-        QVERIFY(!boxes.input(QStringLiteral("Description"), QStringLiteral("Print"), value));
-        QCOMPARE(value, QStringLiteral("Oak boards")); // a cancelled box keeps the value
     }
 };
 

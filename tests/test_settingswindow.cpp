@@ -54,8 +54,7 @@ private slots:
 
     void cleanup() { QVERIFY2(ui.messages.empty(), qPrintable(ui.messageTexts().join('\n'))); }
 
-    // Each list selects its channel's species, else the second entry or the only one; an empty
-    // table leaves the lists off and the channels' codes as they were.
+    // Each list shows its channel's species, else the second or only entry; none leaves codes alone.
     void speciesChoices_data() {
         QTest::addColumn<QStringList>("table");
         QTest::addColumn<QList<int>>("codes");
@@ -86,9 +85,7 @@ private slots:
         QCOMPARE(state->settings.McSp, (std::array<int, 3>{stored[0], stored[1], stored[2]}));
     }
 
-    // The user changes the window and closes it in any way: all seven keys are stored, the file
-    // keeps what it held besides, and the window opens again on what was stored. It is readable,
-    // each label beside its list.
+    // Any way of closing stores all seven keys, keeping the rest of the file; the window reopens so.
     void userRoundTrip_data() {
         QTest::addColumn<int>("way");
         QTest::newRow("Close button") << 0;
