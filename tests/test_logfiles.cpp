@@ -3,6 +3,7 @@
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/frmOpenFile.h"
+#include "support/Installation.h"
 #include "support/ScriptedUi.h"
 #include "support/Windows.h"
 
@@ -19,16 +20,6 @@
 using namespace kv5;
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QString goldenPath(const char* name) {
     return QStringLiteral(KV5_SOURCE_DIR "/tests/data/") + QLatin1String(name);
@@ -122,7 +113,7 @@ private slots:
         const QString name = save();
         ::umask(umask);
         QCOMPARE(name, QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
-        QCOMPARE(readBytes(dataPath(name)), readBytes(goldenPath(file.constData())));
+        QCOMPARE(FileBytes(dataPath(name)), FileBytes(goldenPath(file.constData())));
         QCOMPARE(dataFiles(), QStringList{name});
         struct stat status {};
         QCOMPARE(::stat(QFile::encodeName(dataPath(name)).constData(), &status), 0);
@@ -137,29 +128,25 @@ private slots:
         QCOMPARE(save(), base + "-01.txt");
         QCOMPARE(save(), base + "-02.txt");
         for (int i = 3; i <= 99; ++i)
-            QVERIFY(writeBytes(dataPath(base + QStringLiteral("-%1.txt").arg(i, 2, 10, QChar(u'0'))), "kept"));
+            QVERIFY(WriteFileBytes(dataPath(base + QStringLiteral("-%1.txt").arg(i, 2, 10, QChar(u'0'))), "kept"));
         QCOMPARE(save(), base + "-100.txt");
-        QCOMPARE(readBytes(dataPath(base + "-57.txt")), QByteArray("kept"));
+        QCOMPARE(FileBytes(dataPath(base + "-57.txt")), QByteArray("kept"));
         QCOMPARE(dataFiles().size(), 100);
     }
 
     // DATA is no folder at all: the save says why and leaves the file alone.
     void saveFailureSaysWhy() {
         load("q7r.txt");
-        QVERIFY(QDir(data).removeRecursively() && writeBytes(data, "a file"));
+        QVERIFY(QDir(data).removeRecursively() && WriteFileBytes(data, "a file"));
         QCOMPARE(save(), QString());
         const QString text = ui.messageTexts().value(1);
         QVERIFY2(text.startsWith("ERROR: SaveLogFile: ") && text.contains("Not a directory"), qPrintable(text));
-        QCOMPARE(readBytes(data), QByteArray("a file"));
+        QCOMPARE(FileBytes(data), QByteArray("a file"));
     }
 
     void reader_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("Vantorp file")
-            << readBytes(goldenPath("vantorp.txt"))
-            << "5/21/2014 13:45,72.5,45 | 5/21/2014 14:00,72.1,44.3 | 5/21/2014 14:15,-3.3,0"
-               " | 5/21/2014 14:30,7,99.9 | 5/21/2014 14:45,23.5,100";
         QTest::newRow("blanks, missing and extra fields, no last line end")
             << QByteArray("  a ,  23.5  , 40.0 \r\nb,x,\r\nc,1.5,2.5,x,9\r\nno comma here\r\nlast,3.0,4.0")
             << "a,23.5,40 | b,0,0 | c,1.5,2.5 | no comma here,0,0 | last,3,4";
@@ -176,7 +163,7 @@ private slots:
     void reader() {
         QFETCH(QByteArray, content);
         const QString path = home.filePath(QStringLiteral("input.txt"));
-        QVERIFY(writeBytes(path, content));
+        QVERIFY(WriteFileBytes(path, content));
         load("q7r.txt");
         log.Description = QStringLiteral("kiln 3");
         QVERIFY(ReadLogFile(log, ui, path));
@@ -201,8 +188,7 @@ private slots:
         const QString path = lines == -2 ? home.path() : home.filePath(QStringLiteral("long.txt"));
         QByteArray content;
         for (int i = 1; i <= lines; ++i) content += "t" + QByteArray::number(i) + ",1.5,2.5\r\n";
-        QFile::remove(path);
-        if (lines > 0) QVERIFY(writeBytes(path, content));
+        if (lines > 0) QVERIFY(WriteFileBytes(path, content));
         QCOMPARE(ReadLogFile(log, ui, path), read);
         QTEST(log.RecordCount, "records");
         QCOMPARE(ui.messages.size(), std::size_t(read ? 0 : 1));
@@ -214,7 +200,7 @@ private slots:
     void deleteSelectedFile() {
         QVERIFY(!DeleteSelectedLogFile(log, data, ui));
         QCOMPARE(describe(ui.messages.at(0)), describe({"Select a file first.", Icon::Information}));
-        QVERIFY(writeBytes(home.filePath("KV5.INI"), "[General]\n"));
+        QVERIFY(WriteFileBytes(home.filePath("KV5.INI"), "[General]\n"));
         log.SelectedLogFile = QStringLiteral("../KV5.INI");
         ui.answers = {Answer::Yes};
         QVERIFY(!DeleteSelectedLogFile(log, data, ui));
@@ -226,7 +212,7 @@ private slots:
     void library() {
         for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt",
                                  "SN12345-2014-05-21-13-45-100.txt"})
-            QVERIFY(writeBytes(dataPath(QLatin1String(name)), "x"));
+            QVERIFY(WriteFileBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(data).mkdir(QStringLiteral("folder.txt")));
         QStringList exported;
         SetLogFileExporter([&](UserInterface&, const QString& path) { exported << path; });
@@ -270,7 +256,7 @@ private slots:
         QTest::mouseClick(window.btnCancel, Qt::LeftButton);
         QVERIFY(window.isHidden() && log.SelectedLogFile.isEmpty());
         // A DATA that cannot be listed is reported.
-        QVERIFY(QDir(data).removeRecursively() && writeBytes(data, "no folder"));
+        QVERIFY(QDir(data).removeRecursively() && WriteFileBytes(data, "no folder"));
         ui.clearRecord();
         frmOpenFile broken(log, data, ui);
         QVERIFY(ui.messageTexts().value(0).startsWith(QStringLiteral("OpenFile.Form_Load: ")));

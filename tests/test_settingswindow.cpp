@@ -63,9 +63,6 @@ private slots:
         QTest::newRow("listed or not") << QStringList{"1 Reference", "5 Oak", "7 Beech", "-3 Curve"}
                                        << QList<int>{7, 42, -3} << QStringList{"Beech", "Oak", "Curve"}
                                        << QList<int>{7, 5, -3};
-        QTest::newRow("listed twice") << QStringList{"1 Reference", "7 Beech, steamed", "7 Beech"}
-                                      << QList<int>{7, 7, 1} << QStringList{"Beech", "Beech", "Reference"}
-                                      << QList<int>{7, 7, 1};
         QTest::newRow("one species") << QStringList{"1 Reference"} << QList<int>{4, 1, 4}
                                      << QStringList(3, "Reference") << QList<int>{1, 1, 1};
         QTest::newRow("no species") << QStringList() << QList<int>{5, 7, -3} << QStringList(3, "")
