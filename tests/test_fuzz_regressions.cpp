@@ -14,8 +14,7 @@ class TestFuzzRegressions : public QObject {
     Q_OBJECT
 
 private slots:
-    // A folder of inputs for every target and every folder found, so that no input is left out by
-    // a misspelt name.
+    // Every target's seeds and every folder found, so that a misspelt name leaves no input out.
     void inputsHoldTheirProperties_data() {
         QTest::addColumn<QString>("folder"); // kind/target
         QStringList folders;

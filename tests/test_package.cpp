@@ -34,9 +34,8 @@ class TestPackage : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString cpack = QFileInfo(CMakeProgram(BinaryDir)).dir().filePath(QStringLiteral("cpack"));
         const ProgramRun made = RunProgram(
-            cpack, {"-G", "DEB", "--config", BinaryDir + "/CPackConfig.cmake", "-B", folder_.path()});
+            "cpack", {"-G", "DEB", "--config", BinaryDir + "/CPackConfig.cmake", "-B", folder_.path()});
         QVERIFY2(made.exitCode == 0, (made.output + made.errors).constData());
         const QStringList packages = QDir(folder_.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
         QCOMPARE(packages.size(), 1);

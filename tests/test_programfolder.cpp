@@ -53,8 +53,7 @@ private slots:
         QVERIFY(WriteFileBytes(first + QStringLiteral("/KV5.PDF"), "%PDF first"));
         QFile::setPermissions(second + QStringLiteral("/ABLIST.TXT"), QFileDevice::ReadOwner);
 
-        // Each file from the first folder that has it; the copy is the user's to change, and the
-        // user's own list is never overwritten.
+        // Each file from the first folder that has it, for the user to change, and never overwritten.
         SeedProgramFolder(target, {first, second});
         QCOMPARE(FileBytes(target + QStringLiteral("/KV5.PDF")), QByteArray("%PDF first"));
         QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("shipped list\n"));

@@ -99,7 +99,6 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    // Numbers in this locale use a decimal comma; the list is written with points.
     qputenv("LC_ALL", "de_DE.UTF-8");
     QCoreApplication app(argc, argv);
     TestSpecies test;
