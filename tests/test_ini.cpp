@@ -3,10 +3,10 @@
 #include "app/IniFile.h"
 #include "support/Installation.h"
 #include "support/ScriptedUi.h"
+#include "support/Windows.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,29 +16,21 @@ class TestIni : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString ini;
+    const QString ini = dir.filePath(QStringLiteral("KV5.INI"));
     ScriptedUi ui;
 
     // Puts content into the settings file; a null content leaves no file.
     void setFile(const QByteArray& content) {
         QFile::remove(ini);
-        if (content.isNull()) return;
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        if (!content.isNull()) QVERIFY(WriteFileBytes(ini, content));
     }
-    QString get(const QString& key, const QString& defaultValue = QStringLiteral("default")) {
-        return GetIniSetting(ini, QStringLiteral("General"), key, defaultValue, ui);
-    }
-    bool set(const QString& key, const QString& value, const QString& path = {}) {
-        return WriteIniSetting(path.isEmpty() ? ini : path, QStringLiteral("General"), key, value, ui);
+    QString get() { return GetIniSetting(ini, "General", "Emc", "default", ui); }
+    bool set(const QString& value, const QString& path) {
+        return WriteIniSetting(path, "General", "Emc", value, ui);
     }
 
 private slots:
-    void init() {
-        ini = dir.filePath(QStringLiteral("KV5.INI"));
-        setFile({});
-        ui = ScriptedUi();
-    }
+    void init() { setFile({}); }
     void cleanup() { QVERIFY2(ui.messages.empty(), qPrintable(ui.messageTexts().join(QLatin1Char('\n')))); }
 
     void read_data() {
@@ -46,16 +38,10 @@ private slots:
         QTest::addColumn<QString>("expected"); // of the key Emc in [General]
         const QString cut(254, QLatin1Char('a'));
         QTest::newRow("no file") << QByteArray() << "default";
-        QTest::newRow("other section") << QByteArray("[Other]\nEmc=1\n") << "default";
-        QTest::newRow("other key") << QByteArray("[General]\nAhGpp=0\n") << "default";
-        QTest::newRow("names in any letter case") << QByteArray("[GENERAL]\n emc = 7\n") << "7";
-        QTest::newRow("empty value") << QByteArray("[General]\r\nEmc=\r\n") << "";
-        QTest::newRow("blanks around") << QByteArray("[General]\nEmc =   0  \t\n") << "0";
-        QTest::newRow("blanks inside stay") << QByteArray("[General]\nEmc= a  b \n") << "a  b";
+        QTest::newRow("names in any letter case")
+            << QByteArray("[GENERAL]\n emc = a  b ; c=d \t\n") << "a  b ; c=d";
         QTest::newRow("enclosing quotes") << QByteArray("[General]\nEmc=\" 1 \"") << " 1 ";
         QTest::newRow("a single quote stays") << QByteArray("[General]\nEmc=\"1\n") << "\"1";
-        QTest::newRow("semicolon in the value") << QByteArray("[General]\nEmc=1 ; on\n") << "1 ; on";
-        QTest::newRow("second equals sign") << QByteArray("[General]\nEmc=a=b\n") << "a=b";
         // Lines before any section, comments and other sections do not count; the first section
         // of the name is the one read.
         QTest::newRow("not keys") << QByteArray(
@@ -67,36 +53,22 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         setFile(content);
-        QCOMPARE(get(QStringLiteral("Emc")), expected);
+        QCOMPARE(get(), expected);
     }
 
-    void readFailures() {
-        // The default is cut like a value.
-        QCOMPARE(get(QStringLiteral("Emc"), QString(300, QLatin1Char('d'))).size(), 254);
-        // A file that cannot be read: an empty value, and the system's message without a blank
-        // after its colon.
+    void refusedWrites() {
+        // A file that cannot be read is never replaced by a write.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("KV5.INI")));
-        QCOMPARE(get(QStringLiteral("Emc")), QString());
-        QCOMPARE(ui.messageTexts().size(), 1);
-        QVERIFY2(QRegularExpression(QStringLiteral("^ERROR: GetIniSetting:\\S"))
-                     .match(ui.messageTexts()[0])
-                     .hasMatch(),
-                 qPrintable(ui.messageTexts()[0]));
-        QCOMPARE(ui.messages[0].title, ProgramTitle);
-        // ...and is never replaced by a write.
-        ui.clearRecord();
-        QVERIFY(!set(QStringLiteral("Emc"), QStringLiteral("1")));
-        QVERIFY(QFileInfo(ini).isDir());
-        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("KV5.INI")));
-        // A folder that is not there: refused without a message.
-        QVERIFY(
-            !set(QStringLiteral("Emc"), QStringLiteral("1"), dir.filePath(QStringLiteral("none/KV5.INI"))));
+        QVERIFY(!set("1", ini));
+        QVERIFY(QFileInfo(ini).isDir() && QDir(dir.path()).rmdir(QStringLiteral("KV5.INI")));
+        // Nor is one in a folder that is not there made; neither says so.
+        QVERIFY(!set("1", dir.filePath(QStringLiteral("none/KV5.INI"))));
         // A value that would make a second line: refused with a message, the file unchanged.
         setFile("[General]\nEmc=1\n");
-        QVERIFY(!set(QStringLiteral("Emc"), QStringLiteral("0\n[X]")));
+        QVERIFY(!set("0\n[X]", ini));
         QCOMPARE(FileBytes(ini), QByteArray("[General]\nEmc=1\n"));
         QCOMPARE(ui.messageTexts().size(), 1);
-        QVERIFY(ui.messageTexts()[0].startsWith(QStringLiteral("ERROR: WriteIniSetting:the value")));
+        QVERIFY(ui.messageTexts()[0].startsWith(QStringLiteral("ERROR: WriteIniSetting:")));
         ui.clearRecord();
     }
 
@@ -105,10 +77,8 @@ private slots:
         QTest::addColumn<QByteArray>("after"); // Emc set to 1 in [General]
         QTest::newRow("new file") << QByteArray() << QByteArray("[General]\nEmc=1\n");
         QTest::newRow("replaced where it stands, its spelling and every other line kept")
-            << QByteArray("; KV5 settings\r\n[Window]\r\nEmc=9\r\n\r\n[general]\r\n  ; the index\r\n"
-                          "  EMC = 0\r\nCelsius=1\r\n\r\n[Last]\r\nx=y")
-            << QByteArray("; KV5 settings\r\n[Window]\r\nEmc=9\r\n\r\n[general]\r\n  ; the index\r\n"
-                          "  EMC=1\r\nCelsius=1\r\n\r\n[Last]\r\nx=y");
+            << QByteArray("[Window]\r\nEmc=9\r\n[general]\r\n  ; c\r\n  EMC = 0\r\nx=y")
+            << QByteArray("[Window]\r\nEmc=9\r\n[general]\r\n  ; c\r\n  EMC=1\r\nx=y");
         QTest::newRow("new key after the last line of its section")
             << QByteArray("[General]\nCelsius=0\n; end\n\n[Other]\nx=1\n")
             << QByteArray("[General]\nCelsius=0\n; end\nEmc=1\n\n[Other]\nx=1\n");
@@ -124,12 +94,9 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
         setFile(before);
-        QVERIFY(set(QStringLiteral("Emc"), QStringLiteral("1")));
+        QVERIFY(set("1", ini));
         QCOMPARE(FileBytes(ini), after);
-        QCOMPARE(get(QStringLiteral("Emc")), QStringLiteral("1"));
-        // No temporary file is left beside it.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("KV5.INI")});
+        QCOMPARE(get(), QStringLiteral("1"));
     }
 };
 

@@ -1,25 +1,15 @@
-// Where the program keeps its files: the choice of the program folder, its first-start seeding
-// and the DATA folder.
+// Where the program keeps its files: the choice of the program folder and its first-start seeding.
 #include "app/ProgramFolder.h"
-#include "logfiles/LogFile.h"
 #include "support/Installation.h"
-#include "support/ScriptedUi.h"
+#include "support/Windows.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace kv5;
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-} // namespace
 
 class TestProgramFolder : public QObject {
     Q_OBJECT
@@ -35,49 +25,22 @@ private slots:
     }
 
     void choice_data() {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("program"); // the program's folder
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("option first") << "option"
-                                      << "variable"
-                                      << "portable"
-                                      << "option";
-        QTest::newRow("then the variable") << ""
-                                           << "variable"
-                                           << "portable"
-                                           << "variable";
-        QTest::newRow("then a portable program's folder") << ""
-                                                          << ""
-                                                          << "portable"
-                                                          << "portable";
-        QTest::newRow("not one that is not there") << ""
-                                                   << ""
-                                                   << "gone"
-                                                   << "share/quorvane-kv5";
+        QTest::addColumn<QStringList>("row"); // --home, KV5_HOME, the program's folder, the choice
+        QTest::newRow("option first") << QStringList{"option", "variable", "portable", "option"};
+        QTest::newRow("then the variable") << QStringList{"", "variable", "portable", "variable"};
+        QTest::newRow("then a portable program's folder") << QStringList{"", "", "portable", "portable"};
+        QTest::newRow("not one that is not there") << QStringList{"", "", "gone", "share/quorvane-kv5"};
         // An installation's bin folder, even a writable one, has its data in share/.
-        QTest::newRow("not an installation's") << ""
-                                               << ""
-                                               << "usr/bin"
-                                               << "share/quorvane-kv5";
+        QTest::newRow("not an installation's") << QStringList{"", "", "usr/bin", "share/quorvane-kv5"};
     }
     void choice() {
-        QFETCH(QString, option);
-        QFETCH(QString, variable);
-        QFETCH(QString, program);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, row);
         const ProgramFolderChoice choice =
-            ChooseProgramFolder({path(option), path(variable), path(program), path(QStringLiteral("share"))});
-        QCOMPARE(choice.folder, path(expected));
-        QCOMPARE(choice.perUser, expected.startsWith(QLatin1String("share")));
-    }
-
-    void relativeHomeBecomesAbsolute() {
+            ChooseProgramFolder({path(row[0]), path(row[1]), path(row[2]), path(QStringLiteral("share"))});
+        QCOMPARE(choice.folder, path(row[3]));
+        QCOMPARE(choice.perUser, row[3].startsWith(QLatin1String("share")));
         QCOMPARE(ChooseProgramFolder({QStringLiteral("some/../kv5home"), {}, {}, {}}).folder,
                  QDir::current().absoluteFilePath(QStringLiteral("kv5home")));
-        QCOMPARE(
-            ShippedFileFolders(path(QStringLiteral("usr/bin"))),
-            (QStringList{path(QStringLiteral("usr/bin")), path(QStringLiteral("usr/share/quorvane-kv5"))}));
     }
 
     void seedingCopiesMissingShippedFilesOnly() {
@@ -85,43 +48,19 @@ private slots:
                       second = path(QStringLiteral("seed/second"));
         const QString target = path(QStringLiteral("seed/user/quorvane-kv5"));
         QVERIFY(QDir().mkpath(first) && QDir().mkpath(second));
-        QVERIFY(writeFile(second + QStringLiteral("/ABLIST.TXT"), "shipped list\n"));
-        QVERIFY(writeFile(second + QStringLiteral("/KV5.PDF"), "%PDF second"));
-        QVERIFY(writeFile(first + QStringLiteral("/KV5.PDF"), "%PDF first"));
+        QVERIFY(WriteFileBytes(second + QStringLiteral("/ABLIST.TXT"), "shipped list\n"));
+        QVERIFY(WriteFileBytes(second + QStringLiteral("/KV5.PDF"), "%PDF second"));
+        QVERIFY(WriteFileBytes(first + QStringLiteral("/KV5.PDF"), "%PDF first"));
         QFile::setPermissions(second + QStringLiteral("/ABLIST.TXT"), QFileDevice::ReadOwner);
 
-        // Each file from the first folder that has it; the copy is the user's to change.
+        // Each file from the first folder that has it, for the user to change, and never overwritten.
         SeedProgramFolder(target, {first, second});
-        QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("shipped list\n"));
         QCOMPARE(FileBytes(target + QStringLiteral("/KV5.PDF")), QByteArray("%PDF first"));
+        QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("shipped list\n"));
         QVERIFY(QFileInfo(target + QStringLiteral("/ABLIST.TXT")).permissions() & QFileDevice::WriteOwner);
-
-        // The user's own list is never overwritten.
-        QVERIFY(writeFile(target + QStringLiteral("/ABLIST.TXT"), "my list\n"));
+        QVERIFY(WriteFileBytes(target + QStringLiteral("/ABLIST.TXT"), "my list\n"));
         SeedProgramFolder(target, {first, second});
         QCOMPARE(FileBytes(target + QStringLiteral("/ABLIST.TXT")), QByteArray("my list\n"));
-
-        // Nothing shipped: the folder is made, no file appears.
-        const QString bare = path(QStringLiteral("seed/bare"));
-        SeedProgramFolder(bare, {path(QStringLiteral("seed/nothing"))});
-        QVERIFY(QFileInfo(bare).isDir() && QDir(bare).isEmpty());
-    }
-
-    void makeFolders() {
-        ScriptedUi ui;
-        const QString home = path(QStringLiteral("home1"));
-        QVERIFY(QDir().mkpath(home));
-        MakeFolders(home, ui);
-        MakeFolders(home, ui); // already there
-        QVERIFY(QFileInfo(home + QStringLiteral("/DATA")).isDir());
-        QVERIFY(ui.messages.empty());
-
-        const QString blocked = path(QStringLiteral("home2"));
-        QVERIFY(QDir().mkpath(blocked) && writeFile(blocked + QStringLiteral("/DATA"), "not a folder"));
-        MakeFolders(blocked, ui);
-        QCOMPARE(ui.messages.size(), std::size_t(1));
-        QVERIFY2(ui.messages[0].text.startsWith(QStringLiteral("ERROR: MakeFolders.0: ")),
-                 qPrintable(ui.messages[0].text));
     }
 };
 

@@ -2,25 +2,21 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 
 namespace kv5 {
 
-const QStringList InstalledFiles{
-    QStringLiteral("bin/kv5"),
-    QStringLiteral("share/quorvane-kv5/KV5.PDF"),
-    QStringLiteral("share/quorvane-kv5/ABLIST.TXT"),
-    QStringLiteral("share/applications/quorvane-kv5.desktop"),
-    QStringLiteral("share/icons/hicolor/scalable/apps/quorvane-kv5.svg"),
-    QStringLiteral("share/metainfo/com.quorvane.kv5.metainfo.xml"),
-    QStringLiteral("lib/udev/rules.d/60-quorvane-kv5.rules"),
-    QStringLiteral("share/man/man1/kv5.1.gz"),
-    QStringLiteral("share/bash-completion/completions/kv5"),
-    QStringLiteral("share/doc/kv5/copyright"),
-    QStringLiteral("share/doc/kv5/changelog.Debian.gz"),
-    QStringLiteral("share/lintian/overrides/kv5"),
-};
+const QStringList InstalledFiles{"bin/kv5",
+                                 "share/quorvane-kv5/KV5.PDF",
+                                 "share/quorvane-kv5/ABLIST.TXT",
+                                 "share/applications/quorvane-kv5.desktop",
+                                 "share/icons/hicolor/scalable/apps/quorvane-kv5.svg",
+                                 "share/metainfo/com.quorvane.kv5.metainfo.xml",
+                                 "lib/udev/rules.d/60-quorvane-kv5.rules",
+                                 "share/man/man1/kv5.1.gz",
+                                 "share/bash-completion/completions/kv5",
+                                 "share/doc/kv5/copyright",
+                                 "share/doc/kv5/changelog.Debian.gz",
+                                 "share/lintian/overrides/kv5"};
 
 ProgramRun RunProgram(const QString& program, const QStringList& arguments,
                       const QProcessEnvironment& environment) {
@@ -43,15 +39,6 @@ ProgramRun RunProgram(const QString& program, const QStringList& arguments,
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString CMakeProgram(const QString& binaryDir) {
-    const QString cache = QString::fromUtf8(FileBytes(binaryDir + QStringLiteral("/CMakeCache.txt")));
-    const auto match = QRegularExpression(QStringLiteral("^CMAKE_COMMAND:INTERNAL=(.*)$"),
-                                          QRegularExpression::MultilineOption)
-                           .match(cache);
-    return match.hasMatch() ? match.captured(1).trimmed()
-                            : QStandardPaths::findExecutable(QStringLiteral("cmake"));
 }
 
 } // namespace kv5

@@ -1,5 +1,5 @@
 // What an installation of the program holds, and running the build's programs and the system's
-// tools from a test.
+// tools (cmake and cpack from the PATH) from a test.
 #pragma once
 
 #include <QByteArray>
@@ -24,8 +24,5 @@ ProgramRun RunProgram(const QString& program, const QStringList& arguments,
 
 // The file's contents; empty when it cannot be read.
 QByteArray FileBytes(const QString& path);
-
-// The cmake of the build in binaryDir, as its cache records it (cpack lies beside it).
-QString CMakeProgram(const QString& binaryDir);
 
 } // namespace kv5
