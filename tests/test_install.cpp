@@ -314,16 +314,19 @@ private slots:
             QRegularExpression(QStringLiteral("VID_(\\w{4})&PID_(\\w{4})")).match(LoggerHardwareId);
         QVERIFY(ids.hasMatch());
         QMap<QString, QStringList> assignments; // by the rule's SUBSYSTEM
-        for (const QString& line : QString::fromUtf8(FileBytes(installed("lib/udev/rules.d/" + RuleName))).split('\n')) {
+        for (const QString& line :
+             QString::fromUtf8(FileBytes(installed("lib/udev/rules.d/" + RuleName))).split('\n')) {
             if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
             QString subsystem;
             QStringList matched, assigned;
             for (const QString& part : line.split(QStringLiteral(", "))) {
                 const QRegularExpressionMatch m = pair.match(part);
                 QVERIFY2(m.hasMatch(), qPrintable(part));
-                const QString key = m.captured(1) + (m.hasCaptured(2) ? '{' + m.captured(2) + '}' : QString());
+                const QString key =
+                    m.captured(1) + (m.hasCaptured(2) ? '{' + m.captured(2) + '}' : QString());
                 if (m.captured(3) == QLatin1String("=="))
-                    (key == QLatin1String("SUBSYSTEM") ? subsystem : matched.emplaceBack()) = key + "==" + m.captured(4);
+                    (key == QLatin1String("SUBSYSTEM") ? subsystem : matched.emplaceBack()) =
+                        key + "==" + m.captured(4);
                 else
                     assigned << key + m.captured(3) + m.captured(4);
             }
