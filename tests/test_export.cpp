@@ -196,9 +196,11 @@ private slots:
         const bool opens = !message.contains("no application");
         QCOMPARE(exportLog(name, opens), opens);
         QCOMPARE(ui.messageTexts().join('|'), message.arg(opened.value(0)));
-        // Named after the log, in a folder of its own under the temporary folder.
+        // Named after the log, alone in a folder of its own under the temporary folder.
         QCOMPARE(QFileInfo(opened.value(0)).fileName(), QStringLiteral("SN12345-2014-05-21-13-45-01.xlsx"));
         QCOMPARE(QFileInfo(QFileInfo(opened.value(0)).path()).path(), QDir(temporary.path()).canonicalPath());
+        QCOMPARE(QFileInfo(opened.value(0)).dir().entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"SN12345-2014-05-21-13-45-01.xlsx"});
         const Workbook book = readWorkbook(opened.value(0));
 
         // The measured values as they are, the derived ones rounded to one decimal.
@@ -295,18 +297,14 @@ private slots:
         QCOMPARE(printed, target + '\n');
         QCOMPARE(readWorkbook(target).rows.at(0).size(), 9);
 
-        // A path outside DATA, no output named: nothing but the workbook in its new folder.
-        const QString elsewhere = home.filePath("elsewhere.txt");
-        QVERIFY(writeBytes(elsewhere, "a,70.0,40.0\r\n"));
+        // A path outside DATA, no output named: the workbook under the log's name in a new folder.
+        QVERIFY(writeBytes(home.filePath("elsewhere.txt"), "a,70.0,40.0\r\n"));
         printed.clear();
-        QCOMPARE(RunExportCommand(state, ui, elsewhere, QString(), out), 0);
-        const QFileInfo written(printed.trimmed());
-        QCOMPARE(leftInTemporary(), QStringList({written.dir().dirName(), "out.xlsx"}));
-        QCOMPARE(written.dir().entryList(QDir::Files | QDir::Hidden), QStringList{"elsewhere.xlsx"});
+        QCOMPARE(RunExportCommand(state, ui, home.filePath("elsewhere.txt"), QString(), out), 0);
+        QCOMPARE(QFileInfo(printed.trimmed()).fileName(), QStringLiteral("elsewhere.xlsx"));
         QVERIFY(ui.messages.empty());
-
         const QString missing = temporary.filePath("no/such");
-        QCOMPARE(RunExportCommand(state, ui, elsewhere, missing + "/x.xlsx", out), 1);
+        QCOMPARE(RunExportCommand(state, ui, "SN7.txt", missing + "/x.xlsx", out), 1);
         QCOMPARE(ui.messageTexts(),
                  QStringList{QStringLiteral("ERROR: OpenInExcel: cannot open the folder %1: %2")
                                  .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT)))});
