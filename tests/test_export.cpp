@@ -61,10 +61,9 @@ std::vector<Element> elements(const QString& zip, const QString& part) {
 }
 
 struct Workbook {
-    QStringList sheets; // in the workbook's order
-    std::vector<QStringList>
-        rows;             // of the data sheet: "text" or number, a format other than General after it
-    double timeWidth = 0; // of column A, in characters
+    QStringList sheets;            // in the workbook's order
+    std::vector<QStringList> rows; // of the data sheet: "text" or number
+    double timeWidth = 0;          // of column A, in characters
     QStringList chart; // plot and scatter style, title, one line a series, then the axes ("position title")
 };
 
@@ -73,14 +72,7 @@ Workbook readWorkbook(const QString& zip) {
     if (QProcess::execute("unzip", {"-tqq", zip}) != 0) return book; // every member's checksum
     for (const Element& e : elements(zip, "xl/workbook.xml"))
         if (e.path.endsWith("sheets/sheet")) book.sheets << e["name"];
-    QMap<QString, QString> formats{{"0", ""}};
-    QStringList styles;
-    for (const Element& e : elements(zip, "xl/styles.xml")) {
-        if (e.path.endsWith("numFmts/numFmt")) formats.insert(e["numFmtId"], ' ' + e["formatCode"]);
-        if (e.path.endsWith("cellXfs/xf")) styles << formats.value(e["numFmtId"], " ?");
-    }
     QString* cell = nullptr;
-    QString format;
     qsizetype columns = 0;
     for (const Element& e : elements(zip, "xl/worksheets/sheet1.xml")) {
         if (e.path == "worksheet/cols/col" && e["min"] == "1") book.timeWidth = e["width"].toDouble();
@@ -90,10 +82,9 @@ Workbook readWorkbook(const QString& zip) {
             while (row.size() <= e["r"][0].unicode() - 'A') row << QString();
             columns = std::max(columns, row.size());
             cell = &row.last();
-            format = styles.value(e["s"].toInt());
         }
-        if (e.path.endsWith("/c/v")) *cell = QString::number(e.text.toDouble()) + format;
-        if (e.path.endsWith("/c/is/t")) *cell = '"' + e.text + '"' + format;
+        if (e.path.endsWith("/c/v")) *cell = QString::number(e.text.toDouble());
+        if (e.path.endsWith("/c/is/t")) *cell = '"' + e.text + '"';
     }
     for (QStringList& row : book.rows) row.resize(columns);
     // The series: name, colour, X and Y ranges, marker, line width in EMU.
@@ -218,7 +209,7 @@ private slots:
                 const Derived value = derived == "GPP"    ? AhOf(t, rh, celsius)
                                       : derived == "EMC%" ? EmcOf(t, rh, celsius)
                                                           : CalcDewPoint(t, rh, celsius);
-                row << (value.ok() ? QString::number(std::round(value.value * 10) / 10) + " 0.0" : "");
+                row << (value.ok() ? QString::number(std::round(value.value * 10) / 10) : "");
             }
             QCOMPARE(book.rows.at(i), row);
             QVERIFY(book.timeWidth >= fields[0].size()); // no time cut off by the next column
