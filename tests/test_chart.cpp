@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -289,6 +290,7 @@ private slots:
         window->chart.SetZoom(90, -10);
         const QString out = home.filePath("chart.png");
         QTimer::singleShot(0, this, [&] {
+            const auto close = qScopeGuard([&] { QTest::mouseClick(window->btnMeter, Qt::LeftButton); });
             QCOMPARE(QApplication::activeModalWidget(), window);
             QCOMPARE(window->txtAxisYmax->text() + ':' + window->txtAxisYmin->text(),
                      QStringLiteral("90:-10"));
@@ -315,7 +317,6 @@ private slots:
             const QImage image = window->SurfaceImage(); // the traces follow the scale
             QVERIFY(shows(image, image.width() / 2, rowOf(image, 70, 10, 100), Blue) &&
                     !anywhere(image, Red));
-            QTest::mouseClick(window->btnMeter, Qt::LeftButton);
         });
         ShowChartWindow(LogViewOf(state), ui, {}, &main);
         QVERIFY(window->isHidden());
