@@ -105,7 +105,8 @@ void TestDevice::textToNumbers() {
     // The tests run in the C locale: "." is the decimal separator. Whole numbers round halves
     // to even and are 0 for anything but a number in range.
     QCOMPARE(StrToDbl("1,234.5"), 1234.5);
-    QCOMPARE(QList<qint32>({StrToLng("2.5"), StrToLng("3.5"), StrToLng(" -2.5 "), StrToLng("12abc"), StrToLng("99999999999")}),
+    QCOMPARE(QList<qint32>({StrToLng("2.5"), StrToLng("3.5"), StrToLng(" -2.5 "), StrToLng("12abc"),
+                            StrToLng("99999999999")}),
              QList<qint32>({2, 4, -2, 0, 0}));
     QCOMPARE(ClampPercent(-0.1), 0.0);
     // "0.0" rounds the decimal value, halves away from zero.

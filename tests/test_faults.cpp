@@ -32,10 +32,10 @@ const QList<Phase> Phases{{"revision query", "P", -1},   {"settings read", "GETS
                           {"status block", "GETLOG", 0}, {"first block", "GETLOG", 1},
                           {"middle block", "GETLOG", 4}, {"last block", "GETLOG", 8}};
 
-const QList<sim::Fault> Faults{sim::Fault::NoReply,     sim::Fault::ShortReply,     sim::Fault::SlowReply,
-                               sim::Fault::WrongEcho,   sim::Fault::OneLeadingZero, sim::Fault::TwoLeadingZeros,
-                               sim::Fault::CorruptHead, sim::Fault::CorruptTail,    sim::Fault::Block275,
-                               sim::Fault::Block277,    sim::Fault::HangUp};
+const QList<sim::Fault> Faults{
+    sim::Fault::NoReply,        sim::Fault::ShortReply,      sim::Fault::SlowReply,   sim::Fault::WrongEcho,
+    sim::Fault::OneLeadingZero, sim::Fault::TwoLeadingZeros, sim::Fault::CorruptHead, sim::Fault::CorruptTail,
+    sim::Fault::Block275,       sim::Fault::Block277,        sim::Fault::HangUp};
 
 // Whether the download must still come in whole. The revision reply only classifies the
 // firmware and a settings query only fills its field, so a fault there costs nothing, but
@@ -173,7 +173,8 @@ void TestFaults::portVanishedOrInUse() {
     QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
     const QStringList texts = rig.ui.messageTexts();
     QCOMPARE(texts.size(), 2);
-    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains(cause), qPrintable(texts[0]));
+    QVERIFY2(texts[0].startsWith("ERROR: PortOpen: The port ") && texts[0].contains(cause),
+             qPrintable(texts[0]));
     QCOMPARE(texts[1], OpenFailedText);
     QCOMPARE(rig.ui.buttons, QList<bool>({false, true}));
     QVERIFY(rig.simulator.transcript().isEmpty());
@@ -188,7 +189,8 @@ void TestFaults::lostBlockOnTheCommandLine() {
     const ProgramRun run = RunProgram(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
     const QString errors = QString::fromLocal8Bit(run.errors);
     QVERIFY(run.exitCode > 0);
-    QVERIFY2(errors.contains(BlockFailedText(2)) && !errors.contains("Sensor not yet found"), qPrintable(errors));
+    QVERIFY2(errors.contains(BlockFailedText(2)) && !errors.contains("Sensor not yet found"),
+             qPrintable(errors));
     QVERIFY(QDir(home.filePath("DATA")).isEmpty());
 }
 
@@ -198,15 +200,18 @@ void TestFaults::noPermissionOnThePort() {
     sim::Simulator simulator;
     QVERIFY(simulator.start());
     QTemporaryDir home;
-    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                           QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                           QFileDevice::ExeOther);
-    const ProgramRun run = RunProgram("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", Kv5, "--home",
-                                                  home.path(), "read", "--port", simulator.portPath()});
+    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                           QFileDevice::WriteOther | QFileDevice::ExeOther);
+    const ProgramRun run =
+        RunProgram("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", Kv5, "--home", home.path(),
+                               "read", "--port", simulator.portPath()});
     const QString errors = QString::fromLocal8Bit(run.errors);
     QVERIFY(run.exitCode > 0);
-    QVERIFY2(errors.contains("ERROR: PortOpen: Permission denied on " + simulator.portPath()), qPrintable(errors));
-    QVERIFY2(errors.contains("add your user to it") && errors.contains("60-quorvane-kv5.rules"), qPrintable(errors));
+    QVERIFY2(errors.contains("ERROR: PortOpen: Permission denied on " + simulator.portPath()),
+             qPrintable(errors));
+    QVERIFY2(errors.contains("add your user to it") && errors.contains("60-quorvane-kv5.rules"),
+             qPrintable(errors));
     QVERIFY(errors.contains(OpenFailedText));
     QVERIFY(simulator.transcript().isEmpty());
 }
@@ -221,7 +226,8 @@ echo "--- DATA ---"; ls -A "$2/DATA")");
     for (const char* mount : {"size=16k", "ro,size=1m"}) {
         QTemporaryDir home;
         QDir(home.path()).mkdir("DATA");
-        const ProgramRun run = RunProgram("unshare", {"--mount", "sh", "-c", script, "sh", mount, home.path(), Kv5});
+        const ProgramRun run =
+            RunProgram("unshare", {"--mount", "sh", "-c", script, "sh", mount, home.path(), Kv5});
         if (run.exitCode == 90) QSKIP("this machine does not allow mounting");
         const QString errors = QString::fromLocal8Bit(run.errors);
         QVERIFY2(errors.contains("ERROR: SaveLogFile: ") && errors.contains("exit 1"), qPrintable(errors));

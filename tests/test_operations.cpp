@@ -89,8 +89,10 @@ void TestOperations::detectAndReadVantorp() {
     // Record 2 is one interval (2 ticks of 30 s, extended firmware) after the start.
     QCOMPARE(log.LogTime[1], TimeStampText(QDateTime(QDate(2026, 5, 21), QTime(8, 1))));
     const MainWindowValues& v = rig.values;
-    QCOMPARE(QStringList({v.txtSN, v.txtDesc, v.txtTime, v.txtTempHi, v.txtTempLo, v.txtRhHi, v.txtEmcHi, v.txtEmcLo}),
-             QStringList({"1234", "Kiln 3 north stack", log.LogTime[0], "260.6", "41.0", "90.0", "100.0", "0.0"}));
+    QCOMPARE(
+        QStringList(
+            {v.txtSN, v.txtDesc, v.txtTime, v.txtTempHi, v.txtTempLo, v.txtRhHi, v.txtEmcHi, v.txtEmcLo}),
+        QStringList({"1234", "Kiln 3 north stack", log.LogTime[0], "260.6", "41.0", "90.0", "100.0", "0.0"}));
     QCOMPARE(v.cboInt, 1); // "1 Minute"
     QCOMPARE(v.Check1, 1);
     QCOMPARE(v.chkBeep, 0);
@@ -104,7 +106,8 @@ void TestOperations::detectAndReadVantorp() {
 
     // The file: its name, and the records as the file format has them.
     QCOMPARE(rig.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
-    QCOMPARE(FileBytes(saved), (log.LogTime[0] + ",72.1,45.8\r\n" + log.LogTime[1] + ",31.1,99.9\r\n").toUtf8());
+    QCOMPARE(FileBytes(saved),
+             (log.LogTime[0] + ",72.1,45.8\r\n" + log.LogTime[1] + ",31.1,99.9\r\n").toUtf8());
     // A second download of the same log is kept beside the first.
     QCOMPARE(QFileInfo(rig.operations.DetectAndRead(rig.values)).fileName(),
              QString("SN1234-2026-05-21-08-00-02.txt"));
@@ -125,19 +128,18 @@ void TestOperations::detectAndReadQ7R() {
     QCOMPARE(log.SensorType, SensorQ7R);
     QCOMPARE(log.RecordCount, 1);
     QCOMPARE(log.LogTemp[0], 25.5);
-    QCOMPARE(log.LogMc1[0], 12.5);            // reference: unchanged
-    QCOMPARE(log.LogMc2[0], 13.25 * 0.5 + 1); // species 7: b x mc + a
+    QCOMPARE(log.LogMc1[0], 12.5);                                             // reference: unchanged
+    QCOMPARE(log.LogMc2[0], 13.25 * 0.5 + 1);                                  // species 7: b x mc + a
     QCOMPARE(log.LogMc3[0], CorrectMcForSpecies(rig.state.species, -3, 14.0)); // built-in curve
     QCOMPARE(log.LogRhQ7R[0], 50.5);
     QCOMPARE(rig.values.chkBeep, 0); // no extended firmware: the beep option stays off
     QVERIFY(rig.ui.statusLines.contains("Getting Q7R Log Block 1"));
     // A single record is saved, too.
     QVERIFY(saved.endsWith("-01.txt"));
-    QCOMPARE(FileBytes(saved), (log.LogTime[0] + ",25.5,12.5," + NumberText(log.LogMc2[0], Separator::Point) + "," +
-                              NumberText(log.LogMc3[0], Separator::Point) + ",50.5\r\n")
-                                 .toUtf8());
+    QCOMPARE(FileBytes(saved), (log.LogTime[0] + ",25.5,12.5," + NumberText(log.LogMc2[0], Separator::Point) +
+                                "," + NumberText(log.LogMc3[0], Separator::Point) + ",50.5\r\n")
+                                   .toUtf8());
 }
-
 
 void TestOperations::download_data() {
     QTest::addColumn<QByteArray>("revision");
@@ -147,9 +149,12 @@ void TestOperations::download_data() {
     QTest::addColumn<int>("downloaded");
     QTest::addColumn<QString>("lastBlock");
     // 65535 ticks of 34 s over 16256 records is far beyond 32 bits of seconds.
-    QTest::newRow("full memory, longest interval") << QByteArray("PKV5r3") << 0 << 65535 << 16256 << 16256 << "GETLOG 255";
-    QTest::newRow("127 blocks at most") << QByteArray("PKV5r3fix") << 1 << 1 << 127 * 64 << 127 * 64 << "GETLOG 127";
-    QTest::newRow("a full block, then an empty one") << QByteArray("PKV5r3fix") << 1 << 2 << 64 << 64 << "GETLOG 2";
+    QTest::newRow("full memory, longest interval")
+        << QByteArray("PKV5r3") << 0 << 65535 << 16256 << 16256 << "GETLOG 255";
+    QTest::newRow("127 blocks at most")
+        << QByteArray("PKV5r3fix") << 1 << 1 << 127 * 64 << 127 * 64 << "GETLOG 127";
+    QTest::newRow("a full block, then an empty one")
+        << QByteArray("PKV5r3fix") << 1 << 2 << 64 << 64 << "GETLOG 2";
     QTest::newRow("KV6 drops the last record") << QByteArray("PKV6r1") << 1 << 1 << 100 << 99 << "GETLOG 2";
     QTest::newRow("KV6, one record") << QByteArray("PKV6r1") << 1 << 1 << 1 << 0 << "GETLOG 1";
 }
@@ -186,7 +191,8 @@ void TestOperations::download() {
     QVERIFY(!saved.isEmpty());
     const int tick = revision == "PKV5r3" ? 34 : 30;
     const QDateTime start(QDate(2026, 5, 21), QTime(8, 0), Qt::UTC);
-    QCOMPARE(log.LogTime[downloaded - 1], TimeStampText(start.addSecs(qint64(ticks) * tick * (downloaded - 1))));
+    QCOMPARE(log.LogTime[downloaded - 1],
+             TimeStampText(start.addSecs(qint64(ticks) * tick * (downloaded - 1))));
 }
 
 void TestOperations::failedFieldsAndBlocks() {
@@ -294,10 +300,11 @@ void TestOperations::startNewLog() {
         QVERIFY2(set == before || set == after, set.constData());
     }
     QCOMPARE(rig.ui.failures, QStringList());
-    const QStringList expected{"P",       "CLRLOG",  "SETMEM",    "GETLOG 0",  "SETTIME", "SETDESC", "SETINT",
-                               "SETRHHI", "SETRHLO", "SETTEMPHI", "SETTEMPLO", "SETMEM",  "SETMEM",  "SETMEM",
-                               "SETMEM",  "SETMEM",  "SETMEM",    "SETLEDME",  "GETLOG 0", "GETSN",  "GETDESC",
-                               "GETTIME", "GETINT",  "GETTEMPHI", "GETTEMPLO", "GETRHHI", "GETRHLO", "GETLOG 1"};
+    const QStringList expected{"P",         "CLRLOG",  "SETMEM",  "GETLOG 0",  "SETTIME",   "SETDESC",
+                               "SETINT",    "SETRHHI", "SETRHLO", "SETTEMPHI", "SETTEMPLO", "SETMEM",
+                               "SETMEM",    "SETMEM",  "SETMEM",  "SETMEM",    "SETMEM",    "SETLEDME",
+                               "GETLOG 0",  "GETSN",   "GETDESC", "GETTIME",   "GETINT",    "GETTEMPHI",
+                               "GETTEMPLO", "GETRHHI", "GETRHLO", "GETLOG 1"};
     QCOMPARE(rig.commands(), expected);
     auto& sim = rig.simulator;
     QCOMPARE(sim.memoryByte(60), 0x80); // logging, not storage mode
@@ -328,7 +335,8 @@ void TestOperations::setTestMode() {
     QCOMPARE(rig.ui.messages.size(), size_t(1));
     const auto transcript = rig.simulator.transcript();
     QVERIFY(transcript.contains("SETSN 1025\r"));
-    QVERIFY(transcript.contains(QByteArray("SETDESC ") + QByteArray("TEST FOR SN1025").leftJustified(32, ' ') + "\r"));
+    QVERIFY(transcript.contains(QByteArray("SETDESC ") +
+                                QByteArray("TEST FOR SN1025").leftJustified(32, ' ') + "\r"));
     QVERIFY(transcript.contains("SETLEDLA\r"));
     QCOMPARE(rig.values.txtSN, QString("1025"));
     QCOMPARE(rig.values.Check1, 1);
@@ -344,8 +352,9 @@ void TestOperations::storageMode() {
     rig.operations.StorageMode(rig.values);
     QCOMPARE(rig.simulator.memoryByte(60), 0xFF);
     QCOMPARE(rig.ui.messageTexts(),
-             QStringList({ConfirmStorageText, "The device is now in storage mode to save battery power.\r"
-                                              "Inserting a sensor plug will wake the device and logging will continue."}));
+             QStringList({ConfirmStorageText,
+                          "The device is now in storage mode to save battery power.\r"
+                          "Inserting a sensor plug will wake the device and logging will continue."}));
     QCOMPARE(rig.ui.messages[1].icon, Icon::Information);
 
     // Without extended firmware nothing is sent after the revision query.
@@ -365,10 +374,13 @@ void TestOperations::clockChanges_data() {
     QTest::addColumn<QByteArray>("startTime");
     QTest::addColumn<QStringList>("stamps"); // of the records, every half hour from the start
     const QStringList halfHours{"00:30", "01:00", "01:30", "02:00", "02:30", "03:00", "03:30", "04:00"};
-    QTest::newRow("New York, spring") << QByteArray("America/New_York") << QByteArray("2603080030") << halfHours;
+    QTest::newRow("New York, spring")
+        << QByteArray("America/New_York") << QByteArray("2603080030") << halfHours;
     QTest::newRow("Berlin, autumn") << QByteArray("Europe/Berlin") << QByteArray("2610250030") << halfHours;
-    QTest::newRow("Sydney, autumn") << QByteArray("Australia/Sydney") << QByteArray("2604050030") << halfHours;
-    QTest::newRow("Sydney, spring") << QByteArray("Australia/Sydney") << QByteArray("2610040030") << halfHours;
+    QTest::newRow("Sydney, autumn") << QByteArray("Australia/Sydney") << QByteArray("2604050030")
+                                    << halfHours;
+    QTest::newRow("Sydney, spring") << QByteArray("Australia/Sydney") << QByteArray("2610040030")
+                                    << halfHours;
     QTest::newRow("midnight") << QByteArray("Europe/Berlin") << QByteArray("2610242330")
                               << QStringList{"23:30", "00:00", "00:30", "01:00"};
 }
@@ -387,7 +399,8 @@ void TestOperations::clockChanges() {
     Rig rig(options);
     QVERIFY(rig.started);
     const QString saved = rig.operations.DetectAndRead(rig.values);
-    const QDate first(2000 + startTime.left(2).toInt(), startTime.mid(2, 2).toInt(), startTime.mid(4, 2).toInt());
+    const QDate first(2000 + startTime.left(2).toInt(), startTime.mid(2, 2).toInt(),
+                      startTime.mid(4, 2).toInt());
     QDate day = first;
     QStringList expected;
     for (const QString& stamp : stamps) {
@@ -395,8 +408,8 @@ void TestOperations::clockChanges() {
         if (!expected.isEmpty() && time.toString("hh:mm") < stamps[expected.size() - 1]) day = day.addDays(1);
         expected << TimeStampText(QDateTime(day, time, Qt::UTC));
     }
-    QCOMPARE(QFileInfo(saved).fileName(),
-             "SN1234-" + first.toString("yyyy-MM-dd") + "-" + stamps[0].left(2) + "-" + stamps[0].right(2) + "-01.txt");
+    QCOMPARE(QFileInfo(saved).fileName(), "SN1234-" + first.toString("yyyy-MM-dd") + "-" + stamps[0].left(2) +
+                                              "-" + stamps[0].right(2) + "-01.txt");
     QCOMPARE(rig.values.txtTime, expected[0]);
     QStringList times;
     for (const QByteArray& line : FileBytes(saved).split('\n'))
@@ -425,7 +438,8 @@ void TestOperations::commandLine() {
     QVERIFY(run({"info", name}).output.contains("Records 900"));
     QCOMPARE(run({"chart", name, "-o", home.filePath("chart.png")}).exitCode, 0);
     QCOMPARE(QImage(home.filePath("chart.png")).size(), QSize(603, 425));
-    QCOMPARE(run({"export", name, "-o", home.filePath("log.xlsx")}).output.trimmed(), home.filePath("log.xlsx").toLocal8Bit());
+    QCOMPARE(run({"export", name, "-o", home.filePath("log.xlsx")}).output.trimmed(),
+             home.filePath("log.xlsx").toLocal8Bit());
     QVERIFY(FileBytes(home.filePath("log.xlsx")).startsWith("PK"));
     QCOMPARE(run({"print", name, "--pdf", home.filePath("log.pdf"), "--chart"}).exitCode, 0);
     QVERIFY(FileBytes(home.filePath("log.pdf")).startsWith("%PDF-"));
@@ -461,11 +475,13 @@ void TestOperations::commandLine() {
     // Every update goes back to the line's start; none starts a new line; the blocks count up.
     QVERIFY2(!line.contains('\n') && line.endsWith('\r'), qPrintable(line));
     const QStringList updates = line.split('\r', Qt::SkipEmptyParts);
-    static const QRegularExpression block("^Getting Q7R Log Block (\\d+)(?:  (\\d+) records)?  \\d+:[0-5]\\d *$");
+    static const QRegularExpression block(
+        "^Getting Q7R Log Block (\\d+)(?:  (\\d+) records)?  \\d+:[0-5]\\d *$");
     int lastBlock = 0, lastRecords = -1;
     for (const QString& update : updates.first(updates.size() - 1)) {
         const auto match = block.match(update);
-        QVERIFY2(update.size() < 80 && (match.hasMatch() || !update.startsWith("Getting Q7R")), qPrintable(update));
+        QVERIFY2(update.size() < 80 && (match.hasMatch() || !update.startsWith("Getting Q7R")),
+                 qPrintable(update));
         if (!match.hasMatch()) continue;
         QCOMPARE(match.captured(1).toInt(), lastBlock + 1);
         QVERIFY(match.captured(2).toInt() > lastRecords);
@@ -474,7 +490,8 @@ void TestOperations::commandLine() {
     }
     QVERIFY2(lastBlock >= 2 && lastRecords > 0 && lastRecords < 900, qPrintable(line));
     // The last update blanks the line out.
-    QVERIFY(updates.last().trimmed().isEmpty() && updates.last().size() >= updates[updates.size() - 2].trimmed().size());
+    QVERIFY(updates.last().trimmed().isEmpty() &&
+            updates.last().size() >= updates[updates.size() - 2].trimmed().size());
 }
 
 QTEST_MAIN(TestOperations)

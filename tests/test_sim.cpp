@@ -35,7 +35,9 @@ QByteArray exchange(ByteStream& line, const QByteArray& request, double seconds 
     return received;
 }
 
-QByteArray block(int n) { return QByteArray("GETLOG ") + static_cast<char>(n); }
+QByteArray block(int n) {
+    return QByteArray("GETLOG ") + static_cast<char>(n);
+}
 
 // The log as the program reads it from a simulator with these options, in degrees C.
 LogData readLog(const Options& options) {
@@ -132,7 +134,8 @@ void SimTest::generatedKiln() {
         QVERIFY(average(*mc, 0, 20) > 27 && average(*mc, 0, 20) < 33);
         QVERIFY(average(*mc, 1950, 2000) > 7 && average(*mc, 1950, 2000) < 11);
         for (int quarter = 1; quarter < 4; ++quarter) // drying, never wetting again
-            QVERIFY(average(*mc, quarter * 500, quarter * 500 + 500) < average(*mc, quarter * 500 - 500, quarter * 500));
+            QVERIFY(average(*mc, quarter * 500, quarter * 500 + 500) <
+                    average(*mc, quarter * 500 - 500, quarter * 500));
     }
     // Three boards drying at their own rates.
     QVERIFY(average(log.LogMc2, 900, 1100) < average(log.LogMc1, 900, 1100));
