@@ -15,7 +15,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -247,8 +246,7 @@ private slots:
 
     // A real print system gets no job from a cancelled printout and a whole one from the rest.
     void printerGetsWholeJobsOnly() {
-        qunsetenv("PRINTER");
-        qunsetenv("LPDEST");
+        qunsetenv("PRINTER"), qunsetenv("LPDEST");
         QTemporaryDir root;
         QProcess daemon;
         const auto stop =
@@ -276,7 +274,6 @@ private slots:
         const PdfPage page = readPdf(home.filePath("chart.pdf")).at(0);
         QCOMPARE(page.texts, QStringList({"Store room, May", "Log File Info", "Max Temp 100.25",
                                           "Min Temp 100", "Max Rh 60", "Min Rh 20.5", "Records 3"}));
-        QCOMPARE(GeneralNumberText(-0.0) + ' ' + GeneralNumberText(0.1 + 0.2), QStringLiteral("0 0.3"));
         QVERIFY(std::abs(page.boxes[0].left() - 72) < 1.5 && std::abs(page.boxes[0].top() - 72) < 3);
     }
 
