@@ -1,20 +1,15 @@
-// The table window, the statistics box and the command line's table and info, used as a user
-// would. The locale's decimal separator is a comma: the windows show it, the files keep their
-// points. Expected numbers come from published tables (dew point), the handbook's metric EMC
-// coefficients and the vapour pressure curve worked out by hand.
+// The table window, its Info box and the command line's table and info, with a decimal comma.
 #include "app/AppState.h"
 #include "app/ViewCommands.h"
 #include "calc/Psychrometrics.h"
-#include "device/Encodings.h"
 #include "logfiles/LogFile.h"
-#include "app/frmOpenFile.h"
+#include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"
 #include "views/frmTable.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -27,38 +22,24 @@ using namespace kv5;
 
 namespace {
 
-const QString Degree = QStringLiteral("\u00b0");
-
-// Three Vantorp records: 20 C 50 % (GPP 52.0, EMC 9.3, dew 9.3 C), 25 C 30 % (42.2, 6.1, 6.2),
-// 10 C 90 % (49.8, 20.9, 8.4).
-void fillVantorp(LogData& log) {
-    const double temp[] = {20, 25, 10}, rh[] = {50, 30, 90};
-    for (int i = 0; i < 3; ++i) {
-        log.LogTime[i] = QStringLiteral("21.05.2014 1%1:45").arg(i + 3);
-        log.LogTemp[i] = temp[i], log.LogRh[i] = rh[i];
-        log.LogRhQ7R[i] = log.LogMc1[i] = 99;
-    }
-    log.RecordCount = 3;
-    log.SensorType = SensorVantorp;
-}
-
-// The same air in degrees F, with three moisture channels: dew points 48.7, 43.2, 47.2 F.
-void fillQ7R(LogData& log) {
+// 68 F 50 %, 77 F 30 %, 50 F 90 % (dew points 48.7, 43.2, 47.2 F), the other family's RH at 99.
+void fill(LogData& log, int family) {
     const double values[3][5] = {{68, 12, 8.5, -0.5, 50}, {77, 30.2, 9, 1, 30}, {50, 11, 15.5, 0, 90}};
     for (int i = 0; i < 3; ++i) {
         log.LogTime[i] = QStringLiteral("5/21/2014 1%1:45").arg(i + 3);
         log.LogTemp[i] = values[i][0], log.LogMc1[i] = values[i][1], log.LogMc2[i] = values[i][2];
-        log.LogMc3[i] = values[i][3], log.LogRhQ7R[i] = values[i][4], log.LogRh[i] = 5;
+        log.LogMc3[i] = values[i][3], log.LogRhQ7R[i] = log.LogRh[i] = 99;
+        (family == SensorQ7R ? log.LogRhQ7R : log.LogRh)[i] = values[i][4];
     }
     log.RecordCount = 3;
-    log.SensorType = SensorQ7R;
+    log.SensorType = family;
 }
 
 // Settings from four digits: Celsius, GPP, EMC, dew point ("1011").
-Settings settingsOf(const char* digits) {
+Settings settingsOf(const QString& digits) {
     Settings settings;
-    settings.Celsius = digits[0] - '0', settings.AhGpp = digits[1] - '0';
-    settings.Emc = digits[2] - '0', settings.Dewpoint = digits[3] - '0';
+    settings.Celsius = digits[0] == '1', settings.AhGpp = digits[1] == '1';
+    settings.Emc = digits[2] == '1', settings.Dewpoint = digits[3] == '1';
     return settings;
 }
 
@@ -84,149 +65,60 @@ class TestTable : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(home.isValid());
-        QCOMPARE(QLocale::system().decimalPoint(), QStringLiteral(","));
         state.ProgramFolder = home.path();
         QVERIFY(QDir(home.path()).mkdir(DataFolderName));
     }
 
     void init() {
         state.log = LogData();
-        state.settings = Settings();
         ui.clearRecord();
-        ui.answers.clear();
     }
 
+    // Each computed column follows its own setting, without a gap; the numbers stay as held.
     void columnsAndCells_data() {
         QTest::addColumn<int>("family");
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("headers");
         QTest::addColumn<int>("record");
-        QTest::addColumn<QString>("cells");
-        const QString c = Degree + "C", f = Degree + "F";
-        QTest::newRow("Vantorp, all") << int(SensorVantorp) << "1111"
-                                      << "Time|Temp " + c + "|RH %|GPP|EMC %|Dew " + c << 2
-                                      << "21.05.2014 14:45|25,0|30,0|42,2|6,1|6,2";
-        // No gap where GPP was; EMC follows its own setting.
+        QTest::addColumn<QString>("expected"); // the headers, then the record's cells
         QTest::newRow("Vantorp, no GPP")
-            << int(SensorVantorp) << "1011"
-            << "Time|Temp " + c + "|RH %|EMC %|Dew " + c << 3 << "21.05.2014 15:45|10,0|90,0|20,9|8,4";
-        QTest::newRow("Vantorp, none") << int(SensorVantorp) << "0000"
-                                       << "Time|Temp " + f + "|RH %" << 1 << "21.05.2014 13:45|20,0|50,0";
-        QTest::newRow("Q7R, all") << int(SensorQ7R) << "0111"
-                                  << "Time|Temp " + f + "|MC1 %|MC2 %|MC3 %|RH %|GPP|EMC %|Dew " + f << 3
-                                  << "5/21/2014 15:45|50,0|11,0|15,5|0,0|90,0|49,8|20,9|47,2";
-        // Celsius after a Fahrenheit download: the numbers stay as held, under C headers.
-        QTest::newRow("Q7R, C, dew") << int(SensorQ7R) << "1001"
-                                     << "Time|Temp " + c + "|MC1 %|MC2 %|MC3 %|RH %|Dew " + c << 1
-                                     << "5/21/2014 13:45|68,0|12,0|8,5|-0,5|50,0";
-        QTest::newRow("empty log") << 0 << "0100"
-                                   << "Time|Temp " + f + "|RH %|GPP" << 0 << "";
+            << int(SensorVantorp) << "0011" << 3
+            << "Time|Temp °F|RH %|EMC %|Dew °F 5/21/2014 15:45|50,0|90,0|20,9|47,2";
+        QTest::newRow("Q7R, all") << int(SensorQ7R) << "0111" << 3
+                                  << "Time|Temp °F|MC1 %|MC2 %|MC3 %|RH %|GPP|EMC %|Dew °F "
+                                     "5/21/2014 15:45|50,0|11,0|15,5|0,0|90,0|49,8|20,9|47,2";
+        QTest::newRow("empty log") << 0 << "0100" << 0 << "Time|Temp °F|RH %|GPP";
     }
     void columnsAndCells() {
         QFETCH(int, family);
         QFETCH(QString, settings);
-        QFETCH(QString, headers);
         QFETCH(int, record);
-        QFETCH(QString, cells);
-        if (family == SensorQ7R) fillQ7R(state.log);
-        if (family == SensorVantorp) fillVantorp(state.log);
-        state.settings = settingsOf(qPrintable(settings));
+        QFETCH(QString, expected);
+        if (family != 0) fill(state.log, family);
+        state.settings = settingsOf(settings);
         frmTable window(LogViewOf(state), ui);
-        QCOMPARE(row(window, 0).join('|'), headers);
-        QCOMPARE(window.Grid1->model()->rowCount(), state.log.RecordCount);
-        if (record > 0) QCOMPARE(row(window, record).mid(0, int(cells.count('|')) + 1).join('|'), cells);
-        QVERIFY(ui.messages.empty());
+        const QAbstractItemModel* model = window.Grid1->model();
+        QCOMPARE(model->rowCount(), state.log.RecordCount);
+        const QString cells = record > 0
+                                  ? ' ' + row(window, record)
+                                              .mid(0, int(expected.count('|')) - model->columnCount() + 2)
+                                              .join('|')
+                                  : QString();
+        QCOMPARE(row(window, 0).join('|') + cells, expected);
     }
 
-    // A full log: the last record is the active cell and in view; every text fits its column,
-    // the time stamps too in a pattern longer than the column's width in characters.
-    void fullLogInView() {
-        for (int i = 0; i < MaxLogRecords; ++i) {
-            state.log.LogTime[i] = QStringLiteral("17 Sep 2026 %1").arg(i + 1);
-            state.log.LogTemp[i] = 60 + i % 7 * 2.3, state.log.LogMc1[i] = -10.5;
-            state.log.LogMc2[i] = 18, state.log.LogMc3[i] = 99.9, state.log.LogRhQ7R[i] = 40;
-        }
-        state.log.RecordCount = MaxLogRecords;
-        state.log.SensorType = SensorQ7R;
-        state.settings = settingsOf("0111");
-        frmTable window(LogViewOf(state), ui);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QModelIndex current = window.Grid1->currentIndex();
-        QCOMPARE(current.row(), MaxLogRecords - 1);
-        QCOMPARE(current.column(), 0);
-        QCOMPARE(window.Grid1->indexAt(window.Grid1->visualRect(current).center()).data().toString(),
-                 QStringLiteral("17 Sep 2026 17000"));
-        const QFontMetrics metrics(window.Grid1->font());
-        const QStringList last = row(window, MaxLogRecords);
-        for (int c = 0; c < last.size(); ++c)
-            QVERIFY2(metrics.horizontalAdvance(last[c]) < window.Grid1->columnWidth(c), qPrintable(last[c]));
-
-        // Double click, typing, F2 and Return open no editor.
-        const QModelIndex cell = window.Grid1->model()->index(1, 1);
-        window.Grid1->scrollTo(cell);
-        QTest::mouseDClick(window.Grid1->viewport(), Qt::LeftButton, {},
-                           window.Grid1->visualRect(cell).center());
-        QTest::keyClicks(window.Grid1, "99");
-        QTest::keyClick(window.Grid1, Qt::Key_F2);
-        QTest::keyClick(window.Grid1, Qt::Key_Return);
-        QVERIFY(!window.Grid1->findChild<QLineEdit*>());
-        QCOMPARE(cell.data().toString(), QStringLiteral("62,3"));
-    }
-
-    // "Log Info" from the Info button: highs and lows of every record, the last one too.
-    void infoButton_data() {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("text");
-        const QString lines = "Reading\t\tHigh  /  Low\r\r";
-        QTest::newRow("Vantorp, all") << int(SensorVantorp) << "1111"
-                                      << lines + "Temp " + Degree +
-                                             "C\t\t25,0  /  10,0\r\rRH %\t\t90,0  /  30,0\r\r"
-                                             "GPP\t\t52,0  /  42,2\r\rEMC %\t\t20,9  /  6,1\r\rDew " +
-                                             Degree + "C\t\t9,3  /  6,2\r\rRecords 3\n";
-        QTest::newRow("Q7R, EMC") << int(SensorQ7R) << "0010"
-                                  << lines + "Temp " + Degree +
-                                         "F\t\t77,0  /  50,0\r\rMC1 %\t\t30,2  /  11,0\r\r"
-                                         "MC2 %\t\t15,5  /  8,5\r\rMC3 %\t\t1,0  /  -0,5\r\rRH %\t\t90,0  /  "
-                                         "30,0\r\rEMC %\t\t20,9  /  6,1\r\rRecords 3\n";
-        QTest::newRow("empty") << 0 << "1111"
-                               << "There is no log data!";
-    }
-    void infoButton() {
-        QFETCH(int, family);
-        QFETCH(QString, settings);
-        QFETCH(QString, text);
-        if (family == SensorQ7R) fillQ7R(state.log);
-        if (family == SensorVantorp) fillVantorp(state.log);
-        state.settings = settingsOf(qPrintable(settings));
-        frmTable window(LogViewOf(state), ui);
-        QTest::mouseClick(window.btnInfo, Qt::LeftButton);
-        QCOMPARE(ui.messageTexts(), QStringList{text});
-        QCOMPARE(ui.messages[0].title, QStringLiteral("Log Info"));
-        QCOMPARE(ui.messages[0].icon, Icon::Information);
-    }
-
+    // 110 C has no GPP and -243.12 C no dew point: empty cells, one message each, extremes without them.
     void failingCalculationsAreReportedOnce() {
-        fillVantorp(state.log);
+        fill(state.log, SensorVantorp);
         state.settings = settingsOf("1111");
-        // 110 C: no GPP (above boiling); -243.12 C: no dew point. Their cells stay empty.
         state.log.LogTemp[1] = 110;
         state.log.LogTemp[2] = -243.12;
         frmTable window(LogViewOf(state), ui);
         QCOMPARE(ui.messageTexts(),
                  QStringList({"ERROR: CalcAh: Saturation pressure at or above one atmosphere",
                               "Loading grid failed"}));
-        QCOMPARE(ui.messages[1].icon, Icon::Stop);
         QCOMPARE(row(window, 2).mid(1, 3), QStringList({"110,0", "30,0", ""}));
-        QCOMPARE(row(window, 3)[5], QString());
-        QCOMPARE(window.Grid1->currentIndex().row(), 2);
-        // The extremes leave those records out.
-        QCOMPARE(window.extremes.MaxGpp, CalcAh(20, 50, 1).value);
         QCOMPARE(window.extremes.MaxDew, CalcDewPoint(110, 30, 1).value);
-        QCOMPARE(window.extremes.MinDew, CalcDewPoint(20, 50, 1).value);
 
-        // Many failing rows still give one message each.
         for (int i = 0; i < 100; ++i) state.log.LogTemp[i] = -273, state.log.LogRh[i] = 50;
         state.log.RecordCount = 100;
         state.settings = settingsOf("1100");
@@ -235,63 +127,54 @@ private slots:
         QCOMPARE(ui.messageTexts(), QStringList{"ERROR: CalcAh: Division by zero"});
     }
 
-    // Open through the log library, Delete, Print and Close as the main window wires them.
+    // Open through the log library, Info, Delete and Close as the main window wires them.
     void buttons() {
-        QVERIFY(
-            QFile::copy(QStringLiteral(KV5_SOURCE_DIR "/tests/data/q7r.txt"), LogFilePath(state, "q7r.txt")));
-        fillVantorp(state.log);
+        QVERIFY(QFile::copy(KV5_SOURCE_DIR "/tests/data/q7r.txt", LogFilePath(state, "q7r.txt")));
+        state.settings = settingsOf("0000");
         frmTable window(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTimer::singleShot(0, this, [] {
             auto* library = qobject_cast<frmOpenFile*>(QApplication::activeModalWidget());
-            QVERIFY(library);
             QListWidgetItem* entry = library->List1->findItems("q7r.txt", Qt::MatchExactly).value(0);
-            QVERIFY(entry);
+            QVERIFY(library && entry);
             QTest::mouseClick(library->List1->viewport(), Qt::LeftButton, {},
                               library->List1->visualItemRect(entry).center());
             QTest::mouseClick(library->btnOpen, Qt::LeftButton);
         });
         QTest::mouseClick(window.btnOpen, Qt::LeftButton);
-        QCOMPARE(row(window, 3).mid(0, 6),
-                 QStringList({"21.05.2014 14:45", "-10,0", "99,9", "7,0", "15,5", "0,0"}));
+        QCOMPARE(row(window, 3), QStringList({"21.05.2014 14:45", "-10,0", "99,9", "7,0", "15,5", "0,0"}));
         QCOMPARE(window.Grid1->currentIndex().row(), 2);
-        QCOMPARE(window.extremes.MaxMc1, 99.9);
+        // The highs and lows of every record, the last one too.
+        QTest::mouseClick(window.btnInfo, Qt::LeftButton);
+        QCOMPARE(ui.messageTexts(),
+                 QStringList{"Reading\t\tHigh  /  Low\r\rTemp °F\t\t21,8  /  -10,0\r\rMC1 %\t\t99,9  /  "
+                             "11,9\r\rMC2 %\t\t8,6  /  0,0\r\r"
+                             "MC3 %\t\t30,1  /  -0,3\r\rRH %\t\t56,0  /  0,0\r\rRecords 3\n"});
 
         // Delete answered No keeps the log; Yes empties it and the grid shows headers only.
         ui.answers = {Answer::No, Answer::Yes};
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         QCOMPARE(window.Grid1->model()->rowCount(), 3);
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
-        QVERIFY(!QFile::exists(LogFilePath(state, "q7r.txt")));
         QCOMPARE(window.Grid1->model()->rowCount(), 0);
-        QCOMPARE(window.Grid1->model()->columnCount(), 6);
 
-        // Print keeps its place in the row until a printer is wired.
-        QVERIFY(!window.btnPrint->isVisible());
-        QVERIFY(window.btnDelete->x() - window.btnOpen->x() >=
-                window.btnOpen->width() + window.btnPrint->width());
-        int printed = 0;
-        window.SetPrintHandler([&] { ++printed; });
-        QTest::mouseClick(window.btnPrint, Qt::LeftButton);
-        QCOMPARE(printed, 1);
         QTest::mouseClick(window.btnDone, Qt::LeftButton);
         QVERIFY(!window.isVisible());
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
     }
 
+    // kv5 table FILE and kv5 info FILE.
     void commandLine() {
-        QVERIFY(QFile::copy(QStringLiteral(KV5_SOURCE_DIR "/tests/data/vantorp.txt"),
-                            LogFilePath(state, "v.txt")));
+        QVERIFY(QFile::copy(KV5_SOURCE_DIR "/tests/data/vantorp.txt", LogFilePath(state, "v.txt")));
         QFile huge(LogFilePath(state, "huge.txt"));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("5/21/2014 13:45,1e308,50\r\n") > 0);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write("5/21/2014 13:45,1e308,50\r\n") > 0 &&
+                QFile(LogFilePath(state, "empty.txt")).open(QIODevice::WriteOnly));
         huge.close();
-        QVERIFY(QFile(LogFilePath(state, "empty.txt")).open(QIODevice::WriteOnly));
         state.settings = settingsOf("0101");
         QString printed;
         QTextStream out(&printed);
-        QCOMPARE(RunTableCommand(state, ui, QStringLiteral("v.txt"), out), 0);
         // The header and five records, as the window shows them.
+        QCOMPARE(RunTableCommand(state, ui, QStringLiteral("v.txt"), out), 0);
         frmTable window(LogViewOf(state), ui);
         QStringList rows;
         for (int record = 0; record <= 5; ++record) rows << row(window, record).join('\t');
@@ -299,33 +182,22 @@ private slots:
 
         printed.clear();
         QCOMPARE(RunInfoCommand(state, ui, LogFilePath(state, "v.txt"), out), 0);
-        QVERIFY2(printed.startsWith("Reading\t\tHigh  /  Low\n\nTemp " + Degree + "F\t\t72,5  /  -3,3\n\n"),
+        QVERIFY2(printed.startsWith("Reading\t\tHigh  /  Low\n\nTemp °F\t\t72,5  /  -3,3\n\n") &&
+                     printed.endsWith("\n\nRecords 5\n") && !printed.contains('\r'),
                  qPrintable(printed));
-        QVERIFY(printed.endsWith(QStringLiteral("\n\nRecords 5\n")) && !printed.contains('\r'));
-        QVERIFY(ui.messages.empty());
-
-        // A value that cannot be computed is said on the error side.
         QCOMPARE(RunInfoCommand(state, ui, huge.fileName(), out), 1);
         QVERIFY(ui.messageTexts().contains("ERROR: RunInfoCommand: the dew point of some records cannot be "
                                            "computed; the Dew line leaves them out"));
-        // A file that is not there prints nothing; an empty one the headers or "no log data".
-        ui.clearRecord();
+        // An empty file: the headers or "no log data".
         printed.clear();
-        QCOMPARE(RunTableCommand(state, ui, QStringLiteral("nothing.txt"), out), 1);
-        QCOMPARE(RunInfoCommand(state, ui, home.filePath("nothing.txt"), out), 1);
-        QCOMPARE(printed, QString());
-        QCOMPARE(ui.messages.size(), std::size_t(2));
-        QVERIFY(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
         QCOMPARE(RunInfoCommand(state, ui, QStringLiteral("empty.txt"), out), 0);
         QCOMPARE(RunTableCommand(state, ui, QStringLiteral("empty.txt"), out), 0);
-        QCOMPARE(printed,
-                 "There is no log data!\nTime\tTemp " + Degree + "F\tRH %\tGPP\tDew " + Degree + "F\n");
+        QCOMPARE(printed, "There is no log data!\nTime\tTemp °F\tRH %\tGPP\tDew °F\n");
     }
 };
 
 int main(int argc, char** argv) {
-    // The windows show numbers with this locale's decimal comma.
-    qputenv("LC_ALL", "de_DE.UTF-8");
+    qputenv("LC_ALL", "de_DE.UTF-8"); // the windows' decimal comma
     QApplication app(argc, argv);
     TestTable test;
     return QTest::qExec(&test, argc, argv);
