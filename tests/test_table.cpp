@@ -1,9 +1,9 @@
 // The table window, its Info box and the command line's table and info, with a decimal comma.
 #include "app/AppState.h"
 #include "app/ViewCommands.h"
+#include "app/frmOpenFile.h"
 #include "calc/Psychrometrics.h"
 #include "logfiles/LogFile.h"
-#include "logfiles/frmOpenFile.h"
 #include "support/ScriptedUi.h"
 #include "views/frmTable.h"
 
