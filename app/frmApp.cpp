@@ -329,7 +329,7 @@ void frmApp::LockValues(bool locked) {
 void frmApp::ShowFirmwareControls(int extendedFirmware) {
     const bool extended = extendedFirmware != 0;
     cmdStore->setVisible(extended);
-    cmdStore->setEnabled(extended);
+    cmdStore->setEnabled(extended && !valuesLocked_);
     chkBeep->setVisible(extended);
     chkBeep->setEnabled(extended && !valuesLocked_);
     LoadIntervals(*cboInt, extendedFirmware);
