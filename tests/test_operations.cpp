@@ -291,6 +291,8 @@ void TestOperations::clockChanges() {
     for (const QByteArray& line : FileBytes(saved).split('\n'))
         if (!line.isEmpty()) times << QString::fromUtf8(line.left(line.indexOf(',')));
     QCOMPARE(times, expected);
+    // The date shown changes exactly when the day does.
+    QCOMPARE(times[0].section(' ', 0, 0) != times[7].section(' ', 0, 0), first.date() != first.addSecs(7 * 1800).date());
 }
 
 // `kv5 read` on the simulated logger's pseudo-terminal prints the settings and the saved file; the
