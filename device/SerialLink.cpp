@@ -21,6 +21,9 @@ constexpr qint64 WakeMarginNs = 3'000'000;
 constexpr qint64 ShortestSleepNs = 1'000'000;
 // A line that never falls quiet is drained for no longer than this.
 constexpr qint64 DrainLimitNs = 3'000'000'000;
+// A freshly opened line counts as quiet after this long without a byte: far more than a byte's
+// time, and long enough for the logger to begin a reply to a request sent just before.
+constexpr double QuietLineSeconds = 0.5;
 
 } // namespace
 
@@ -44,6 +47,9 @@ bool SerialLink::PortOpen(const QString& port) {
         ui_.message({QStringLiteral("ERROR: PortOpen: ") + failure});
         return false;
     }
+    // The logger may still be sending the reply to a request of an earlier session (a read
+    // killed in the middle of a block); its rest would be taken for the first answers here.
+    drainInput(QuietLineSeconds);
     return true;
 }
 

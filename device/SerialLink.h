@@ -30,7 +30,9 @@ public:
     UserInterface& ui() { return ui_; }
 
     // Shows "Opening Serial Port", opens the port at 9600 8N1 unless it is open already, and
-    // tells whether it is open. A failure is reported with "ERROR: PortOpen: " and what to do.
+    // tells whether it is open. A port it opens is drained until the line is quiet, so an
+    // operation starts on a quiet line. A failure is reported with "ERROR: PortOpen: " and what
+    // to do.
     bool PortOpen(const QString& port);
     // Closes the port when it is open.
     void PortClose();
