@@ -65,6 +65,11 @@ QString DeviceOperations::SetTestMode(MainWindowValues& values) {
 }
 void DeviceOperations::StorageMode(MainWindowValues& values) { run(Kind::StorageMode, values); }
 
+bool DeviceOperations::readSettingsAndLog(MainWindowValues& values, DeviceObserver& observer) {
+    const DecodeOptions options = DecodeOptionsOf(state_);
+    return DownloadDeviceLog(link_, options, state_.log, GetDeviceSettings(link_, options, state_.log, values, observer));
+}
+
 bool DeviceOperations::ask(const QString& question) {
     return link_.ui().message({question, Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::No}) == Answer::Yes;
 }
@@ -104,21 +109,21 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
 
     switch (kind) {
     case Kind::DetectAndRead:
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+        readSettingsAndLog(values, observer_);
         break;
     case Kind::StartNewLog:
         ClrCmd(link_);
         StoreCmd(link_, 0);
         SaveDeviceSettings(link_, state_.settings, device, state_.log, newLog_);
         LatchCmd(link_, values.Check1);
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+        readSettingsAndLog(values, observer_);
         break;
     case Kind::SetTestMode:
         GetLog(link_, 0);
         ClrCmd(link_);
         StoreCmd(link_, 0);
         SaveTestMode(link_, device, testSerialNumber_, values);
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+        readSettingsAndLog(values, observer_);
         break;
     case Kind::StorageMode:
         if (device.ExtendedFirmware != 0)

@@ -56,6 +56,9 @@ private:
     // The number in a box, or nothing after telling the user which field holds no number.
     std::optional<double> readBox(const QString& text, const QString& field);
     bool ask(const QString& question);
+    // The settings into values and the log into the in-memory log, as Detect & Read reads them;
+    // false when the log could not be downloaded.
+    bool readSettingsAndLog(MainWindowValues& values, DeviceObserver& observer);
 
     AppState& state_;
     SerialLink& link_;

@@ -19,6 +19,8 @@ bool ClrCmd(SerialLink& link);
 bool LatchCmd(SerialLink& link, int holdAlarms);
 // Not 0: storage mode (0xFF at address 60), with the information box; 0: normal (0x80).
 bool StoreCmd(SerialLink& link, int mode);
+// The argument of "SETMEM": 0x00, 0x00, the address byte, a blank, the value byte.
+QByteArray SetMemArgument(int address, int value);
 // Writes one byte of device memory.
 bool SetMemCmd(SerialLink& link, int address, int value);
 // Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it.

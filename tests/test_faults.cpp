@@ -63,7 +63,8 @@ private slots:
     void portVanishedOrInUse();
     void restOfAnEarlierReply();
     void readAfterAKilledRead();
-    void lostBlockOnTheCommandLine();
+    void lostLogOnTheCommandLine_data();
+    void lostLogOnTheCommandLine();
     void noPermissionOnThePort();
 };
 
@@ -211,15 +212,29 @@ void TestFaults::readAfterAKilledRead() {
              qPrintable(output + QString::fromLocal8Bit(second.errors)));
 }
 
-void TestFaults::lostBlockOnTheCommandLine() {
+void TestFaults::lostLogOnTheCommandLine_data() {
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a block") << QByteArray("GETLOG") << 2 << int(sim::Fault::CorruptTail) << BlockFailedText(2);
+    QTest::newRow("the interval") << QByteArray("GETINT") << -1 << int(sim::Fault::NoReply) << IntervalUnreadableText;
+}
+
+// A log that cannot be read whole is not saved, and `kv5 read` says why and fails.
+void TestFaults::lostLogOnTheCommandLine() {
+    QFETCH(QByteArray, command);
+    QFETCH(int, block);
+    QFETCH(int, fault);
+    QFETCH(QString, message);
     sim::Simulator simulator;
     QVERIFY(simulator.start());
-    simulator.addFault({"GETLOG", 2, sim::Fault::CorruptTail, -1});
+    simulator.addFault({command, block, static_cast<sim::Fault>(fault), -1});
     QTemporaryDir home;
     const ProgramRun run = RunProgram(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
     const QString errors = QString::fromLocal8Bit(run.errors);
-    QVERIFY(run.exitCode > 0);
-    QVERIFY2(errors.contains(BlockFailedText(2)) && !errors.contains("Sensor not yet found"), qPrintable(errors));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(errors.contains(message) && !errors.contains("Sensor not yet found"), qPrintable(errors));
     QVERIFY(QDir(home.filePath("DATA")).isEmpty());
 }
 

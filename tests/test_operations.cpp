@@ -167,6 +167,12 @@ void TestOperations::failedReads() {
     QCOMPARE(rig.values.txtTime, QString("COMM ERROR"));
     QCOMPARE(rig.ui.messageTexts().last(), StartTimeUnreadableText);
     QCOMPARE(rig.dataFiles().size(), 1);
+    // Nor an interval that failed: every stamp would be wrong.
+    rig.simulator.addFault({"GETINT", -1, sim::Fault::WrongEcho, 1});
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    QCOMPARE(rig.ui.messageTexts().last(), IntervalUnreadableText);
+    QCOMPARE(QList<int>({rig.state.log.RecordCount, int(rig.dataFiles().size())}), QList<int>({0, 1}));
+    QCOMPARE(rig.ui.lastStatus(), DownloadFailedStatus);
     options.startTime = "26O5210800"; // not digits
     DeviceRig bad(options);
     QCOMPARE(bad.operations.DetectAndRead(bad.values), QString());
