@@ -61,6 +61,10 @@ QString blockFailure(SerialLink& link) {
     return lost.isEmpty() ? QStringLiteral("no whole log block came back in %1 tries").arg(BlockAttempts) : lost;
 }
 
+// The block numbers in use, in order: 1 to 127, or 1 to 255 without 128.
+int lastBlockIndex(int memorySizeMark) { return memorySizeMark != 0 ? 127 : 254; }
+int blockNumber(int index) { return index < 128 ? index : index + 1; }
+
 DownloadResult downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark,
                               const QString& family,
                               void (*decode)(const QByteArray&, const DecodeOptions&, LogData&, UserInterface&)) {
@@ -153,6 +157,35 @@ DownloadResult GetVantorpLog(SerialLink& link, const DecodeOptions& options, Log
 
 DownloadResult GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark) {
     return downloadBlocks(link, options, log, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
+}
+
+std::optional<int> CountLogRecords(SerialLink& link, const DeviceFlags& device, int sensorType, int memorySizeMark) {
+    UserInterface& ui = link.ui();
+    // The first block in use that is not full, between low and high: the blocks below low are
+    // full, high is not full or one past the last.
+    int low = 1;
+    int high = lastBlockIndex(memorySizeMark) + 1;
+    int wordsInHigh = 0;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QByteArray reply = readBlock(link, blockNumber(middle));
+        if (reply == CommError) {
+            ui.message({BlockFailedText(blockNumber(middle)), Icon::Exclamation});
+            return std::nullopt;
+        }
+        const int count = ByteAt(reply, 1, ui);
+        if (count >= WordsPerBlock) {
+            low = middle + 1;
+        } else {
+            high = middle;
+            wordsInHigh = count;
+        }
+    }
+    const int words = (low - 1) * WordsPerBlock + wordsInHigh;
+    int records = sensorType == SensorQ7R ? words / 2 : words;
+    // As the download does: the KV6 model's last record is not a finished measurement.
+    if (device.ModelKV6 && records >= 1) --records;
+    return std::min(records, MaxLogRecords);
 }
 
 } // namespace kv5

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace kv5 {
 
 struct DeviceFlags;
@@ -53,5 +55,10 @@ struct DownloadResult {
 // and says so.
 DownloadResult GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark);
 DownloadResult GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark);
+
+// How many records a download would bring, found from the word counts of a few blocks (a
+// binary search: the log fills its blocks in order). Nothing when a block cannot be read; the
+// user has been told which.
+std::optional<int> CountLogRecords(SerialLink& link, const DeviceFlags& device, int sensorType, int memorySizeMark);
 
 } // namespace kv5
