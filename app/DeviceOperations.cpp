@@ -115,8 +115,8 @@ bool DeviceOperations::mayClearLog() {
     const int sensor = ByteAt(status, StatusSensorCode, ui);
     // Without a known sensor no read brings any record: there is nothing the program could save.
     if (sensor != SensorVantorp && sensor != SensorQ7R) return true;
-    const QByteArray serial = link_.GetCmd("GETSN", 4);
-    const QByteArray start = link_.GetCmd("GETTIME", 10);
+    const QByteArray serial = GetCmd(link_, "GETSN", 4);
+    const QByteArray start = GetCmd(link_, "GETTIME", 10);
     const std::optional<int> held =
         CountLogRecords(link_, state_.device, sensor, ByteAt(status, StatusMemorySizeMark, ui));
     if (!held) {

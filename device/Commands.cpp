@@ -30,6 +30,14 @@ QByteArray SetMemArgument(int address, int value) {
     return argument;
 }
 
+QByteArray GetCmd(SerialLink& link, const QByteArray& command, int payloadLength) {
+    const QByteArray echo = command + ' ';
+    const auto reply = link.transaction(command + '\r', static_cast<int>(echo.size()) + payloadLength + 2, 2.0,
+                                        QStringLiteral("GetCmd"));
+    if (!reply) return CommError;
+    return QueryPayload(command, *reply, payloadLength);
+}
+
 bool SetCmd(SerialLink& link, const QByteArray& command, const QByteArray& argument) {
     const QByteArray line = command + ' ' + argument + '\r';
     QByteArray confirmation = line + '\n';

@@ -10,6 +10,9 @@ namespace kv5 {
 class SerialLink;
 struct DeviceFlags;
 
+// The query transaction: command CR out, echo + SP + payload + two line ends back. Yields at
+// most payloadLength bytes of payload, or "COMM ERROR".
+QByteArray GetCmd(SerialLink& link, const QByteArray& command, int payloadLength);
 // Sends one setting (SETTIME, SETDESC, SETSN, SETINT, SETRHHI, SETRHLO, SETTEMPHI, SETTEMPLO,
 // SETMEM); an unconfirmed one shows "ERROR: Saving settings failed!".
 bool SetCmd(SerialLink& link, const QByteArray& command, const QByteArray& argument);

@@ -72,7 +72,6 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
         ui_.error(procedure, stream_.errorString());
         return std::nullopt;
     }
-    bytesWritten_ += static_cast<quint64>(request.size());
 
     // Wait on the stream's monotonic clock for the whole reply; a leading 0x00 byte is not
     // part of it.
@@ -90,14 +89,10 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
         slept = sleep >= ShortestSleepNs;
         const bool open = slept ? stream_.wait(std::min(now + sleep, deadline), false) : stream_.wait(deadline, true);
         reply += stream_.take();
-        if (!open) {
-            bytesRead_ += static_cast<quint64>(reply.size());
-            return QByteArray();
-        }
+        if (!open) return QByteArray();
     }
 
     // Drop one leading 0x00 byte.
-    bytesRead_ += static_cast<quint64>(reply.size());
     return DropLeadingZero(std::move(reply));
 }
 
@@ -109,17 +104,8 @@ void SerialLink::drainInput(double quietSeconds) {
         const qint64 until = std::min(stream_.now() + quiet, giveUp);
         const bool open = stream_.wait(until, true);
         const qsizetype drained = stream_.take().size();
-        bytesRead_ += static_cast<quint64>(drained);
         if (!open || stream_.now() >= giveUp || (drained == 0 && stream_.now() >= until)) return;
     }
-}
-
-QByteArray SerialLink::GetCmd(const QByteArray& command, int payloadLength) {
-    const QByteArray echo = command + ' ';
-    const auto reply = transaction(command + '\r', static_cast<int>(echo.size()) + payloadLength + 2, 2.0,
-                                   QStringLiteral("GetCmd"));
-    if (!reply) return CommError;
-    return QueryPayload(command, *reply, payloadLength);
 }
 
 int ByteAt(const QByteArray& reply, int position, UserInterface& ui) {

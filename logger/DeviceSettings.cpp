@@ -27,7 +27,7 @@ double statusValue(const QByteArray& status, int position) {
 }
 
 QString temperatureLimit(SerialLink& link, const QByteArray& command, const Settings& settings) {
-    const QByteArray reply = link.GetCmd(command, 2);
+    const QByteArray reply = GetCmd(link, command, 2);
     if (reply == CommError) return CommErrorText;
     double v = FpToDbl(reply, link.ui());
     if (v > 127) v = 127;
@@ -37,7 +37,7 @@ QString temperatureLimit(SerialLink& link, const QByteArray& command, const Sett
 }
 
 QString percentLimit(SerialLink& link, const QByteArray& command) {
-    const QByteArray reply = link.GetCmd(command, 2);
+    const QByteArray reply = GetCmd(link, command, 2);
     if (reply == CommError) return CommErrorText;
     return NumberText(ClampPercent(FpToDbl(reply, link.ui())));
 }
@@ -87,23 +87,23 @@ LogOnDevice GetDeviceSettings(SerialLink& link, const DecodeOptions& options, Lo
     log.SensorType = found.statusRead ? ByteAt(status, StatusSensorCode, ui) : 0;
 
     // Every query runs, whatever the ones before it gave.
-    const QByteArray serial = link.GetCmd("GETSN", 4);
+    const QByteArray serial = GetCmd(link, "GETSN", 4);
     log.SerialNumber = QString::fromLatin1(serial);
     values.txtSN = log.SerialNumber;
 
-    log.Description = QString::fromLatin1(link.GetCmd("GETDESC", 32)).trimmed();
+    log.Description = QString::fromLatin1(GetCmd(link, "GETDESC", 32)).trimmed();
     values.txtDesc = log.Description;
 
     // A start time that cannot be read leaves StartTime invalid, never the one of a log read
     // before: the records' time stamps are counted from it.
-    const QByteArray start = link.GetCmd("GETTIME", 10);
+    const QByteArray start = GetCmd(link, "GETTIME", 10);
     log.StartTimeText = QString::fromLatin1(start);
     log.StartTime = QDateTime();
     values.txtTime = start == CommError ? CommErrorText : FormatTime(log.StartTimeText, log, ui);
     found.startTimeRead = log.StartTime.isValid();
 
     // An interval that cannot be read leaves LogInterval as it was, which times no record.
-    const QByteArray interval = link.GetCmd("GETINT", 2);
+    const QByteArray interval = GetCmd(link, "GETINT", 2);
     found.intervalRead = interval != CommError && interval.size() >= 2;
     values.cboInt = 0;
     if (interval != CommError) {
