@@ -5,6 +5,7 @@
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
 #include "app/SimulatedLogger.h"
+#include "app/StartCommand.h"
 #include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
 #include "core/Numbers.h"
@@ -51,6 +52,19 @@ Commands (no display needed):
                       log in DATA and prints the saved file's full path as the last line. Exit
                       status 0 when a file was saved; when no logger is found, the message goes
                       to standard error and the status is not 0 (no retry is offered).
+  start [--port PATH | --simulate[=KIND]] [OPTION...]
+                      Does what "Start New Log" does, without asking: reads the logger's
+                      settings, clears its log and writes the settings back, the clock set to
+                      now and those given changed: --interval TIME the logging interval, one of
+                      30s, 1m, 5m, 15m, 30m, 1h, 3h, 6h, 12h and 24h; --description TEXT (at
+                      most 32 characters); --temperature-alarm LOW:HIGH (in the unit of the
+                      settings), --rh-alarm LOW:HIGH and --emc-alarm LOW:HIGH the alarm limits,
+                      read as the window's boxes read them; --hold-alarms or --no-hold-alarms;
+                      --beep or --no-beep. Records that no log file in DATA holds are read and
+                      saved first and the saved file's path is printed last, unless
+                      --discard-unsaved clears them unsaved. Prints the settings read back.
+                      Exit status 0 on success; 1 on a failure, whose message says whether the
+                      log was cleared. Nothing is sent when an option cannot be used.
   table FILE          Prints the log file as the table window shows it, fields separated by
                       tabs. FILE is a name in DATA or a path.
   info FILE           Prints the statistics ("Log Info") of a log file.
@@ -68,11 +82,14 @@ Commands (no display needed):
 )");
 
 const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QStringLiteral("info"),
-                           QStringLiteral("chart"), QStringLiteral("export"), QStringLiteral("print")};
+                           QStringLiteral("chart"), QStringLiteral("export"), QStringLiteral("print"),
+                           QStringLiteral("start")};
 // Options that take their value as the next argument.
 const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
                                    QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
-                                   QStringLiteral("--output"), QStringLiteral("--range")};
+                                   QStringLiteral("--output"), QStringLiteral("--range"), QStringLiteral("--interval"),
+                                   QStringLiteral("--temperature-alarm"), QStringLiteral("--rh-alarm"),
+                                   QStringLiteral("--emc-alarm")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -98,17 +115,7 @@ void describe(const AppState& state, const MainWindowValues& values, QTextStream
     out.flush();
 }
 
-int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QTextStream& out) {
-    std::unique_ptr<sim::Simulator> simulator;
-    if (parser.isSet(QStringLiteral("simulate"))) {
-        QString error;
-        simulator = StartSimulatedLogger(parser.value(QStringLiteral("simulate")), false, error);
-        if (!simulator) {
-            std::fprintf(stderr, "kv5: %s\n", qPrintable(error));
-            return 2;
-        }
-        state.device.PortOverride = simulator->portPath();
-    }
+int runRead(AppState& state, ConsoleUi& ui, QTextStream& out) {
     SerialLink link(ui);
     DeviceObserver unobserved; // no window to update
     DeviceOperations operations(state, link, unobserved);
@@ -123,6 +130,26 @@ int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QT
     }
     out << saved << '\n';
     return 0;
+}
+
+// The commands that talk to the logger: `read` and `start`, on the built-in simulated logger
+// when --simulate asks for one.
+int runDeviceCommand(const QString& command, AppState& state, ConsoleUi& ui, const QCommandLineParser& parser,
+                     QTextStream& out) {
+    std::unique_ptr<sim::Simulator> simulator;
+    if (parser.isSet(QStringLiteral("simulate"))) {
+        QString error;
+        simulator = StartSimulatedLogger(parser.value(QStringLiteral("simulate")), false, error);
+        if (!simulator) {
+            std::fprintf(stderr, "kv5: %s\n", qPrintable(error));
+            return 2;
+        }
+        state.device.PortOverride = simulator->portPath();
+    }
+    if (command == QLatin1String("start"))
+        return RunStartCommand(state, ui, parser, out,
+                               [&](const MainWindowValues& values) { describe(state, values, out); });
+    return runRead(state, ui, out);
 }
 
 } // namespace
@@ -196,7 +223,13 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("range"), QStringLiteral("Y axis range."), QStringLiteral("LOW:HIGH")});
     parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
-    parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title."), QStringLiteral("text")});
+    parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title or log description."),
+                      QStringLiteral("text")});
+    parser.addOption({QStringLiteral("interval"), QStringLiteral("Logging interval."), QStringLiteral("TIME")});
+    for (const char* limit : {"temperature-alarm", "rh-alarm", "emc-alarm"})
+        parser.addOption({QString::fromLatin1(limit), QStringLiteral("Alarm limits."), QStringLiteral("LOW:HIGH")});
+    for (const char* flag : {"hold-alarms", "no-hold-alarms", "beep", "no-beep", "discard-unsaved"})
+        parser.addOption({QString::fromLatin1(flag), QStringLiteral("Start option.")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
@@ -224,7 +257,8 @@ int RunCommandLine(const QStringList& givenArguments) {
     LoadProgramSettings(state, ui);
 
     QTextStream out(stdout);
-    if (command == QLatin1String("read")) return runRead(state, ui, parser, out);
+    if (command == QLatin1String("read") || command == QLatin1String("start"))
+        return runDeviceCommand(command, state, ui, parser, out);
     const QString file = positional.value(1);
     if (file.isEmpty()) {
         std::fprintf(stderr, "kv5: %s needs a log file\n", qPrintable(command));

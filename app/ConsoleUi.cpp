@@ -21,15 +21,21 @@ QString minutesAndSeconds(qint64 milliseconds) {
 } // namespace
 
 Answer ConsoleUi::message(const Message& message) {
+    if (message.icon == Icon::Question && !showQuestions) return answerTo(message.buttons);
     endProgressLine();
     QString text = message.text;
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
-    switch (message.buttons) {
+    return answerTo(message.buttons);
+}
+
+Answer ConsoleUi::answerTo(Buttons buttons) const {
+    switch (buttons) {
     case Buttons::Ok: return Answer::Ok;
     case Buttons::OkCancel: return okCancelAnswer;
     case Buttons::YesNo: return yesNoAnswer;
+    case Buttons::ReadClearCancel: return unsavedLogAnswer;
     }
     return Answer::Ok;
 }

@@ -20,6 +20,10 @@ public:
     // The answer given to every question with Yes/No buttons, and to OK/Cancel boxes.
     Answer yesNoAnswer = Answer::No;
     Answer okCancelAnswer = Answer::Cancel;
+    // The answer before a log that was never saved is cleared: read and save it first.
+    Answer unsavedLogAnswer = Answer::ReadAndSave;
+    // Questions are printed with their texts; a command that asks nothing leaves them out.
+    bool showQuestions = true;
     // Status lines are printed one under the other only when verbose.
     bool verbose = false;
     // Otherwise, for a terminal: every status rewrites one progress line in place, with the
@@ -36,6 +40,8 @@ public:
     void endProgressLine();
 
 private:
+    Answer answerTo(Buttons buttons) const;
+
     std::FILE* out_;
     QElapsedTimer elapsed_;
     int shownLength_ = 0; // characters on the progress line now; 0 when there is none

@@ -10,10 +10,39 @@
 #include "logfiles/LogFile.h"
 #include "logger/DeviceSettings.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <cmath>
 
 namespace kv5 {
+
+namespace {
+
+// The most records a file of the DATA folder holds for the log of this serial number and start
+// time (its name says both); 0 when none does, or when either could not be read.
+int savedRecords(const QString& dataFolder, const QByteArray& serial, const QByteArray& start, UserInterface& ui) {
+    const bool startRead =
+        start.size() == 10 && std::all_of(start.begin(), start.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (serial == CommError || serial.isEmpty() || !startRead) return 0;
+    LogData log;
+    log.SerialNumber = QString::fromLatin1(serial);
+    log.StartTimeText = QString::fromLatin1(start);
+    const QString prefix = LogFileBaseName(log, ui) + QLatin1Char('-');
+    int most = 0;
+    for (const QString& name : QDir(dataFolder).entryList(QDir::Files)) {
+        if (!name.startsWith(prefix) || !name.endsWith(QLatin1String(".txt"))) continue;
+        const QString sequence = name.mid(prefix.size(), name.size() - prefix.size() - 4);
+        bool number = false;
+        sequence.toInt(&number);
+        if (!number || sequence.size() < 2) continue;
+        QString why;
+        if (ReadLogRecords(log, QDir(dataFolder).filePath(name), why)) most = std::max(most, log.RecordCount);
+    }
+    return most;
+}
+
+} // namespace
 
 DeviceOperations::DeviceOperations(AppState& state, SerialLink& link, DeviceObserver& observer)
     : state_(state), link_(link), observer_(observer) {}
@@ -25,15 +54,13 @@ std::optional<double> DeviceOperations::readBox(const QString& text, const QStri
     return number;
 }
 
-QString DeviceOperations::StartNewLog(MainWindowValues& values) {
-    if (running_) return {};
+QString ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui) {
     struct Box {
         const char* control;
         const char* field;
         const QString& text;
         double& number;
     };
-    NewLogSettings& settings = newLog_;
     const Box boxes[] = {
         {"txtRhHi", "RH / MC % Alarm High Limit", values.txtRhHi, settings.rhHigh},
         {"txtRhLo", "RH / MC % Alarm Low Limit", values.txtRhLo, settings.rhLow},
@@ -43,13 +70,23 @@ QString DeviceOperations::StartNewLog(MainWindowValues& values) {
         {"txtEmcLo", "EMC % Alarm Low Limit", values.txtEmcLo, settings.emcLow},
     };
     for (const Box& box : boxes) {
-        const std::optional<double> number = readBox(box.text, QString::fromLatin1(box.field));
-        if (!number) return QString::fromLatin1(box.control);
+        const std::optional<double> number = ReadNumber(box.text);
+        if (!number) {
+            ui.message({NotANumberText.arg(QString::fromLatin1(box.field), box.text), Icon::Exclamation});
+            return QString::fromLatin1(box.control);
+        }
         box.number = *number;
     }
     settings.description = values.txtDesc;
     settings.intervalRow = values.cboInt;
     settings.beep = values.chkBeep == 1;
+    return {};
+}
+
+QString DeviceOperations::StartNewLog(MainWindowValues& values) {
+    if (running_) return {};
+    const QString failed = ReadNewLogBoxes(values, newLog_, link_.ui());
+    if (!failed.isEmpty()) return failed;
     run(Kind::StartNewLog, values);
     return {};
 }
@@ -64,6 +101,54 @@ QString DeviceOperations::SetTestMode(MainWindowValues& values) {
     return {};
 }
 void DeviceOperations::StorageMode(MainWindowValues& values) { run(Kind::StorageMode, values); }
+void DeviceOperations::ReadSettings(MainWindowValues& values) { run(Kind::ReadSettings, values); }
+
+bool DeviceOperations::mayClearLog() {
+    UserInterface& ui = link_.ui();
+    // What identifies the log: the status block (sensor family and memory size), the serial
+    // number and the start time; then how many records a download would bring.
+    const QByteArray status = GetLog(link_, 0);
+    if (status == CommError) {
+        ui.message({LogNotCheckedText, Icon::Exclamation});
+        return false;
+    }
+    const int sensor = ByteAt(status, StatusSensorCode, ui);
+    // Without a known sensor no read brings any record: there is nothing the program could save.
+    if (sensor != SensorVantorp && sensor != SensorQ7R) return true;
+    const QByteArray serial = GetCmd(link_, "GETSN", 4);
+    const QByteArray start = GetCmd(link_, "GETTIME", 10);
+    const std::optional<int> held =
+        CountLogRecords(link_, state_.device, sensor, ByteAt(status, StatusMemorySizeMark, ui));
+    if (!held) {
+        ui.status(DownloadFailedStatus);
+        return false;
+    }
+    const int unsaved = *held - savedRecords(state_.dataFolder(), serial, start, ui);
+    if (unsaved <= 0) return true;
+
+    switch (ui.message({UnsavedRecordsText.arg(unsaved), Icon::Question, Buttons::ReadClearCancel, ConfirmTitle,
+                        Answer::ReadAndSave})) {
+    case Answer::ClearAnyway:
+        return true;
+    case Answer::ReadAndSave:
+        break;
+    default:
+        return false;
+    }
+    // As Detect & Read does, into values of its own: the boxes keep what is to be written.
+    MainWindowValues read;
+    DeviceObserver unobserved;
+    if (!readSettingsAndLog(read, unobserved) || state_.log.RecordCount < 1) return false;
+    const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui);
+    if (name.isEmpty()) return false;
+    savedBeforeClear_ = LogFilePath(state_, name);
+    return true;
+}
+
+bool DeviceOperations::readSettingsAndLog(MainWindowValues& values, DeviceObserver& observer) {
+    const DecodeOptions options = DecodeOptionsOf(state_);
+    return DownloadDeviceLog(link_, options, state_.log, GetDeviceSettings(link_, options, state_.log, values, observer));
+}
 
 bool DeviceOperations::ask(const QString& question) {
     return link_.ui().message({question, Icon::Question, Buttons::YesNo, ConfirmTitle, Answer::No}) == Answer::Yes;
@@ -76,6 +161,8 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     running_ = true;
     UserInterface& ui = link_.ui();
     QString saved;
+    logCleared_ = allConfirmed_ = false;
+    savedBeforeClear_.clear();
 
     observer_.buttonsEnabled(false);
     const auto finish = [&] {
@@ -104,21 +191,29 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
 
     switch (kind) {
     case Kind::DetectAndRead:
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+        readSettingsAndLog(values, observer_);
         break;
-    case Kind::StartNewLog:
-        ClrCmd(link_);
-        StoreCmd(link_, 0);
-        SaveDeviceSettings(link_, state_.settings, device, state_.log, newLog_);
-        LatchCmd(link_, values.Check1);
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+    case Kind::ReadSettings:
+        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_);
         break;
+    case Kind::StartNewLog: {
+        // The alarm choice is what the user set, whatever a read before the clear finds.
+        const int holdAlarms = values.Check1;
+        if (!mayClearLog()) break;
+        logCleared_ = ClrCmd(link_);
+        allConfirmed_ = StoreCmd(link_, 0) && logCleared_;
+        allConfirmed_ &= SaveDeviceSettings(link_, state_.settings, device, state_.log, newLog_);
+        allConfirmed_ &= LatchCmd(link_, holdAlarms);
+        readSettingsAndLog(values, observer_);
+        break;
+    }
     case Kind::SetTestMode:
-        GetLog(link_, 0);
-        ClrCmd(link_);
-        StoreCmd(link_, 0);
-        SaveTestMode(link_, device, testSerialNumber_, values);
-        GetDeviceSettings(link_, DecodeOptionsOf(state_), state_.log, values, observer_, true);
+        // The status block the check reads first is the one the test mode always began with.
+        if (!mayClearLog()) break;
+        logCleared_ = ClrCmd(link_);
+        allConfirmed_ = StoreCmd(link_, 0) && logCleared_;
+        allConfirmed_ &= SaveTestMode(link_, device, testSerialNumber_, values);
+        readSettingsAndLog(values, observer_);
         break;
     case Kind::StorageMode:
         if (device.ExtendedFirmware != 0)

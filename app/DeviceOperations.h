@@ -28,6 +28,18 @@ inline const QString ConfirmStorageText = QStringLiteral("Do you want to put the
 inline const QString NotANumberText =
     QStringLiteral("The %1 \"%2\" is not a number.  Type a number and try again; nothing was sent to the logger.");
 inline const QString NoStorageModeText = QStringLiteral("This device does not support storage mode!");
+// Asked before a log that no file of DATA holds is cleared; %1 the records not saved.
+inline const QString UnsavedRecordsText = QStringLiteral(
+    "The logger holds %1 records that have not been saved. Read and save them before the log is cleared?");
+// The status block could not be read before a clear, so nothing tells whether its log was saved.
+inline const QString LogNotCheckedText =
+    QStringLiteral("The logger's status could not be read, so its log was not cleared.  The logger still holds "
+                   "its log: check the cable and try again.");
+
+// Reads the boxes "Start New Log" sends as numbers into settings, with the description, the
+// interval row and the beep. A box that is empty or holds no number is named to the user
+// (NotANumberText) and its control name returned; empty text when every box holds a number.
+QString ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui);
 
 class DeviceOperations {
 public:
@@ -46,13 +58,27 @@ public:
     QString SetTestMode(MainWindowValues& values);
     // "Storage Mode": after a Yes, puts a logger with extended firmware into storage mode.
     void StorageMode(MainWindowValues& values);
+    // "Detect & Read" without the download: the logger's settings into values.
+    void ReadSettings(MainWindowValues& values);
+
+    // What the last Start New Log or Set Test Mode did: whether the logger confirmed the clear,
+    // whether it confirmed every command after it, and the file its unsaved log was saved to.
+    bool logCleared() const { return logCleared_; }
+    bool allConfirmed() const { return allConfirmed_; }
+    const QString& savedBeforeClear() const { return savedBeforeClear_; }
 
     // True while an operation runs; a second one is refused meanwhile.
     bool running() const { return running_; }
 
 private:
-    enum class Kind { DetectAndRead, StartNewLog, SetTestMode, StorageMode };
+    enum class Kind { DetectAndRead, StartNewLog, SetTestMode, StorageMode, ReadSettings };
     QString run(Kind kind, MainWindowValues& values);
+    // Before a clear: true when the log may go, because no record is unsaved, the user chose to
+    // clear anyway, or its records were read and saved.
+    bool mayClearLog();
+    // The settings into values and the log into the in-memory log, as Detect & Read reads them;
+    // false when the log could not be downloaded.
+    bool readSettingsAndLog(MainWindowValues& values, DeviceObserver& observer);
     // The number in a box, or nothing after telling the user which field holds no number.
     std::optional<double> readBox(const QString& text, const QString& field);
     bool ask(const QString& question);
@@ -61,6 +87,9 @@ private:
     SerialLink& link_;
     DeviceObserver& observer_;
     bool running_ = false;
+    bool logCleared_ = false;
+    bool allConfirmed_ = false;
+    QString savedBeforeClear_;
     NewLogSettings newLog_;
     qint32 testSerialNumber_ = 0;
 };

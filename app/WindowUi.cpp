@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kv5 {
 
@@ -36,8 +37,26 @@ QMessageBox::StandardButton boxButton(Answer answer) {
         return QMessageBox::Yes;
     case Answer::No:
         return QMessageBox::No;
+    case Answer::ReadAndSave:
+    case Answer::ClearAnyway:
+        break;
     }
     return QMessageBox::Ok;
+}
+
+// The question before a log that was never saved is cleared: buttons of its own words.
+Answer askReadClearCancel(QMessageBox& box, Answer defaultAnswer) {
+    QPushButton* read = box.addButton(QStringLiteral("Read and Save"), QMessageBox::AcceptRole);
+    QPushButton* clear = box.addButton(QStringLiteral("Clear Anyway"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(defaultAnswer == Answer::ClearAnyway ? clear
+                         : defaultAnswer == Answer::Cancel    ? cancel
+                                                              : read);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == read) return Answer::ReadAndSave;
+    if (box.clickedButton() == clear) return Answer::ClearAnyway;
+    return Answer::Cancel;
 }
 
 // The window a box or input dialog belongs to: the open modal window (the Settings window,
@@ -66,11 +85,15 @@ Answer WindowUi::message(const Message& message) {
         buttons = QMessageBox::Yes | QMessageBox::No;
         first = QMessageBox::Yes;
         break;
+    case Buttons::ReadClearCancel:
+        buttons = QMessageBox::NoButton;
+        break;
     }
 
     QMessageBox box(boxIcon(message.icon), message.title, text, buttons, ownerOf(window_));
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
+    if (message.buttons == Buttons::ReadClearCancel) return askReadClearCancel(box, message.defaultAnswer);
     // A default that is not among the box's buttons falls back to its first button.
     const QMessageBox::StandardButton wanted = boxButton(message.defaultAnswer);
     box.setDefaultButton(buttons.testFlag(wanted) ? wanted : first);
@@ -94,6 +117,7 @@ Answer WindowUi::message(const Message& message) {
     case Buttons::YesNo:
         return Answer::No;
     case Buttons::Ok:
+    case Buttons::ReadClearCancel:
         break;
     }
     return Answer::Ok;

@@ -1,11 +1,13 @@
 // Detect & Read of a full logger memory of each family from the simulator (a separate
 // process), paced at 9600 baud: wall time against the wire's own limit, and CPU time. Then
 // the decoders' own speed, unpaced.
+#include "CountingStream.h"
 #include "app/AppState.h"
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
 #include "core/DeviceObserver.h"
 #include "device/SerialLink.h"
+#include "device/SerialPortStream.h"
 #include "logger/Download.h"
 #include "sim/Simulator.h"
 
@@ -48,7 +50,9 @@ void pacedDownload(const char* family, int records) {
     setUpState(state, folder.path());
     state.device.PortOverride = QString::fromLocal8Bit(sim.readLine()).trimmed();
     kv5::ConsoleUi ui;
-    kv5::SerialLink link(ui);
+    kv5::SerialPortStream port;
+    kv5::CountingStream counted(port);
+    kv5::SerialLink link(ui, counted);
     kv5::DeviceObserver unobserved;
     kv5::DeviceOperations operations(state, link, unobserved);
     kv5::MainWindowValues values;
@@ -59,11 +63,11 @@ void pacedDownload(const char* family, int records) {
     const QString saved = operations.DetectAndRead(values);
     const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuBefore;
-    const double wire = static_cast<double>(link.bytesWritten() + link.bytesRead()) * 10.0 / 9600.0;
+    const double wire = static_cast<double>(counted.written + counted.taken) * 10.0 / 9600.0;
     std::printf("%s, %d records, paced at 9600 baud%s\n", family, state.log.RecordCount, saved.isEmpty() ? " (NOT SAVED)" : "");
     std::printf("  wall time        %8.3f s\n", seconds);
     std::printf("  wire-time limit  %8.3f s  (%llu bytes)\n", wire,
-                static_cast<unsigned long long>(link.bytesWritten() + link.bytesRead()));
+                static_cast<unsigned long long>(counted.written + counted.taken));
     std::printf("  ratio            %8.4f    (goal at most 1.03)\n", seconds / wire);
     std::printf("  CPU time         %8.3f s  = %.2f%% of wall (goal at most 3%%)\n", cpu, 100.0 * cpu / seconds);
     sim.terminate();

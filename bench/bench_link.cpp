@@ -1,9 +1,11 @@
 // Downloads every log block of a full logger memory from the simulator, paced at 9600 baud,
 // and prints how close the link comes to the wire's own limit and how much CPU it spends.
 // Unpaced, it prints how many transactions a second the link manages.
+#include "CountingStream.h"
 #include "app/ConsoleUi.h"
 #include "device/Commands.h"
 #include "device/SerialLink.h"
+#include "device/SerialPortStream.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -45,7 +47,9 @@ Run download(const QString& simulator, bool paced) {
     const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     kv5::ConsoleUi ui;
-    kv5::SerialLink link(ui);
+    kv5::SerialPortStream serialPort;
+    kv5::CountingStream counted(serialPort);
+    kv5::SerialLink link(ui, counted);
     if (!link.PortOpen(port)) return run;
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;
@@ -57,7 +61,7 @@ Run download(const QString& simulator, bool paced) {
     }
     run.wall = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     run.cpu = cpuSeconds() - cpuBefore;
-    run.bytes = link.bytesWritten() + link.bytesRead();
+    run.bytes = counted.written + counted.taken;
     link.PortClose();
     sim.terminate();
     sim.waitForFinished(3000);

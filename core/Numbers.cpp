@@ -41,14 +41,19 @@ qint32 StrToLng(const QString& text) {
     return static_cast<qint32>(rounded);
 }
 
-QString NumberText(double value, Separator separator) {
-    if (!std::isfinite(value)) return QString::number(value);
+double OneDecimal(double value) {
+    if (!std::isfinite(value)) return value;
     // Round on the decimal value: a double a hair below a half still counts as the half.
     double tenths = value * 10.0;
     tenths += std::copysign(1e-9 * std::max(1.0, std::fabs(tenths)), tenths);
     tenths = std::round(tenths);
     if (tenths == 0.0) tenths = 0.0; // no "-0.0"
-    QString text = QString::number(tenths / 10.0, 'f', 1);
+    return tenths / 10.0;
+}
+
+QString NumberText(double value, Separator separator) {
+    if (!std::isfinite(value)) return QString::number(value);
+    QString text = QString::number(OneDecimal(value), 'f', 1);
     if (separator == Separator::User) {
         const QString point = QLocale::system().decimalPoint();
         if (point != QLatin1String(".")) text.replace(QLatin1Char('.'), point);

@@ -22,6 +22,8 @@ qint32 StrToLng(const QString& text);
 // (72.05 gives 72.1 although its binary double lies just below), no digit grouping. The
 // separator is the user's, or "." for text that goes into a log file.
 enum class Separator { User, Point };
+// The number NumberText shows: value rounded to one decimal the same way.
+double OneDecimal(double value);
 QString NumberText(double value, Separator separator = Separator::User);
 
 } // namespace kv5

@@ -13,8 +13,10 @@ inline const QString ProgramTitle = QStringLiteral("Quorvane KV5");
 inline const QString ConfirmTitle = QStringLiteral("Confirm");
 
 enum class Icon { None, Stop, Exclamation, Question, Information };
-enum class Buttons { Ok, OkCancel, YesNo };
-enum class Answer { Ok, Cancel, Yes, No };
+// ReadClearCancel: "Read and Save", "Clear Anyway" and "Cancel", asked before a log that was
+// never saved is cleared.
+enum class Buttons { Ok, OkCancel, YesNo, ReadClearCancel };
+enum class Answer { Ok, Cancel, Yes, No, ReadAndSave, ClearAnyway };
 
 struct Message {
     QString text;

@@ -20,7 +20,9 @@ std::optional<bool> confirmed(SerialLink& link, const QByteArray& request, const
 
 void warn(SerialLink& link, const QString& text) { link.ui().message({text, Icon::Exclamation}); }
 
-QByteArray memoryArgument(int address, int value) {
+} // namespace
+
+QByteArray SetMemArgument(int address, int value) {
     QByteArray argument(2, '\0');
     argument.append(static_cast<char>(address));
     argument.append(' ');
@@ -28,7 +30,13 @@ QByteArray memoryArgument(int address, int value) {
     return argument;
 }
 
-} // namespace
+QByteArray GetCmd(SerialLink& link, const QByteArray& command, int payloadLength) {
+    const QByteArray echo = command + ' ';
+    const auto reply = link.transaction(command + '\r', static_cast<int>(echo.size()) + payloadLength + 2, 2.0,
+                                        QStringLiteral("GetCmd"));
+    if (!reply) return CommError;
+    return QueryPayload(command, *reply, payloadLength);
+}
 
 bool SetCmd(SerialLink& link, const QByteArray& command, const QByteArray& argument) {
     const QByteArray line = command + ' ' + argument + '\r';
@@ -62,7 +70,7 @@ bool SetMemCmd(SerialLink& link, int address, int value) {
                         QStringLiteral("address %1 or value %2 is outside 0 to 255").arg(address).arg(value));
         return false;
     }
-    const QByteArray line = "SETMEM " + memoryArgument(address, value) + '\r';
+    const QByteArray line = "SETMEM " + SetMemArgument(address, value) + '\r';
     const auto ok = confirmed(link, line, line + "\n\r\n", QStringLiteral("SetMemCmd"));
     if (!ok) return false;
     if (!*ok) warn(link, QStringLiteral("ERROR: SETMEM command failed!"));
@@ -70,7 +78,7 @@ bool SetMemCmd(SerialLink& link, int address, int value) {
 }
 
 bool StoreCmd(SerialLink& link, int mode) {
-    const QByteArray line = "SETMEM " + memoryArgument(AddressStorageMode, mode != 0 ? 0xFF : 0x80) + '\r';
+    const QByteArray line = "SETMEM " + SetMemArgument(AddressStorageMode, mode != 0 ? 0xFF : 0x80) + '\r';
     const auto ok = confirmed(link, line, line + "\n\r\n", QStringLiteral("StoreCmd"));
     if (!ok) return false;
     if (!*ok) {

@@ -10,6 +10,9 @@ namespace kv5 {
 class SerialLink;
 struct DeviceFlags;
 
+// The query transaction: command CR out, echo + SP + payload + two line ends back. Yields at
+// most payloadLength bytes of payload, or "COMM ERROR".
+QByteArray GetCmd(SerialLink& link, const QByteArray& command, int payloadLength);
 // Sends one setting (SETTIME, SETDESC, SETSN, SETINT, SETRHHI, SETRHLO, SETTEMPHI, SETTEMPLO,
 // SETMEM); an unconfirmed one shows "ERROR: Saving settings failed!".
 bool SetCmd(SerialLink& link, const QByteArray& command, const QByteArray& argument);
@@ -19,6 +22,8 @@ bool ClrCmd(SerialLink& link);
 bool LatchCmd(SerialLink& link, int holdAlarms);
 // Not 0: storage mode (0xFF at address 60), with the information box; 0: normal (0x80).
 bool StoreCmd(SerialLink& link, int mode);
+// The argument of "SETMEM": 0x00, 0x00, the address byte, a blank, the value byte.
+QByteArray SetMemArgument(int address, int value);
 // Writes one byte of device memory.
 bool SetMemCmd(SerialLink& link, int address, int value);
 // Asks for the firmware revision and sets ExtendedFirmware and ModelKV6 from it.

@@ -21,6 +21,9 @@ constexpr qint64 WakeMarginNs = 3'000'000;
 constexpr qint64 ShortestSleepNs = 1'000'000;
 // A line that never falls quiet is drained for no longer than this.
 constexpr qint64 DrainLimitNs = 3'000'000'000;
+// A freshly opened line counts as quiet after this long without a byte: far more than a byte's
+// time, and long enough for the logger to begin a reply to a request sent just before.
+constexpr double QuietLineSeconds = 0.5;
 
 } // namespace
 
@@ -44,6 +47,9 @@ bool SerialLink::PortOpen(const QString& port) {
         ui_.message({QStringLiteral("ERROR: PortOpen: ") + failure});
         return false;
     }
+    // The logger may still be sending the reply to a request of an earlier session (a read
+    // killed in the middle of a block); its rest would be taken for the first answers here.
+    drainInput(QuietLineSeconds);
     return true;
 }
 
@@ -66,7 +72,6 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
         ui_.error(procedure, stream_.errorString());
         return std::nullopt;
     }
-    bytesWritten_ += static_cast<quint64>(request.size());
 
     // Wait on the stream's monotonic clock for the whole reply; a leading 0x00 byte is not
     // part of it.
@@ -84,14 +89,10 @@ std::optional<QByteArray> SerialLink::transaction(const QByteArray& request, int
         slept = sleep >= ShortestSleepNs;
         const bool open = slept ? stream_.wait(std::min(now + sleep, deadline), false) : stream_.wait(deadline, true);
         reply += stream_.take();
-        if (!open) {
-            bytesRead_ += static_cast<quint64>(reply.size());
-            return QByteArray();
-        }
+        if (!open) return QByteArray();
     }
 
     // Drop one leading 0x00 byte.
-    bytesRead_ += static_cast<quint64>(reply.size());
     return DropLeadingZero(std::move(reply));
 }
 
@@ -103,17 +104,8 @@ void SerialLink::drainInput(double quietSeconds) {
         const qint64 until = std::min(stream_.now() + quiet, giveUp);
         const bool open = stream_.wait(until, true);
         const qsizetype drained = stream_.take().size();
-        bytesRead_ += static_cast<quint64>(drained);
         if (!open || stream_.now() >= giveUp || (drained == 0 && stream_.now() >= until)) return;
     }
-}
-
-QByteArray SerialLink::GetCmd(const QByteArray& command, int payloadLength) {
-    const QByteArray echo = command + ' ';
-    const auto reply = transaction(command + '\r', static_cast<int>(echo.size()) + payloadLength + 2, 2.0,
-                                   QStringLiteral("GetCmd"));
-    if (!reply) return CommError;
-    return QueryPayload(command, *reply, payloadLength);
 }
 
 int ByteAt(const QByteArray& reply, int position, UserInterface& ui) {

@@ -1,5 +1,6 @@
 // The serial link to the logger: opening and closing the one port, and the request/reply
-// transaction that every logger command uses.
+// transaction that every logger command uses. The commands themselves, the queries among them,
+// are the command set's (device/Commands.h).
 #pragma once
 
 #include <QByteArray>
@@ -30,7 +31,9 @@ public:
     UserInterface& ui() { return ui_; }
 
     // Shows "Opening Serial Port", opens the port at 9600 8N1 unless it is open already, and
-    // tells whether it is open. A failure is reported with "ERROR: PortOpen: " and what to do.
+    // tells whether it is open. A port it opens is drained until the line is quiet, so an
+    // operation starts on a quiet line. A failure is reported with "ERROR: PortOpen: " and what
+    // to do.
     bool PortOpen(const QString& port);
     // Closes the port when it is open.
     void PortClose();
@@ -48,23 +51,13 @@ public:
     // seconds in all), so that a late answer to an earlier request is not taken for the next.
     void drainInput(double quietSeconds);
 
-    // The query transaction: command CR out, echo + SP + payload + two line ends back.
-    // Yields at most payloadLength bytes of payload, or "COMM ERROR".
-    QByteArray GetCmd(const QByteArray& command, int payloadLength);
-
     // Why the port was closed under a running operation (the device vanished); empty otherwise.
     QString lostReason() const;
-
-    // Bytes written and read since the link was made, for the benchmarks.
-    quint64 bytesWritten() const { return bytesWritten_; }
-    quint64 bytesRead() const { return bytesRead_; }
 
 private:
     UserInterface& ui_;
     std::unique_ptr<ByteStream> ownStream_;
     ByteStream& stream_;
-    quint64 bytesWritten_ = 0;
-    quint64 bytesRead_ = 0;
 };
 
 // The value (0..255) of the byte at the 1-based position of a reply; 0 with a message when

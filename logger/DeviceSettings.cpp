@@ -27,7 +27,7 @@ double statusValue(const QByteArray& status, int position) {
 }
 
 QString temperatureLimit(SerialLink& link, const QByteArray& command, const Settings& settings) {
-    const QByteArray reply = link.GetCmd(command, 2);
+    const QByteArray reply = GetCmd(link, command, 2);
     if (reply == CommError) return CommErrorText;
     double v = FpToDbl(reply, link.ui());
     if (v > 127) v = 127;
@@ -37,7 +37,7 @@ QString temperatureLimit(SerialLink& link, const QByteArray& command, const Sett
 }
 
 QString percentLimit(SerialLink& link, const QByteArray& command) {
-    const QByteArray reply = link.GetCmd(command, 2);
+    const QByteArray reply = GetCmd(link, command, 2);
     if (reply == CommError) return CommErrorText;
     return NumberText(ClampPercent(FpToDbl(reply, link.ui())));
 }
@@ -57,47 +57,54 @@ void GetEmcLimits(MainWindowValues& values, const QByteArray& status) {
     double low = statusValue(status, StatusEmcLow);
     if (low > 100) low = 0;
     if (low < 0) low = 0;
+    // The limits are compared as the boxes show them, to one decimal.
+    high = OneDecimal(high);
+    low = OneDecimal(low);
+    if (low > high) high = 100;
+    if (low == high) {
+        high = 100;
+        low = 0;
+    }
     values.txtEmcHi = NumberText(high);
     values.txtEmcLo = NumberText(low);
-    // The boxes are compared as they read, one decimal.
-    if (StrToDbl(values.txtEmcLo) > StrToDbl(values.txtEmcHi)) values.txtEmcHi = NumberText(100);
-    if (StrToDbl(values.txtEmcLo) == StrToDbl(values.txtEmcHi)) {
-        values.txtEmcHi = NumberText(100);
-        values.txtEmcLo = NumberText(0);
-    }
 }
 
-void GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
-                       DeviceObserver& observer, bool readLog) {
+LogOnDevice GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
+                              DeviceObserver& observer) {
     UserInterface& ui = link.ui();
     ui.status(QStringLiteral("Getting Device Settings"));
+    LogOnDevice found;
 
     // The status block: battery, alarm options, EMC limits, memory size and sensor.
-    QByteArray status = GetLog(link, 0);
-    const bool statusRead = status != CommError;
+    const QByteArray status = GetLog(link, 0);
+    found.statusRead = status != CommError;
     values.picBatt = status;
-    values.chkBeep = statusRead && options.device.ExtendedFirmware != 0 && ByteAt(status, StatusBeep, ui) == 255;
+    values.chkBeep =
+        found.statusRead && options.device.ExtendedFirmware != 0 && ByteAt(status, StatusBeep, ui) == 255;
     GetEmcLimits(values, status);
-    values.Check1 = statusRead && ByteAt(status, StatusAlarmHold, ui) == 0;
-    const int memorySizeMark = statusRead ? ByteAt(status, StatusMemorySizeMark, ui) : 255;
-    log.SensorType = statusRead ? ByteAt(status, StatusSensorCode, ui) : 0;
+    values.Check1 = found.statusRead && ByteAt(status, StatusAlarmHold, ui) == 0;
+    found.memorySizeMark = found.statusRead ? ByteAt(status, StatusMemorySizeMark, ui) : 255;
+    log.SensorType = found.statusRead ? ByteAt(status, StatusSensorCode, ui) : 0;
 
     // Every query runs, whatever the ones before it gave.
-    const QByteArray serial = link.GetCmd("GETSN", 4);
+    const QByteArray serial = GetCmd(link, "GETSN", 4);
     log.SerialNumber = QString::fromLatin1(serial);
     values.txtSN = log.SerialNumber;
 
-    log.Description = QString::fromLatin1(link.GetCmd("GETDESC", 32)).trimmed();
+    log.Description = QString::fromLatin1(GetCmd(link, "GETDESC", 32)).trimmed();
     values.txtDesc = log.Description;
 
     // A start time that cannot be read leaves StartTime invalid, never the one of a log read
     // before: the records' time stamps are counted from it.
-    const QByteArray start = link.GetCmd("GETTIME", 10);
+    const QByteArray start = GetCmd(link, "GETTIME", 10);
     log.StartTimeText = QString::fromLatin1(start);
     log.StartTime = QDateTime();
     values.txtTime = start == CommError ? CommErrorText : FormatTime(log.StartTimeText, log, ui);
+    found.startTimeRead = log.StartTime.isValid();
 
-    const QByteArray interval = link.GetCmd("GETINT", 2);
+    // An interval that cannot be read leaves LogInterval as it was, which times no record.
+    const QByteArray interval = GetCmd(link, "GETINT", 2);
+    found.intervalRead = interval != CommError && interval.size() >= 2;
     values.cboInt = 0;
     if (interval != CommError) {
         log.LogInterval = U16ToLng(interval, ui);
@@ -113,91 +120,91 @@ void GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& 
     values.txtRhHi = percentLimit(link, "GETRHHI");
     values.txtRhLo = percentLimit(link, "GETRHLO");
     observer.valuesRead(values);
-
-    const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
-    bool downloadFailed = false;
-    if (readLog && sensorKnown && !log.StartTime.isValid()) {
-        // Records without their time are worth nothing; the logger keeps them for the next read.
-        log.RecordCount = 0;
-        downloadFailed = true;
-        ui.message({StartTimeUnreadableText, Icon::Exclamation});
-    } else if (readLog) {
-        if (log.SensorType == SensorQ7R)
-            GetQ7RLog(link, options, log, status, memorySizeMark);
-        else if (log.SensorType == SensorVantorp)
-            GetVantorpLog(link, options, log, status, memorySizeMark);
-        else
-            log.RecordCount = 0;
-        // The download leaves the failure marker behind when a block could not be read.
-        downloadFailed = sensorKnown && status == CommError;
-    }
-    ui.status(downloadFailed          ? DownloadFailedStatus
-              : log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
-                                    : QStringLiteral("Update complete"));
+    return found;
 }
 
-void SaveEmcLimits(SerialLink& link, double high, double low) {
+bool DownloadDeviceLog(SerialLink& link, const DecodeOptions& options, LogData& log, const LogOnDevice& found) {
     UserInterface& ui = link.ui();
-    SetMemCmd(link, AddressEmcMarker, 80);
+    const bool sensorKnown = log.SensorType == SensorQ7R || log.SensorType == SensorVantorp;
+    bool failed = false;
+    if (sensorKnown && (!found.startTimeRead || !found.intervalRead)) {
+        // Records without their time are worth nothing; the logger keeps them for the next read.
+        log.RecordCount = 0;
+        failed = true;
+        ui.message({found.startTimeRead ? IntervalUnreadableText : StartTimeUnreadableText, Icon::Exclamation});
+    } else if (log.SensorType == SensorQ7R) {
+        failed = !GetQ7RLog(link, options, log, found.memorySizeMark).ok();
+    } else if (log.SensorType == SensorVantorp) {
+        failed = !GetVantorpLog(link, options, log, found.memorySizeMark).ok();
+    } else {
+        log.RecordCount = 0;
+    }
+    ui.status(failed                ? DownloadFailedStatus
+              : log.RecordCount < 1 ? QStringLiteral("No log data / Sensor not yet found")
+                                    : QStringLiteral("Update complete"));
+    return !failed;
+}
+
+bool SaveEmcLimits(SerialLink& link, double high, double low) {
+    UserInterface& ui = link.ui();
+    bool confirmed = SetMemCmd(link, AddressEmcMarker, 80);
     const QByteArray highBytes = DblToFp(high, ui);
-    SetMemCmd(link, AddressEmcHigh, static_cast<unsigned char>(highBytes.at(0)));
-    SetMemCmd(link, AddressEmcHigh + 1, static_cast<unsigned char>(highBytes.at(1)));
+    confirmed &= SetMemCmd(link, AddressEmcHigh, static_cast<unsigned char>(highBytes.at(0)));
+    confirmed &= SetMemCmd(link, AddressEmcHigh + 1, static_cast<unsigned char>(highBytes.at(1)));
     const QByteArray lowBytes = DblToFp(low, ui);
-    SetMemCmd(link, AddressEmcLow, static_cast<unsigned char>(lowBytes.at(0)));
-    SetMemCmd(link, AddressEmcLow + 1, static_cast<unsigned char>(lowBytes.at(1)));
+    confirmed &= SetMemCmd(link, AddressEmcLow, static_cast<unsigned char>(lowBytes.at(0)));
+    confirmed &= SetMemCmd(link, AddressEmcLow + 1, static_cast<unsigned char>(lowBytes.at(1)));
+    return confirmed;
 }
 
 namespace {
 
-QByteArray beepArgument(int on) {
-    QByteArray argument(2, '\0');
-    argument.append(static_cast<char>(AddressBeep));
-    argument.append(' ');
-    argument.append(static_cast<char>(on ? 255 : 0));
-    return argument;
-}
+QByteArray beepArgument(int on) { return SetMemArgument(AddressBeep, on ? 255 : 0); }
 
 QByteArray descriptionArgument(const QString& text) { return text.trimmed().toLatin1().leftJustified(32, ' ', true); }
 
 } // namespace
 
-void SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
+bool SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
                         const NewLogSettings& newLog, const QDateTime& now) {
     UserInterface& ui = link.ui();
     log.SensorType = GetStatusBlock(link);
-    SetCmd(link, "SETTIME", StartTimeArgument(now));
-    SetCmd(link, "SETDESC", descriptionArgument(newLog.description));
+    // Every setting is sent, whatever the ones before it gave.
+    bool confirmed = SetCmd(link, "SETTIME", StartTimeArgument(now));
+    confirmed &= SetCmd(link, "SETDESC", descriptionArgument(newLog.description));
     // The first entry and an empty selection both give one tick.
     const auto choices = IntervalChoices(device.ExtendedFirmware);
     const int ticks = newLog.intervalRow > 0 && newLog.intervalRow < static_cast<int>(choices.size())
                           ? choices[static_cast<size_t>(newLog.intervalRow)].ticks
                           : 1;
-    SetCmd(link, "SETINT", LngToU16(ticks, ui));
-    SetCmd(link, "SETRHHI", DblToFp(newLog.rhHigh, ui));
-    SetCmd(link, "SETRHLO", DblToFp(newLog.rhLow, ui));
+    confirmed &= SetCmd(link, "SETINT", LngToU16(ticks, ui));
+    confirmed &= SetCmd(link, "SETRHHI", DblToFp(newLog.rhHigh, ui));
+    confirmed &= SetCmd(link, "SETRHLO", DblToFp(newLog.rhLow, ui));
     const auto celsius = [&](double t) { return settings.Celsius == 0 ? ToCelsius(t) : t; };
-    SetCmd(link, "SETTEMPHI", DblToFp(celsius(newLog.tempHigh), ui));
-    SetCmd(link, "SETTEMPLO", DblToFp(celsius(newLog.tempLow), ui));
-    if (device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(newLog.beep));
-    SaveEmcLimits(link, newLog.emcHigh, newLog.emcLow);
+    confirmed &= SetCmd(link, "SETTEMPHI", DblToFp(celsius(newLog.tempHigh), ui));
+    confirmed &= SetCmd(link, "SETTEMPLO", DblToFp(celsius(newLog.tempLow), ui));
+    if (device.ExtendedFirmware != 0) confirmed &= SetCmd(link, "SETMEM", beepArgument(newLog.beep));
+    confirmed &= SaveEmcLimits(link, newLog.emcHigh, newLog.emcLow);
+    return confirmed;
 }
 
-void SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
+bool SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
                   const QDateTime& now) {
     UserInterface& ui = link.ui();
-    SetCmd(link, "SETTIME", StartTimeArgument(now));
+    bool confirmed = SetCmd(link, "SETTIME", StartTimeArgument(now));
     if (serialNumber < 1000) serialNumber += 1000;
     const QByteArray digits = QByteArray::number(serialNumber);
-    SetCmd(link, "SETSN", digits);
-    SetCmd(link, "SETDESC", descriptionArgument(QStringLiteral("TEST FOR SN") + QString::fromLatin1(digits)));
-    SetCmd(link, "SETINT", LngToU16(1, ui));
-    SetCmd(link, "SETRHHI", DblToFp(100, ui));
-    SetCmd(link, "SETRHLO", DblToFp(0, ui));
-    SetCmd(link, "SETTEMPHI", DblToFp(70, ui));
-    SetCmd(link, "SETTEMPLO", DblToFp(0, ui));
+    confirmed &= SetCmd(link, "SETSN", digits);
+    confirmed &= SetCmd(link, "SETDESC", descriptionArgument(QStringLiteral("TEST FOR SN") + QString::fromLatin1(digits)));
+    confirmed &= SetCmd(link, "SETINT", LngToU16(1, ui));
+    confirmed &= SetCmd(link, "SETRHHI", DblToFp(100, ui));
+    confirmed &= SetCmd(link, "SETRHLO", DblToFp(0, ui));
+    confirmed &= SetCmd(link, "SETTEMPHI", DblToFp(70, ui));
+    confirmed &= SetCmd(link, "SETTEMPLO", DblToFp(0, ui));
     values.Check1 = 1;
-    LatchCmd(link, values.Check1);
-    if (device.ExtendedFirmware != 0) SetCmd(link, "SETMEM", beepArgument(1));
+    confirmed &= LatchCmd(link, values.Check1);
+    if (device.ExtendedFirmware != 0) confirmed &= SetCmd(link, "SETMEM", beepArgument(1));
+    return confirmed;
 }
 
 } // namespace kv5

@@ -19,6 +19,9 @@ class SerialLink;
 inline const QString StartTimeUnreadableText =
     QStringLiteral("The logger's start time could not be read, so its log was not downloaded or saved.  "
                    "The logger still holds its log: check the cable and read it again.");
+inline const QString IntervalUnreadableText =
+    QStringLiteral("The logger's logging interval could not be read, so its log was not downloaded or saved.  "
+                   "The logger still holds its log: check the cable and read it again.");
 
 // What "Start New Log" writes besides the start time, as numbers read from the boxes before
 // anything is sent.
@@ -31,23 +34,35 @@ struct NewLogSettings {
     bool beep = false;
 };
 
+// What reading the settings learned about the log the logger holds, for its download.
+struct LogOnDevice {
+    bool statusRead = false;
+    int memorySizeMark = 255;
+    bool startTimeRead = false;
+    bool intervalRead = false;
+};
+
 // Reads the status block, serial number, description, start time, interval and limits into
-// values and the log's header, shows them to observer, and with readLog downloads the log of
-// the sensor's family into log. The options give the display unit, the species and the
-// firmware kind.
-void GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
-                       DeviceObserver& observer, bool readLog);
+// values and the log's header (SensorType included), and shows them to observer. The options
+// give the display unit and the firmware kind.
+LogOnDevice GetDeviceSettings(SerialLink& link, const DecodeOptions& options, LogData& log, MainWindowValues& values,
+                              DeviceObserver& observer);
+// Downloads the log the settings read found, of the sensor's family, into log, and ends with
+// the status line. A log whose start time or interval could not be read is not downloaded: its
+// records could not be timed. False when the log could not be downloaded (the user was told).
+bool DownloadDeviceLog(SerialLink& link, const DecodeOptions& options, LogData& log, const LogOnDevice& found);
 // The EMC limit boxes from the status block (or "COMM ERROR").
 void GetEmcLimits(MainWindowValues& values, const QByteArray& status);
 
 // Writes the start time (now), description, interval, limits, beep and EMC limits; the
-// temperatures are in the display unit of settings. Keeps the sensor code in log.
-void SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
+// temperatures are in the display unit of settings. Keeps the sensor code in log. True when the
+// logger confirmed every command.
+bool SaveDeviceSettings(SerialLink& link, const Settings& settings, const DeviceFlags& device, LogData& log,
                         const NewLogSettings& newLog, const QDateTime& now = QDateTime::currentDateTime());
-void SaveEmcLimits(SerialLink& link, double high, double low);
+bool SaveEmcLimits(SerialLink& link, double high, double low);
 // Writes the fixed test configuration with the serial number (1000 added below 1000); checks
-// "Hold Alarms" in values.
-void SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
+// "Hold Alarms" in values. True when the logger confirmed every command.
+bool SaveTestMode(SerialLink& link, const DeviceFlags& device, qint32 serialNumber, MainWindowValues& values,
                   const QDateTime& now = QDateTime::currentDateTime());
 
 // The start time text YYMMDDhhmm of a moment.

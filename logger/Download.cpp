@@ -43,11 +43,34 @@ bool checkPayload(const QByteArray& payload, const QString& procedure, UserInter
     return false;
 }
 
-void downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
-                    int memorySizeMark, const QString& family,
-                    void (*decode)(const QByteArray&, const DecodeOptions&, LogData&, UserInterface&)) {
+// The block's payload, asked for up to BlockAttempts times. A block request only reads, so a
+// failed one is safe to send again, once the line is quiet: the logger answers every request in
+// turn, and a late answer to the failed one would otherwise be taken for the next block.
+QByteArray readBlock(SerialLink& link, int block) {
+    QByteArray reply = GetLog(link, block);
+    for (int attempt = 2; attempt <= BlockAttempts && reply == CommError; ++attempt) {
+        link.drainInput(0.5);
+        reply = GetLog(link, block);
+    }
+    return reply;
+}
+
+// Why a block could not be read, for the caller; the user is told by BlockFailedText.
+QString blockFailure(SerialLink& link) {
+    const QString lost = link.lostReason();
+    return lost.isEmpty() ? QStringLiteral("no whole log block came back in %1 tries").arg(BlockAttempts) : lost;
+}
+
+// The block numbers in use, in order: 1 to 127, or 1 to 255 without 128.
+int lastBlockIndex(int memorySizeMark) { return memorySizeMark != 0 ? 127 : 254; }
+int blockNumber(int index) { return index < 128 ? index : index + 1; }
+
+DownloadResult downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark,
+                              const QString& family,
+                              void (*decode)(const QByteArray&, const DecodeOptions&, LogData&, UserInterface&)) {
     UserInterface& ui = link.ui();
     const int lastBlock = memorySizeMark != 0 ? 127 : 255;
+    DownloadResult result;
     log.RecordCount = 0;
     for (int block = 1; block <= lastBlock; ++block) {
         // Block 128 is never requested.
@@ -56,16 +79,11 @@ void downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log
             continue;
         }
         ui.status(QStringLiteral("Getting %1 Log Block %2").arg(family).arg(block));
-        // A block request only reads, so a failed one is safe to send again, once the line is
-        // quiet: the logger answers every request in turn, and a late answer to the failed one
-        // would otherwise be taken for the next block.
-        reply = GetLog(link, block);
-        for (int attempt = 2; attempt <= BlockAttempts && reply == CommError; ++attempt) {
-            link.drainInput(0.5);
-            reply = GetLog(link, block);
-        }
+        const QByteArray reply = readBlock(link, block);
         if (reply == CommError) {
             log.RecordCount = 0;
+            result.failedBlock = block;
+            result.cause = blockFailure(link);
             ui.message({BlockFailedText(block), Icon::Exclamation});
             break;
         }
@@ -76,6 +94,8 @@ void downloadBlocks(SerialLink& link, const DecodeOptions& options, LogData& log
     }
     // The KV6 model's last record is not a finished measurement.
     if (options.device.ModelKV6 && log.RecordCount >= 1) --log.RecordCount;
+    result.records = log.RecordCount;
+    return result;
 }
 
 bool roomFor(LogData& log, const QString& procedure, UserInterface& ui) {
@@ -131,13 +151,41 @@ void ParseQ7RLog(const QByteArray& payload, const DecodeOptions& options, LogDat
     }
 }
 
-void GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
-                   int memorySizeMark) {
-    downloadBlocks(link, options, log, reply, memorySizeMark, QStringLiteral("Vantorp"), &ParseLog);
+DownloadResult GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark) {
+    return downloadBlocks(link, options, log, memorySizeMark, QStringLiteral("Vantorp"), &ParseLog);
 }
 
-void GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply, int memorySizeMark) {
-    downloadBlocks(link, options, log, reply, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
+DownloadResult GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark) {
+    return downloadBlocks(link, options, log, memorySizeMark, QStringLiteral("Q7R"), &ParseQ7RLog);
+}
+
+std::optional<int> CountLogRecords(SerialLink& link, const DeviceFlags& device, int sensorType, int memorySizeMark) {
+    UserInterface& ui = link.ui();
+    // The first block in use that is not full, between low and high: the blocks below low are
+    // full, high is not full or one past the last.
+    int low = 1;
+    int high = lastBlockIndex(memorySizeMark) + 1;
+    int wordsInHigh = 0;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QByteArray reply = readBlock(link, blockNumber(middle));
+        if (reply == CommError) {
+            ui.message({BlockFailedText(blockNumber(middle)), Icon::Exclamation});
+            return std::nullopt;
+        }
+        const int count = ByteAt(reply, 1, ui);
+        if (count >= WordsPerBlock) {
+            low = middle + 1;
+        } else {
+            high = middle;
+            wordsInHigh = count;
+        }
+    }
+    const int words = (low - 1) * WordsPerBlock + wordsInHigh;
+    int records = sensorType == SensorQ7R ? words / 2 : words;
+    // As the download does: the KV6 model's last record is not a finished measurement.
+    if (device.ModelKV6 && records >= 1) --records;
+    return std::min(records, MaxLogRecords);
 }
 
 } // namespace kv5

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace kv5 {
 
 struct DeviceFlags;
@@ -39,12 +41,24 @@ inline QString BlockFailedText(int block) {
 // The status line after such a failure.
 inline const QString DownloadFailedStatus = QStringLiteral("Reading the log failed");
 
-// Downloads the log: blocks 1 to 127 when the memory-size mark is not 0, else 1 to 255
+// What a download brought: the records now in the log, or the block that could not be read.
+struct DownloadResult {
+    int records = 0;
+    int failedBlock = 0; // 0 when every block in use was read
+    QString cause;       // why that block failed
+    bool ok() const { return failedBlock == 0; }
+};
+
+// Downloads the log into log: blocks 1 to 127 when the memory-size mark is not 0, else 1 to 255
 // without 128; progress in the status line; stops after the first block that is not full.
 // A block that fails BlockAttempts times in a row ends the download with RecordCount 0
-// and says so. `reply` holds the last payload (or "COMM ERROR").
-void GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply,
-                   int memorySizeMark);
-void GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, QByteArray& reply, int memorySizeMark);
+// and says so.
+DownloadResult GetVantorpLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark);
+DownloadResult GetQ7RLog(SerialLink& link, const DecodeOptions& options, LogData& log, int memorySizeMark);
+
+// How many records a download would bring, found from the word counts of a few blocks (a
+// binary search: the log fills its blocks in order). Nothing when a block cannot be read; the
+// user has been told which.
+std::optional<int> CountLogRecords(SerialLink& link, const DeviceFlags& device, int sensorType, int memorySizeMark);
 
 } // namespace kv5

@@ -40,7 +40,7 @@ std::vector<IntervalChoice> IntervalChoices(int extendedFirmware) {
         // nearbyint rounds halves to the even neighbour in the default rounding mode.
         const int ticks = i < 2 ? static_cast<int>(i) + 1
                                 : static_cast<int>(std::nearbyint(intervalRows[i].seconds / tick));
-        choices.push_back({QString::fromLatin1(intervalRows[i].text), ticks});
+        choices.push_back({QString::fromLatin1(intervalRows[i].text), ticks, intervalRows[i].seconds});
     }
     return choices;
 }

@@ -10,6 +10,7 @@ namespace kv5 {
 struct IntervalChoice {
     QString text; // what the list shows
     int ticks;    // the interval in device ticks: what the logger stores
+    int seconds;  // the interval the text names
 };
 
 // The ten intervals, shortest first. A tick lasts 30 seconds with extended firmware and 34

@@ -91,7 +91,7 @@ void TestDevice::runTimeErrors() {
     QCOMPARE(ByteAt("AB", 3, ui), 0);
     QCOMPARE(GetLog(bench.link, 256), CommError);
     bench.link.PortClose();
-    QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
+    QCOMPARE(GetCmd(bench.link, "GETSN", 4), CommError);
     QStringList procedures;
     for (const QString& text : bench.ui.messageTexts()) procedures << text.section(": ", 0, 1);
     QCOMPARE(procedures, QStringList({"ERROR: FpToDbl", "ERROR: U16ToLng", "ERROR: LngToU16", "ERROR: DblToFp",
@@ -115,20 +115,20 @@ void TestDevice::queryTransaction() {
     QVERIFY(bench.started);
     auto& sim = bench.simulator;
     sim.addFault({"GETSN", -1, sim::Fault::OneLeadingZero, 1}); // dropped
-    QCOMPARE(bench.link.GetCmd("GETSN", 4), QByteArray("1234"));
+    QCOMPARE(GetCmd(bench.link, "GETSN", 4), QByteArray("1234"));
     // A reply cut short after a good echo gives the part that arrived, after the full limit.
     sim.addFault({"GETDESC", -1, sim::Fault::ShortReply, 1});
     qint64 start = bench.clock();
-    const QByteArray part = bench.link.GetCmd("GETDESC", 32);
+    const QByteArray part = GetCmd(bench.link, "GETDESC", 32);
     QCOMPARE(bench.clock() - start, 2'000'000'000);
     QVERIFY2(!part.isEmpty() && QByteArray("Kiln 3 north stack").startsWith(part.trimmed()), part.constData());
     // A late reply fails at the limit; the next query must not take it for its own.
     sim.addFault({"GETSN", -1, sim::Fault::SlowReply, 1});
     start = bench.clock();
-    QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
+    QCOMPARE(GetCmd(bench.link, "GETSN", 4), CommError);
     QCOMPARE(bench.clock() - start, 2'000'000'000);
     sim.stream().wait(start + 2'600'000'000, false);
-    QCOMPARE(bench.link.GetCmd("GETTIME", 10), QByteArray("2605210800"));
+    QCOMPARE(GetCmd(bench.link, "GETTIME", 10), QByteArray("2605210800"));
     QVERIFY(bench.ui.messages.empty());
 }
 
@@ -141,7 +141,7 @@ void TestDevice::settingsAndFailures() {
     QVERIFY(bench.started);
     auto& sim = bench.simulator;
     QVERIFY(SetCmd(bench.link, "SETSN", "4321"));
-    QCOMPARE(bench.link.GetCmd("GETSN", 4), QByteArray("4321"));
+    QCOMPARE(GetCmd(bench.link, "GETSN", 4), QByteArray("4321"));
     sim.addFault({"GETLOG", -1, sim::Fault::OneLeadingZero, 1});
     sim.addFault({"SETINT", -1, sim::Fault::OneLeadingZero, 1});
     QCOMPARE(GetLog(bench.link, 1), sim.blockPayload(1));
@@ -208,7 +208,7 @@ void TestDevice::hangUpFailsAtOnceWithoutSpinning() {
     const std::clock_t before = std::clock(); // the process's processor time
     QTest::qWait(1000);
     QVERIFY2(std::clock() - before < CLOCKS_PER_SEC / 20, qPrintable(QString::number(std::clock() - before)));
-    QCOMPARE(bench.link.GetCmd("GETSN", 4), CommError);
+    QCOMPARE(GetCmd(bench.link, "GETSN", 4), CommError);
     QVERIFY(bench.ui.messages.empty());
 }
 

@@ -1,16 +1,21 @@
 // Detect & Read against the simulated logger committing every fault in every phase of the exchange:
 // the buttons come back, no file is half-written or overwritten, no command is sent twice but a
 // failed log block, a download is whole or none. Then the port failing, on a pseudo-terminal.
+#include "device/Commands.h"
 #include "logfiles/LogFile.h"
 #include "support/DeviceRig.h"
 #include "support/Installation.h"
 #include "support/Windows.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
 
 #include <unistd.h>
 
@@ -56,7 +61,10 @@ private slots:
     void deviceFaults();
     void portVanishedOrInUse_data();
     void portVanishedOrInUse();
-    void lostBlockOnTheCommandLine();
+    void restOfAnEarlierReply();
+    void readAfterAKilledRead();
+    void lostLogOnTheCommandLine_data();
+    void lostLogOnTheCommandLine();
     void noPermissionOnThePort();
 };
 
@@ -150,15 +158,83 @@ void TestFaults::portVanishedOrInUse() {
     QVERIFY(rig.simulator.transcript().isEmpty());
 }
 
-void TestFaults::lostBlockOnTheCommandLine() {
+// A session that ended in the middle of a block leaves the rest of the block on its way; the
+// next operation lets it pass before it asks anything, and reads everything right.
+void TestFaults::restOfAnEarlierReply() {
+    sim::Options options;
+    options.records = Records;
+    options.paced = true;
+    DeviceRig rig(options);
+    ByteStream& line = rig.simulator.stream();
+    QString failure;
+    QVERIFY(line.open("earlier session", failure));
+    QVERIFY(line.write(QByteArray("GETLOG ") + char(3)));
+    QByteArray arrived;
+    while (arrived.size() < 100 && line.wait(line.now() + 100'000'000, true)) arrived += line.take();
+    QVERIFY(arrived.startsWith(LogBlockHead));
+    line.close();
+
+    QVERIFY(!rig.operations.DetectAndRead(rig.values).isEmpty());
+    QVERIFY2(rig.ui.messages.empty(), qPrintable(rig.ui.messageTexts().join('|')));
+    QCOMPARE(QStringList({rig.values.txtSN, rig.values.txtDesc, rig.values.txtRhHi}),
+             QStringList({"1234", "Kiln 3 north stack", "90.0"}));
+    QCOMPARE(rig.ui.firmwareChanges, std::vector<int>{1});
+    QCOMPARE(rig.state.log.RecordCount, Records);
+}
+
+// The same through the program and a pseudo-terminal: `kv5 read` killed while a block comes in,
+// then at once another `kv5 read`. The rest of the block takes 0.29 s on the wire, so only a
+// program that starts faster than that meets it; the test above always does.
+void TestFaults::readAfterAKilledRead() {
+    sim::Options options;
+    options.records = Records;
+    options.paced = true;
+    sim::Simulator simulator(options);
+    std::atomic<bool> blockAsked{false};
+    simulator.setRequestObserver([&](const QByteArray& request) {
+        if (request == QByteArray("GETLOG ") + char(3)) blockAsked = true;
+    });
+    QVERIFY(simulator.start());
+    QTemporaryDir home;
+    QProcess first;
+    first.start(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
+    const QDeadlineTimer deadline(60000);
+    while (!blockAsked && !deadline.hasExpired()) first.waitForFinished(1);
+    QVERIFY(blockAsked);
+    // Killed outright, so that nothing of it can wait for the block to end.
+    first.kill();
+    QVERIFY(first.waitForFinished());
+
+    const ProgramRun second = RunProgram(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
+    const QString output = QString::fromLocal8Bit(second.output);
+    QVERIFY2(second.exitCode == 0 && output.startsWith("Serial Number: 1234\nBattery: GOOD\n") &&
+                 output.contains(QStringLiteral("\nRecords: %1\n").arg(Records)) && !output.contains("COMM ERROR"),
+             qPrintable(output + QString::fromLocal8Bit(second.errors)));
+}
+
+void TestFaults::lostLogOnTheCommandLine_data() {
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a block") << QByteArray("GETLOG") << 2 << int(sim::Fault::CorruptTail) << BlockFailedText(2);
+    QTest::newRow("the interval") << QByteArray("GETINT") << -1 << int(sim::Fault::NoReply) << IntervalUnreadableText;
+}
+
+// A log that cannot be read whole is not saved, and `kv5 read` says why and fails.
+void TestFaults::lostLogOnTheCommandLine() {
+    QFETCH(QByteArray, command);
+    QFETCH(int, block);
+    QFETCH(int, fault);
+    QFETCH(QString, message);
     sim::Simulator simulator;
     QVERIFY(simulator.start());
-    simulator.addFault({"GETLOG", 2, sim::Fault::CorruptTail, -1});
+    simulator.addFault({command, block, static_cast<sim::Fault>(fault), -1});
     QTemporaryDir home;
     const ProgramRun run = RunProgram(Kv5, {"--home", home.path(), "read", "--port", simulator.portPath()});
     const QString errors = QString::fromLocal8Bit(run.errors);
-    QVERIFY(run.exitCode > 0);
-    QVERIFY2(errors.contains(BlockFailedText(2)) && !errors.contains("Sensor not yet found"), qPrintable(errors));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(errors.contains(message) && !errors.contains("Sensor not yet found"), qPrintable(errors));
     QVERIFY(QDir(home.filePath("DATA")).isEmpty());
 }
 

@@ -215,6 +215,12 @@ private slots:
                                   << "Question No|Yes No Confirm Store?";
         QTest::newRow("two lines") << "Line one\rLine two" << Icon::Stop << Buttons::OkCancel << int(Qt::Key_Escape)
                                    << Answer::Cancel << "Critical Cancel|Ok Ok Quorvane KV5 Line one\nLine two";
+        QTest::newRow("unsaved log") << "Unsaved?" << Icon::Question << Buttons::ReadClearCancel << int(Qt::Key_Return)
+                                     << Answer::ReadAndSave
+                                     << "Question Cancel|Clear Anyway|Read and Save Read and Save Quorvane KV5 Unsaved?";
+        QTest::newRow("unsaved log, escape") << "Unsaved?" << Icon::Question << Buttons::ReadClearCancel
+                                             << int(Qt::Key_Escape) << Answer::Cancel
+                                             << "Question Cancel|Clear Anyway|Read and Save Read and Save Quorvane KV5 Unsaved?";
         QTest::newRow("information") << "No storage mode!" << Icon::Information << Buttons::Ok << int(Qt::Key_Escape)
                                      << Answer::Ok << "Information Ok Ok Quorvane KV5 No storage mode!";
     }
@@ -230,12 +236,16 @@ private slots:
             QVERIFY(box);
             const QMetaObject& meta = QMessageBox::staticMetaObject;
             const QMetaEnum buttonKeys = meta.enumerator(meta.indexOfEnumerator("StandardButton"));
+            // A button of the box's own words by its text.
+            const auto name = [&](QAbstractButton* button) {
+                const auto standard = box->standardButton(button);
+                return standard == QMessageBox::NoButton ? button->text() : QString(buttonKeys.valueToKey(standard));
+            };
             QStringList keys;
-            for (QAbstractButton* button : box->buttons()) keys << buttonKeys.valueToKey(box->standardButton(button));
+            for (QAbstractButton* button : box->buttons()) keys << name(button);
             keys.sort();
             seen = QStringList{meta.enumerator(meta.indexOfEnumerator("Icon")).valueToKey(box->icon()), keys.join('|'),
-                               buttonKeys.valueToKey(box->standardButton(box->defaultButton())), box->windowTitle(),
-                               box->text()}
+                               name(box->defaultButton()), box->windowTitle(), box->text()}
                        .join(' ');
             QTest::keyClick(box, Qt::Key(key));
         });

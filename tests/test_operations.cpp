@@ -4,6 +4,7 @@
 #include "logger/TimeFormat.h"
 #include "support/DeviceRig.h"
 #include "support/Installation.h"
+#include "support/Windows.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -35,6 +36,12 @@ auto inZone(const QByteArray& zone) {
     });
 }
 
+sim::Options empty() {
+    sim::Options options;
+    options.records = 0;
+    return options;
+}
+
 QProcessEnvironment desktop(const QTemporaryDir& runtime) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtime.path());
@@ -56,9 +63,12 @@ private slots:
     void noLogger();
     void startNewLog();
     void testAndStorageMode();
+    void safeErase_data();
+    void safeErase();
     void clockChanges_data();
     void clockChanges();
     void commandLine();
+    void startOnTheCommandLine();
 };
 
 void TestOperations::detectAndReadVantorp() {
@@ -167,6 +177,12 @@ void TestOperations::failedReads() {
     QCOMPARE(rig.values.txtTime, QString("COMM ERROR"));
     QCOMPARE(rig.ui.messageTexts().last(), StartTimeUnreadableText);
     QCOMPARE(rig.dataFiles().size(), 1);
+    // Nor an interval that failed: every stamp would be wrong.
+    rig.simulator.addFault({"GETINT", -1, sim::Fault::WrongEcho, 1});
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    QCOMPARE(rig.ui.messageTexts().last(), IntervalUnreadableText);
+    QCOMPARE(QList<int>({rig.state.log.RecordCount, int(rig.dataFiles().size())}), QList<int>({0, 1}));
+    QCOMPARE(rig.ui.lastStatus(), DownloadFailedStatus);
     options.startTime = "26O5210800"; // not digits
     DeviceRig bad(options);
     QCOMPARE(bad.operations.DetectAndRead(bad.values), QString());
@@ -187,7 +203,7 @@ void TestOperations::noLogger() {
 }
 
 void TestOperations::startNewLog() {
-    DeviceRig rig;
+    DeviceRig rig(empty());
     QVERIFY(rig.started);
     MainWindowValues& v = rig.values;
     v.txtDesc = "  Stack B  ";
@@ -211,7 +227,10 @@ void TestOperations::startNewLog() {
     const QByteArray before = localTime();
     rig.operations.StartNewLog(v);
     QVERIFY2(QList<QByteArray>({before, localTime()}).contains(rig.simulator.startTime()), rig.simulator.startTime());
-    const QStringList expected{"P",       "CLRLOG",  "SETMEM",    "GETLOG 0",  "SETTIME", "SETDESC", "SETINT",
+    // An empty log: the blocks a download would read first are asked for how full they are.
+    const QStringList expected{"P",        "GETLOG 0", "GETSN",    "GETTIME",   "GETLOG 64", "GETLOG 32", "GETLOG 16",
+                               "GETLOG 8", "GETLOG 4", "GETLOG 2", "GETLOG 1",
+                               "CLRLOG",  "SETMEM",    "GETLOG 0",  "SETTIME", "SETDESC", "SETINT",
                                "SETRHHI", "SETRHLO", "SETTEMPHI", "SETTEMPLO", "SETMEM",  "SETMEM",  "SETMEM",
                                "SETMEM",  "SETMEM",  "SETMEM",    "SETLEDME",  "GETLOG 0", "GETSN",  "GETDESC",
                                "GETTIME", "GETINT",  "GETTEMPHI", "GETTEMPLO", "GETRHHI", "GETRHLO", "GETLOG 1"};
@@ -231,7 +250,7 @@ void TestOperations::startNewLog() {
 
 // Test mode asks nothing before it clears the log; storage mode asks, and needs extended firmware.
 void TestOperations::testAndStorageMode() {
-    DeviceRig rig;
+    DeviceRig rig(empty());
     QVERIFY(rig.started);
     rig.values.txtSN = "COMM ERROR";
     QCOMPARE(rig.operations.SetTestMode(rig.values), QString("txtSN"));
@@ -247,7 +266,8 @@ void TestOperations::testAndStorageMode() {
     QCOMPARE(rig.values.txtSN, QString("1025"));
     QCOMPARE(rig.simulator.interval(), 1);
     QCOMPARE(rig.simulator.limit(sim::Limit::TempHigh), bytes({0x46, 0x00}));
-    QCOMPARE(rig.commands().mid(0, 4), QStringList({"P", "GETLOG 0", "CLRLOG", "SETMEM"}));
+    QCOMPARE(rig.commands().mid(0, 4), QStringList({"P", "GETLOG 0", "GETSN", "GETTIME"}));
+    QCOMPARE(rig.commands().mid(11, 2), QStringList({"CLRLOG", "SETMEM"}));
     rig.ui.answers = {Answer::Yes};
     rig.operations.StorageMode(rig.values);
     QCOMPARE(rig.simulator.memoryByte(60), 0xFF);
@@ -260,6 +280,102 @@ void TestOperations::testAndStorageMode() {
     plain.operations.StorageMode(plain.values);
     QCOMPARE(plain.commands(), QStringList{"P"});
     QCOMPARE(plain.ui.messageTexts(), QStringList({ConfirmStorageText, NoStorageModeText}));
+}
+
+void TestOperations::safeErase_data() {
+    QTest::addColumn<bool>("testMode");     // else Start New Log
+    QTest::addColumn<int>("savedBefore");   // records of a log file of this log in DATA; -1: a whole read
+    QTest::addColumn<QByteArray>("failing"); // a command that fails always, or only once when settings
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("unsaved");       // the records the question names; 0: no question
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("cleared");
+    const int none = -1, read = int(Answer::ReadAndSave), clear = int(Answer::ClearAnyway), cancel = int(Answer::Cancel);
+    QTest::newRow("saved: nothing more asked") << false << -1 << QByteArray() << -1 << 0 << none << true;
+    QTest::newRow("test mode, saved") << true << -1 << QByteArray() << -1 << 0 << none << true;
+    QTest::newRow("unsaved, cancel") << false << 0 << QByteArray() << -1 << 500 << cancel << false;
+    QTest::newRow("test mode, unsaved, cancel") << true << 0 << QByteArray() << -1 << 500 << cancel << false;
+    QTest::newRow("unsaved, clear anyway") << false << 0 << QByteArray() << -1 << 500 << clear << true;
+    QTest::newRow("unsaved, read and save") << false << 0 << QByteArray() << -1 << 500 << read << true;
+    QTest::newRow("saved in part") << false << 100 << QByteArray() << -1 << 400 << read << true;
+    QTest::newRow("read fails halfway") << false << 0 << QByteArray("GETLOG") << 5 << 500 << read << false;
+    QTest::newRow("serial number unreadable") << false << -1 << QByteArray("GETSN") << -1 << 500 << cancel << false;
+    QTest::newRow("start time unreadable") << false << -1 << QByteArray("GETTIME") << -1 << 500 << cancel << false;
+    QTest::newRow("status unreadable") << true << 0 << QByteArray("GETLOG") << 0 << 0 << none << false;
+}
+
+// Nothing is cleared that no log file holds, unless the user says so: the commands the logger
+// sees, in order.
+void TestOperations::safeErase() {
+    QFETCH(bool, testMode);
+    QFETCH(int, savedBefore);
+    QFETCH(QByteArray, failing);
+    QFETCH(int, block);
+    QFETCH(int, unsaved);
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    DeviceRig rig; // 500 records: blocks 1 to 7 full, 52 words in block 8
+    QVERIFY(rig.started);
+    const QString name = "SN1234-2026-05-21-08-00-01.txt";
+    if (savedBefore < 0) QVERIFY(!rig.operations.DetectAndRead(rig.values).isEmpty());
+    if (savedBefore > 0) {
+        QByteArray lines;
+        for (int i = 0; i < savedBefore; ++i) lines += "5/21/2026 08:00,20.0,50.0\r\n";
+        QVERIFY(WriteFileBytes(rig.state.dataFolder() + '/' + name, lines));
+    }
+    if (!failing.isEmpty()) rig.simulator.addFault({failing, block, sim::Fault::NoReply, block > 0 ? -1 : 1});
+    const QStringList filesBefore = rig.dataFiles();
+    QStringList filesAtClear;
+    rig.simulator.setRequestObserver([&](const QByteArray& request) {
+        if (request == "CLRLOG\r") filesAtClear = rig.dataFiles();
+    });
+    rig.simulator.clearTranscript();
+    rig.ui.clearRecord();
+    MainWindowValues& v = rig.values;
+    v.txtSN = "1234";
+    v.txtRhHi = v.txtTempHi = v.txtEmcHi = "80";
+    v.txtRhLo = v.txtTempLo = v.txtEmcLo = "10";
+    if (!testMode) rig.ui.answers = {Answer::Yes}; // test mode asks nothing before its check
+    if (answer >= 0) rig.ui.answers.push_back(static_cast<Answer>(answer));
+    testMode ? rig.operations.SetTestMode(rig.values) : rig.operations.StartNewLog(rig.values);
+
+    const QStringList commands = rig.commands();
+    QCOMPARE(commands.mid(0, 4), QStringList({"P", "GETLOG 0", "GETSN", "GETTIME"}).mid(0, block == 0 ? 2 : 4));
+    if (block != 0) // how full the log is, found from a few blocks
+        QCOMPARE(commands.mid(4, 7), QStringList({"GETLOG 64", "GETLOG 32", "GETLOG 16", "GETLOG 8", "GETLOG 4",
+                                                  "GETLOG 6", "GETLOG 7"}));
+    const QStringList questions = unsaved ? QStringList{UnsavedRecordsText.arg(unsaved)} : QStringList();
+    QStringList texts = rig.ui.messageTexts();
+    texts.removeAll(ConfirmNewLogText);
+    if (failing == "GETLOG" && block > 0) QCOMPARE(texts, questions + QStringList{BlockFailedText(block)});
+    else if (block == 0) QCOMPARE(texts, QStringList{LogNotCheckedText});
+    else QCOMPARE(texts, questions);
+    if (unsaved) {
+        const Message& question = *std::find_if(rig.ui.messages.begin(), rig.ui.messages.end(),
+                                                 [&](const Message& m) { return m.text == questions[0]; });
+        QCOMPARE(question.buttons, Buttons::ReadClearCancel);
+        QCOMPARE(question.defaultAnswer, Answer::ReadAndSave);
+        QCOMPARE(question.title, ConfirmTitle);
+    }
+    QCOMPARE(commands.contains("CLRLOG"), cleared);
+    QCOMPARE(rig.simulator.recordCount(), cleared ? 0 : 500);
+    if (!cleared) {
+        // Nothing is written after a Cancel or a failed read: the logger is as it was.
+        for (const QString& command : commands) QVERIFY2(!command.startsWith("SET"), qPrintable(command));
+        QCOMPARE(rig.dataFiles(), filesBefore);
+        if (answer == int(Answer::Cancel)) QCOMPARE(commands.size(), 11);
+        return;
+    }
+    // A read log is in its file before the log is cleared.
+    const bool saves = answer == int(Answer::ReadAndSave);
+    QCOMPARE(filesAtClear.size(), filesBefore.size() + (saves ? 1 : 0));
+    QCOMPARE(rig.dataFiles(), filesAtClear);
+    if (saves) {
+        const QString path = rig.state.dataFolder() + '/' + filesAtClear.last();
+        QCOMPARE(rig.operations.savedBeforeClear(), path);
+        QCOMPARE(FileBytes(path).count('\n'), 500);
+        QVERIFY(commands.indexOf("GETLOG 8", 11) < commands.indexOf("CLRLOG"));
+    }
 }
 
 void TestOperations::clockChanges_data() {
@@ -350,6 +466,45 @@ void TestOperations::commandLine() {
     }
     QVERIFY2(blocks >= 2, qPrintable(line));
     QVERIFY(updates.last().trimmed().isEmpty() && updates.last().size() >= updates[updates.size() - 2].trimmed().size());
+}
+
+// `kv5 start` through the program and a pseudo-terminal: what cannot be used is refused before
+// anything is sent; then the unsaved log is saved first, and `kv5 read` reads back what was given.
+void TestOperations::startOnTheCommandLine() {
+    sim::Options options;
+    options.records = 300;
+    sim::Simulator simulator(options);
+    QVERIFY(simulator.start());
+    QTemporaryDir home, runtime;
+    const auto run = [&](const QStringList& arguments) {
+        return RunProgram(Kv5, QStringList{"--home", home.path()} + arguments + QStringList{"--port", simulator.portPath()},
+                          desktop(runtime));
+    };
+    for (const QStringList& wrong : {QStringList{"--interval", "7m"}, QStringList{"--rh-alarm", "20:lots"}}) {
+        const ProgramRun refused = run(QStringList{"start"} + wrong);
+        const QString errors = QString::fromLocal8Bit(refused.errors);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(errors.contains(wrong[0] == "--interval" ? "30s (30 seconds), 1m (1 Minute), 5m (5 Minutes)"
+                                                          : NotANumberText.arg("RH / MC % Alarm High Limit", "lots")),
+                 qPrintable(errors));
+    }
+    QVERIFY(simulator.transcript().isEmpty());
+
+    const ProgramRun start = run({"start", "--interval", "1m", "--temperature-alarm", "41:86", "--rh-alarm", "20:80.5",
+                                  "--emc-alarm", "6:18", "--description", "Warehouse 4 east", "--hold-alarms"});
+    const QStringList lines = QString::fromLocal8Bit(start.output).trimmed().split('\n');
+    QVERIFY2(start.exitCode == 0 && lines.contains("Records: 0"), qPrintable(start.output + start.errors));
+    QVERIFY2(lines.last().startsWith(home.path() + "/DATA/SN1234-2026-05-21-08-00-"), qPrintable(lines.last()));
+    QCOMPARE(FileBytes(lines.last()).count("\r\n"), 300);
+    QCOMPARE(simulator.recordCount(), 0);
+
+    const ProgramRun read = run({"read"});
+    const QString settings = QString::fromLocal8Bit(read.output);
+    for (const char* line : {"Log Description: Warehouse 4 east\n", "Logging Interval: 1 Minute (2 ticks of 30 s)\n",
+                             "RH / MC % Alarm: High Limit 80.5, Low Limit 20.0\n",
+                             "Alarm: High Limit 86.0, Low Limit 41.0\n", "EMC % Alarm: High Limit 18.0, Low Limit 6.0\n",
+                             "Hold Alarms: yes\n", "Alarms Beep: no\n"})
+        QVERIFY2(settings.contains(line), qPrintable(settings));
 }
 
 QTEST_MAIN(TestOperations)

@@ -14,6 +14,8 @@ bool answerFits(Answer answer, Buttons buttons) {
         return answer == Answer::Ok || answer == Answer::Cancel;
     case Buttons::YesNo:
         return answer == Answer::Yes || answer == Answer::No;
+    case Buttons::ReadClearCancel:
+        return answer == Answer::ReadAndSave || answer == Answer::ClearAnyway || answer == Answer::Cancel;
     }
     return false;
 }
@@ -27,6 +29,8 @@ Answer safeAnswer(Buttons buttons) {
         return Answer::Cancel;
     case Buttons::YesNo:
         return Answer::No;
+    case Buttons::ReadClearCancel:
+        return Answer::Cancel;
     }
     return Answer::Ok;
 }
@@ -55,6 +59,8 @@ const char* buttonsName(Buttons buttons) {
         return "OK/Cancel";
     case Buttons::YesNo:
         return "Yes/No";
+    case Buttons::ReadClearCancel:
+        return "Read and Save/Clear Anyway/Cancel";
     }
     return "?";
 }
