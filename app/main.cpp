@@ -5,6 +5,7 @@
 #include "app/SimulatedLogger.h"
 #include "app/ProgramFolder.h"
 #include "app/frmApp.h"
+#include "core/Numbers.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -71,12 +72,15 @@ int main(int argc, char** argv) {
     if (!kv5::CommandOf(arguments).isEmpty() || kv5::WantsHelp(arguments)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        // Workbooks and every other file get "65.3" under a comma locale too.
+        kv5::UsePointInFileNumbers();
         QGuiApplication::setApplicationName(QStringLiteral("kv5"));
         QGuiApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
         return kv5::RunCommandLine(arguments);
     }
 
     QApplication app(argc, argv);
+    kv5::UsePointInFileNumbers(); // as above; the windows show the user's separator through QLocale
     QApplication::setApplicationName(QStringLiteral("kv5"));
     QApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
 

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -55,5 +56,7 @@ QString NumberText(double value, Separator separator) {
     }
     return text;
 }
+
+void UsePointInFileNumbers() { std::setlocale(LC_NUMERIC, "C"); }
 
 } // namespace kv5

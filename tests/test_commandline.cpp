@@ -1,0 +1,146 @@
+// The program as a user runs it from a shell: the files it writes under the users' own glibc
+// locales.
+#include "support/Installation.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <clocale>
+
+using namespace kv5;
+
+namespace {
+
+const QString Kv5 = QStringLiteral(KV5_BINARY_DIR "/app/kv5");
+const QString LogFile = QStringLiteral(KV5_SOURCE_DIR "/tests/data/q7r.txt");
+
+QProcessEnvironment environmentWith(const QString& locale) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", locale);
+    // Qt's PDF writer numbers its fonts in the order of a hash table, seeded anew in each process.
+    environment.insert("QT_HASH_SEED", "0");
+    environment.remove("KV5_PORT");
+    environment.remove("KV5_HOME");
+    return environment;
+}
+
+bool generated(const QByteArray& locale) {
+    const locale_t found = newlocale(LC_ALL_MASK, locale.constData(), locale_t(nullptr));
+    if (found) freelocale(found);
+    return found != locale_t(nullptr);
+}
+
+// The parts of a workbook by name (the zip's own dates left out), the creation time blanked.
+QMap<QString, QByteArray> workbookParts(const QString& path) {
+    QMap<QString, QByteArray> parts;
+    const ProgramRun list = RunProgram("unzip", {"-Z1", path});
+    for (const QByteArray& name : list.output.split('\n')) {
+        if (name.isEmpty()) continue;
+        QByteArray part = RunProgram("unzip", {"-p", path, QString::fromUtf8(name)}).output;
+        static const QRegularExpression stamp(">\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ<");
+        parts.insert(QString::fromUtf8(name), QString::fromUtf8(part).replace(stamp, "><").toUtf8());
+    }
+    return parts;
+}
+
+QByteArray withoutCreationDate(QByteArray pdf) {
+    static const QRegularExpression date("/CreationDate \\(D:[0-9Z+\\-']*\\)");
+    return QString::fromLatin1(pdf).replace(date, "/CreationDate ()").toLatin1();
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+    // What a row of runs left, by file name.
+    using Files = QMap<QString, QByteArray>;
+    Files inC;
+    QTemporaryDir kept;
+    QString fullLog; // 900 records from the simulated logger, exported and printed by each run
+
+    // Under the locale: `kv5 read` saves the simulated logger's log, the full log is exported
+    // and printed, and the main window writes the settings at its start. The simulated log ends
+    // at the time of the run: its name and time stamps are left out.
+    void runUnder(const QString& locale, Files& files) {
+        QTemporaryDir home;
+        const QProcessEnvironment environment = environmentWith(locale);
+        const auto run = [&](const QStringList& arguments) {
+            const ProgramRun result = RunProgram(Kv5, QStringList{"--home", home.path()} + arguments, environment);
+            if (result.exitCode != 0)
+                QTest::qFail(qPrintable(locale + ": " + arguments.join(' ') + ": " + result.errors), __FILE__, __LINE__);
+            return result;
+        };
+        const QString saved = QString::fromUtf8(run({"read", "--simulate=q7r"}).output).trimmed().split('\n').last();
+        static const QRegularExpression stamp("^[^,\r\n]*", QRegularExpression::MultilineOption);
+        files.insert("saved log", QString::fromUtf8(FileBytes(saved)).replace(stamp, QString()).toUtf8());
+        run({"export", fullLog, "-o", home.filePath("book.xlsx")});
+        run({"print", fullLog, "--pdf", home.filePath("table.pdf")});
+        run({"--bench-startup"});
+        files.insert("KV5.INI", FileBytes(home.filePath("KV5.INI")));
+        files.insert("table.pdf", withoutCreationDate(FileBytes(home.filePath("table.pdf"))));
+        const auto parts = workbookParts(home.filePath("book.xlsx"));
+        for (auto part = parts.begin(); part != parts.end(); ++part) files.insert("book.xlsx/" + part.key(), part.value());
+    }
+
+private slots:
+    void initTestCase() {
+        const ProgramRun read =
+            RunProgram(Kv5, {"--home", kept.path(), "read", "--simulate=q7r"}, environmentWith("C.UTF-8"));
+        fullLog = QString::fromUtf8(read.output).trimmed().split('\n').last();
+        QVERIFY2(read.exitCode == 0 && QFileInfo(fullLog).isFile(), read.errors);
+        runUnder("C.UTF-8", inC);
+        QVERIFY(!QTest::currentTestFailed());
+        // Not an empty comparison: the values sheet holds the 900 records' numbers, in C's form.
+        QByteArray sheet;
+        for (const QString& name : inC.keys())
+            if (name.startsWith("book.xlsx/xl/worksheets/")) sheet += inC[name];
+        static const QRegularExpression value("<v>([^<]*)</v>");
+        qsizetype values = 0;
+        for (auto match = value.globalMatch(QString::fromUtf8(sheet)); match.hasNext(); ++values)
+            QVERIFY2(match.next().captured(1).contains(QRegularExpression("^-?\\d+(\\.\\d+)?(E[-+]\\d+)?$")), sheet.left(300));
+        QVERIFY2(values > 900 * 5, qPrintable(QString::number(values)));
+        QVERIFY(inC.value("KV5.INI").contains("Celsius=0") && inC.value("table.pdf").startsWith("%PDF-"));
+    }
+
+    // Every file is the same as under C, byte for byte: the log, the settings, every part of the
+    // workbook (each <v> and each numeric attribute). A printout shows the user's own decimal
+    // separator, so its reference is a run under a name that Qt reads as the same language but
+    // glibc has not generated, which leaves the C library in C.
+    void sameFilesInEveryLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("seenOnlyByQt");
+        QTest::newRow("German: decimal comma") << "de_DE.UTF-8" << "de_DE.ISO-8859-15";
+        QTest::newRow("French: comma, narrow blank groups") << "fr_FR.UTF-8" << "fr_FR.ISO-8859-15";
+        QTest::newRow("Turkish: dotless i in upper case") << "tr_TR.UTF-8" << "tr_TR.ISO-8859-15";
+        QTest::newRow("Arabic: Arabic decimal sign") << "ar_EG.UTF-8" << "ar_EG.ISO-8859-15";
+    }
+    void sameFilesInEveryLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QString, seenOnlyByQt);
+        QVERIFY2(generated(locale.toUtf8()), qPrintable(locale + " is not generated: run scripts/install-deps"));
+        QVERIFY(!generated(seenOnlyByQt.toUtf8()));
+        Files files;
+        runUnder(locale, files);
+        if (QTest::currentTestFailed()) return;
+        QCOMPARE(files.keys(), inC.keys());
+        for (const QString& name : inC.keys())
+            if (name != "table.pdf") QVERIFY2(files[name] == inC[name], qPrintable(name));
+
+        QTemporaryDir home;
+        const QString pdf = home.filePath("table.pdf");
+        QCOMPARE(RunProgram(Kv5, {"--home", home.path(), "print", LogFile, "--pdf", pdf}, environmentWith(seenOnlyByQt))
+                     .exitCode,
+                 0);
+        const QByteArray reference = withoutCreationDate(FileBytes(pdf));
+        QVERIFY(RunProgram(Kv5, {"--home", home.path(), "print", LogFile, "--pdf", pdf}, environmentWith(locale)).exitCode == 0);
+        QVERIFY(withoutCreationDate(FileBytes(pdf)) == reference);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_commandline.moc"
