@@ -4,9 +4,11 @@
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
+#include "app/ProgramFolder.h"
 #include "app/SimulatedLogger.h"
 #include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
+#include "core/FileNames.h"
 #include "core/Numbers.h"
 #include "core/Units.h"
 #include "device/SerialLink.h"
@@ -15,9 +17,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -125,6 +130,8 @@ int runRead(AppState& state, ConsoleUi& ui, const QCommandLineParser& parser, QT
     return 0;
 }
 
+int runCommand(const QStringList& arguments, QTextStream& out);
+
 } // namespace
 
 QString CommandOf(const QStringList& arguments) {
@@ -173,6 +180,13 @@ QStringList WithSimulateKind(const QStringList& givenArguments) {
     return arguments;
 }
 
+void KeepStandardErrorForOwnMessages() {
+    static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) qtHandler(type, context, text);
+    });
+}
+
 int RunCommandLine(const QStringList& givenArguments) {
     const QStringList arguments = WithSimulateKind(givenArguments);
     if (WantsHelp(arguments)) {
@@ -182,8 +196,28 @@ int RunCommandLine(const QStringList& givenArguments) {
             std::fputs(qPrintable(HelpText), stdout);
         else
             std::printf("kv5 %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "kv5: cannot write the output: %s\n", std::strerror(errno));
+            return 1;
+        }
         return 0;
     }
+    // Standard output through a file of its own: a write that fails is seen, with its cause.
+    QFile standardOutput;
+    standardOutput.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    QTextStream out(&standardOutput);
+    const int status = runCommand(arguments, out);
+    out.flush();
+    if (standardOutput.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "kv5: cannot write the output: %s\n", qPrintable(standardOutput.errorString()));
+        return 1;
+    }
+    return status;
+}
+
+namespace {
+
+int runCommand(const QStringList& arguments, QTextStream& out) {
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -210,7 +244,12 @@ int RunCommandLine(const QStringList& givenArguments) {
     }
 
     AppState state;
-    state.ProgramFolder = ResolveProgramFolder(parser.value(QStringLiteral("home")));
+    QString refusal;
+    state.ProgramFolder = ResolveProgramFolder(parser.value(QStringLiteral("home")), refusal);
+    if (state.ProgramFolder.isEmpty()) {
+        std::fprintf(stderr, "kv5: %s\n", EncodeFileName(refusal).constData());
+        return 2;
+    }
     state.device.PortOverride = parser.isSet(QStringLiteral("port")) ? parser.value(QStringLiteral("port"))
                                                                        : qEnvironmentVariable("KV5_PORT");
     // The command line answers the windows' questions itself: no retry when no logger is found.
@@ -223,7 +262,6 @@ int RunCommandLine(const QStringList& givenArguments) {
     ui.recordCount = &state.log.RecordCount;
     LoadProgramSettings(state, ui);
 
-    QTextStream out(stdout);
     if (command == QLatin1String("read")) return runRead(state, ui, parser, out);
     const QString file = positional.value(1);
     if (file.isEmpty()) {
@@ -247,5 +285,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     return RunPrintCommand(state, ui, file, parser.value(QStringLiteral("pdf")), parser.isSet(QStringLiteral("chart")),
                            description);
 }
+
+} // namespace
 
 } // namespace kv5

@@ -1,15 +1,22 @@
 // The program as a user runs it from a shell: the files it writes under the users' own glibc
-// locales.
+// locales, file names that are not UTF-8, standard output that cannot be written, and a standard
+// error that carries only the program's messages.
 #include "support/Installation.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
 
 using namespace kv5;
 
@@ -50,6 +57,12 @@ QMap<QString, QByteArray> workbookParts(const QString& path) {
 QByteArray withoutCreationDate(QByteArray pdf) {
     static const QRegularExpression date("/CreationDate \\(D:[0-9Z+\\-']*\\)");
     return QString::fromLatin1(pdf).replace(date, "/CreationDate ()").toLatin1();
+}
+
+// Runs a shell script with the program's path in $0: the way to give the program arguments
+// that are not UTF-8 (a QProcess argument is always UTF-8).
+ProgramRun runShell(const QString& script, const QProcessEnvironment& environment) {
+    return RunProgram("/bin/sh", {"-c", script, Kv5}, environment);
 }
 
 } // namespace
@@ -139,6 +152,70 @@ private slots:
         const QByteArray reference = withoutCreationDate(FileBytes(pdf));
         QVERIFY(RunProgram(Kv5, {"--home", home.path(), "print", LogFile, "--pdf", pdf}, environmentWith(locale)).exitCode == 0);
         QVERIFY(withoutCreationDate(FileBytes(pdf)) == reference);
+    }
+
+    // A name that is not UTF-8 (Latin-1 "café") keeps its bytes: the file opens, a message names
+    // it as it is, and a program folder of such a name is refused instead of another being used.
+    void namesKeepTheirBytes_data() {
+        QTest::addColumn<QString>("arguments"); // shell words, run in a folder that holds caf\xe9.txt
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("output"); // the start of standard output
+        QTest::addColumn<QByteArray>("errors");
+        QTest::newRow("the file opens") << "--home home table \"$(printf 'caf\\351.txt')\"" << 0
+                                        << QByteArray("Time\tTemp") << QByteArray();
+        QTest::newRow("a missing file named by its bytes")
+            << "--home home info \"$(printf 'th\\351.txt')\"" << 1 << QByteArray()
+            << "ERROR: OpenLogFile: cannot open th\xe9.txt: " + QByteArray(std::strerror(ENOENT)) + "\n";
+        QTest::newRow("no other program folder")
+            << "--home \"$(printf 'caf\\351')\" table \"$(printf 'caf\\351.txt')\"" << 2 << QByteArray()
+            << QByteArray("kv5: the folder name caf\xe9 is not UTF-8 text; rename the folder or choose another\n");
+    }
+    void namesKeepTheirBytes() {
+        QFETCH(QString, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, output);
+        QFETCH(QByteArray, errors);
+        QTemporaryDir folder;
+        const QByteArray path = QFile::encodeName(folder.path());
+        // Qt cannot name the file to remove it: the test does.
+        const QByteArray name = path + "/caf\xe9.txt";
+        const auto removeIt = qScopeGuard([&name] { ::unlink(name.constData()); });
+        QVERIFY(QFile::copy(LogFile, folder.filePath("x")) && QDir(folder.path()).mkdir("home"));
+        QCOMPARE(std::rename(QFile::encodeName(folder.filePath("x")).constData(), name.constData()), 0);
+        QProcessEnvironment environment = environmentWith("C.UTF-8");
+        environment.insert("F", folder.path());
+        const ProgramRun run = runShell("cd \"$F\" && exec \"$0\" " + arguments, environment);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.output.startsWith(output), run.output.left(200));
+        QCOMPARE(run.errors, errors);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"home"});
+    }
+
+    // Every command that prints: its standard error is empty, though XDG_RUNTIME_DIR is not set
+    // (cron, sudo), and on a full disk it fails with the cause.
+    void standardStreams_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("table") << QStringList{"table", LogFile};
+        QTest::newRow("info") << QStringList{"info", LogFile};
+        QTest::newRow("export") << QStringList{"export", LogFile, "-o", "book.xlsx"};
+        QTest::newRow("read") << QStringList{"read", "--simulate"};
+        QTest::newRow("help") << QStringList{"--help"};
+        QTest::newRow("version") << QStringList{"--version"};
+    }
+    void standardStreams() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir home;
+        QProcessEnvironment environment = environmentWith("C.UTF-8");
+        environment.remove("XDG_RUNTIME_DIR");
+        const QString script = "cd \"$H\" && exec \"$0\" --home \"$H\" \"$@\"";
+        environment.insert("H", home.path());
+        const ProgramRun fine = RunProgram("/bin/sh", QStringList{"-c", script, Kv5} + arguments, environment);
+        QVERIFY2(fine.exitCode == 0 && !fine.output.isEmpty(), fine.errors);
+        QCOMPARE(fine.errors, QByteArray());
+        const ProgramRun full =
+            RunProgram("/bin/sh", QStringList{"-c", script + " >/dev/full", Kv5} + arguments, environment);
+        QCOMPARE(full.exitCode, 1);
+        QCOMPARE(full.errors, "kv5: cannot write the output: " + QByteArray(std::strerror(ENOSPC)) + "\n");
     }
 };
 
