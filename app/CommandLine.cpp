@@ -271,6 +271,14 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
     if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out);
     const QString output = parser.value(QStringLiteral("output"));
+    // Qt's file classes would write a file named by replacement characters instead.
+    for (const QString& name : {output, parser.value(QStringLiteral("pdf"))}) {
+        if (HoldsForeignBytes(name)) {
+            std::fprintf(stderr, "kv5: the file name %s is not UTF-8 text; choose another\n",
+                         EncodeFileName(name).constData());
+            return 2;
+        }
+    }
     if (command == QLatin1String("chart")) {
         if (output.isEmpty()) {
             std::fprintf(stderr, "kv5: chart needs -o OUT.png\n");
