@@ -61,7 +61,8 @@ QString ResolveProgramFolder(const QString& homeOption, QString& refusal) {
     // Another folder, named by replacement characters, must never be used instead.
     const QString& named = sources.homeOption.isEmpty() ? sources.homeVariable : sources.homeOption;
     if (HoldsForeignBytes(named)) {
-        refusal = QStringLiteral("the folder name %1 is not UTF-8 text; rename the folder or choose another").arg(named);
+        refusal =
+            QStringLiteral("the folder name %1 is not UTF-8 text; rename the folder or choose another").arg(named);
         return {};
     }
     const ProgramFolderChoice choice = ChooseProgramFolder(sources);

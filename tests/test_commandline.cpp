@@ -91,7 +91,8 @@ class TestCommandLine : public QObject {
         const auto run = [&](const QStringList& arguments) {
             const ProgramRun result = RunProgram(Kv5, QStringList{"--home", home.path()} + arguments, environment);
             if (result.exitCode != 0)
-                QTest::qFail(qPrintable(locale + ": " + arguments.join(' ') + ": " + result.errors), __FILE__, __LINE__);
+                QTest::qFail(qPrintable(locale + ": " + arguments.join(' ') + ": " + result.errors), __FILE__,
+                             __LINE__);
             return result;
         };
         const QString saved =
@@ -109,7 +110,8 @@ class TestCommandLine : public QObject {
         files.insert("KV5.INI", FileBytes(home.filePath("KV5.INI")));
         files.insert("table.pdf", withoutCreationDate(FileBytes(home.filePath("table.pdf"))));
         const auto parts = workbookParts(home.filePath("book.xlsx"));
-        for (auto part = parts.begin(); part != parts.end(); ++part) files.insert("book.xlsx/" + part.key(), part.value());
+        for (auto part = parts.begin(); part != parts.end(); ++part)
+            files.insert("book.xlsx/" + part.key(), part.value());
     }
 
 private slots:
@@ -120,10 +122,10 @@ private slots:
         QByteArray sheet;
         for (const QString& name : inC.keys())
             if (name.startsWith("book.xlsx/xl/worksheets/")) sheet += inC[name];
-        static const QRegularExpression value("<v>([^<]*)</v>");
+        static const QRegularExpression value("<v>([^<]*)</v>"), number("^-?\\d+(\\.\\d+)?(E[-+]\\d+)?$");
         qsizetype values = 0;
         for (auto match = value.globalMatch(QString::fromUtf8(sheet)); match.hasNext(); ++values)
-            QVERIFY2(match.next().captured(1).contains(QRegularExpression("^-?\\d+(\\.\\d+)?(E[-+]\\d+)?$")), sheet.left(300));
+            QVERIFY2(match.next().captured(1).contains(number), sheet.left(300));
         QVERIFY2(values > 900 * 5, qPrintable(QString::number(values)));
         QVERIFY(inC.value("KV5.INI").contains("Celsius=0") && inC.value("table.pdf").startsWith("%PDF-"));
     }
@@ -136,9 +138,9 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("seenOnlyByQt");
         QTest::newRow("German: decimal comma") << "de_DE.UTF-8" << "de_DE.ISO-8859-15";
-        QTest::newRow("French: comma, narrow blank groups") << "fr_FR.UTF-8" << "fr_FR.ISO-8859-15";
+        QTest::newRow("French: comma, narrow blanks between digit groups") << "fr_FR.UTF-8" << "fr_FR.ISO-8859-15";
         QTest::newRow("Turkish: dotless i in upper case") << "tr_TR.UTF-8" << "tr_TR.ISO-8859-15";
-        QTest::newRow("Arabic: Arabic decimal sign") << "ar_EG.UTF-8" << "ar_EG.ISO-8859-15";
+        QTest::newRow("Arabic: Arabic digits and decimal sign") << "ar_EG.UTF-8" << "ar_EG.ISO-8859-15";
     }
     void sameFilesInEveryLocale() {
         QFETCH(QString, locale);
@@ -154,12 +156,9 @@ private slots:
 
         QTemporaryDir home;
         const QString pdf = home.filePath("table.pdf");
-        QCOMPARE(RunProgram(Kv5, {"--home", home.path(), "print", LogFile, "--pdf", pdf}, environmentWith(seenOnlyByQt))
-                     .exitCode,
-                 0);
-        const QByteArray reference = withoutCreationDate(FileBytes(pdf));
-        QVERIFY(RunProgram(Kv5, {"--home", home.path(), "print", LogFile, "--pdf", pdf}, environmentWith(locale)).exitCode == 0);
-        QVERIFY(withoutCreationDate(FileBytes(pdf)) == reference);
+        const QStringList print{"--home", home.path(), "print", logSavedInC, "--pdf", pdf};
+        QCOMPARE(RunProgram(Kv5, print, environmentWith(seenOnlyByQt)).exitCode, 0);
+        QVERIFY(files["table.pdf"] == withoutCreationDate(FileBytes(pdf)));
     }
 
     // A name that is not UTF-8 (Latin-1 "café") keeps its bytes: the file opens, a message names
