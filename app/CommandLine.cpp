@@ -4,10 +4,12 @@
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
+#include "app/ProgramFolder.h"
 #include "app/SimulatedLogger.h"
 #include "app/StartCommand.h"
 #include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
+#include "core/FileNames.h"
 #include "core/Numbers.h"
 #include "core/Units.h"
 #include "device/SerialLink.h"
@@ -16,9 +18,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -152,6 +157,8 @@ int runDeviceCommand(const QString& command, AppState& state, ConsoleUi& ui, con
     return runRead(state, ui, out);
 }
 
+int runCommand(const QStringList& arguments, QTextStream& out);
+
 } // namespace
 
 QString CommandOf(const QStringList& arguments) {
@@ -200,6 +207,13 @@ QStringList WithSimulateKind(const QStringList& givenArguments) {
     return arguments;
 }
 
+void KeepStandardErrorForOwnMessages() {
+    static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) qtHandler(type, context, text);
+    });
+}
+
 int RunCommandLine(const QStringList& givenArguments) {
     const QStringList arguments = WithSimulateKind(givenArguments);
     if (WantsHelp(arguments)) {
@@ -209,8 +223,28 @@ int RunCommandLine(const QStringList& givenArguments) {
             std::fputs(qPrintable(HelpText), stdout);
         else
             std::printf("kv5 %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "kv5: cannot write the output: %s\n", std::strerror(errno));
+            return 1;
+        }
         return 0;
     }
+    // Standard output through a file of its own: a write that fails is seen, with its cause.
+    QFile standardOutput;
+    standardOutput.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    QTextStream out(&standardOutput);
+    const int status = runCommand(arguments, out);
+    out.flush();
+    if (standardOutput.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "kv5: cannot write the output: %s\n", qPrintable(standardOutput.errorString()));
+        return 1;
+    }
+    return status;
+}
+
+namespace {
+
+int runCommand(const QStringList& arguments, QTextStream& out) {
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -243,7 +277,12 @@ int RunCommandLine(const QStringList& givenArguments) {
     }
 
     AppState state;
-    state.ProgramFolder = ResolveProgramFolder(parser.value(QStringLiteral("home")));
+    QString refusal;
+    state.ProgramFolder = ResolveProgramFolder(parser.value(QStringLiteral("home")), refusal);
+    if (state.ProgramFolder.isEmpty()) {
+        std::fprintf(stderr, "kv5: %s\n", EncodeFileName(refusal).constData());
+        return 2;
+    }
     state.device.PortOverride = parser.isSet(QStringLiteral("port")) ? parser.value(QStringLiteral("port"))
                                                                        : qEnvironmentVariable("KV5_PORT");
     // The command line answers the windows' questions itself: no retry when no logger is found.
@@ -256,7 +295,6 @@ int RunCommandLine(const QStringList& givenArguments) {
     ui.recordCount = &state.log.RecordCount;
     LoadProgramSettings(state, ui);
 
-    QTextStream out(stdout);
     if (command == QLatin1String("read") || command == QLatin1String("start"))
         return runDeviceCommand(command, state, ui, parser, out);
     const QString file = positional.value(1);
@@ -267,6 +305,14 @@ int RunCommandLine(const QStringList& givenArguments) {
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
     if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out);
     const QString output = parser.value(QStringLiteral("output"));
+    // Qt's file classes would write a file named by replacement characters instead.
+    for (const QString& name : {output, parser.value(QStringLiteral("pdf"))}) {
+        if (HoldsForeignBytes(name)) {
+            std::fprintf(stderr, "kv5: the file name %s is not UTF-8 text; choose another\n",
+                         EncodeFileName(name).constData());
+            return 2;
+        }
+    }
     if (command == QLatin1String("chart")) {
         if (output.isEmpty()) {
             std::fprintf(stderr, "kv5: chart needs -o OUT.png\n");
@@ -281,5 +327,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     return RunPrintCommand(state, ui, file, parser.value(QStringLiteral("pdf")), parser.isSet(QStringLiteral("chart")),
                            description);
 }
+
+} // namespace
 
 } // namespace kv5

@@ -24,7 +24,13 @@ QStringList WithSimulateKind(const QStringList& arguments);
 // the DATA folder; nothing is written back.
 void LoadProgramSettings(AppState& state, UserInterface& ui);
 
-// Runs a subcommand and gives the program's exit status.
+// A command's standard error carries only the program's own messages: Qt's warnings (such as
+// the one about XDG_RUNTIME_DIR under cron or sudo) are left out, its critical and fatal
+// messages still shown. Call it before the application object is made.
+void KeepStandardErrorForOwnMessages();
+
+// Runs a subcommand and gives the program's exit status. Output that cannot be written (a full
+// disk, a closed pipe) ends it with status 1 and "kv5: cannot write the output: " and the cause.
 int RunCommandLine(const QStringList& arguments);
 
 } // namespace kv5

@@ -1,5 +1,7 @@
 #include "app/ConsoleUi.h"
 
+#include "core/FileNames.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ Answer ConsoleUi::message(const Message& message) {
     endProgressLine();
     QString text = message.text;
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(out_, "%s\n", EncodeFileName(text).constData());
     std::fflush(out_);
     return answerTo(message.buttons);
 }
@@ -47,7 +49,7 @@ bool ConsoleUi::input(const QString&, const QString&, QString&) {
 
 void ConsoleUi::status(const QString& text) {
     if (verbose) {
-        std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+        std::fprintf(out_, "%s\n", EncodeFileName(text).constData());
         std::fflush(out_);
         return;
     }
@@ -63,7 +65,7 @@ void ConsoleUi::status(const QString& text) {
     // Blanks over what is left of a longer line before.
     const int length = static_cast<int>(line.size());
     if (length < shownLength_) line += QString(shownLength_ - length, QLatin1Char(' '));
-    std::fprintf(out_, "\r%s", line.toLocal8Bit().constData());
+    std::fprintf(out_, "\r%s", EncodeFileName(line).constData());
     std::fflush(out_);
     shownLength_ = length;
 }

@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include "core/FileNames.h"
 #include "core/UserInterface.h"
 
 #include <QDir>
@@ -126,7 +127,7 @@ QString GetIniSetting(const QString& iniPath, const QString& section, const QStr
         ui.message({QStringLiteral("ERROR: GetIniSetting:") + file.errorString()});
         return {};
     }
-    const QByteArray content = file.readAll();
+    const QByteArray content = WithoutByteOrderMark(file.readAll());
     if (file.error() != QFileDevice::NoError) {
         ui.message({QStringLiteral("ERROR: GetIniSetting:") + file.errorString()});
         return {};
@@ -162,7 +163,9 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
     if (existing.exists()) {
         // A file we cannot read is never replaced: its other lines would be lost.
         if (!existing.open(QIODevice::ReadOnly)) return refused(existing);
-        content = existing.readAll();
+        // A byte-order mark is not written back: other readers would take it for part of the
+        // first line.
+        content = WithoutByteOrderMark(existing.readAll());
         if (existing.error() != QFileDevice::NoError) return refused(existing);
         existing.close();
     }

@@ -1,5 +1,7 @@
 #include "app/ProgramFolder.h"
 
+#include "core/FileNames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -50,12 +52,19 @@ void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders)
     }
 }
 
-QString ResolveProgramFolder(const QString& homeOption) {
+QString ResolveProgramFolder(const QString& homeOption, QString& refusal) {
     ProgramFolderSources sources;
     sources.homeOption = homeOption;
-    sources.homeVariable = qEnvironmentVariable(HomeVariable);
+    sources.homeVariable = DecodeFileName(qgetenv(HomeVariable));
     sources.applicationDir = QCoreApplication::applicationDirPath();
     sources.userDataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    // Another folder, named by replacement characters, must never be used instead.
+    const QString& named = sources.homeOption.isEmpty() ? sources.homeVariable : sources.homeOption;
+    if (HoldsForeignBytes(named)) {
+        refusal =
+            QStringLiteral("the folder name %1 is not UTF-8 text; rename the folder or choose another").arg(named);
+        return {};
+    }
     const ProgramFolderChoice choice = ChooseProgramFolder(sources);
     // A new folder named with --home or KV5_HOME gets the shipped files as the per-user one does;
     // files already there are never replaced.

@@ -44,7 +44,9 @@ QStringList ShippedFileFolders(const QString& applicationDir);
 void SeedProgramFolder(const QString& folder, const QStringList& shippedFolders);
 
 // Resolves the program folder from the option, the environment and the running program,
-// creates it and copies the shipped files that it lacks into it.
-QString ResolveProgramFolder(const QString& homeOption);
+// creates it and copies the shipped files that it lacks into it. A folder whose name is not
+// UTF-8 text cannot be used, as the files in it are opened by name: then nothing is created,
+// the result is empty and refusal says why.
+QString ResolveProgramFolder(const QString& homeOption, QString& refusal);
 
 } // namespace kv5

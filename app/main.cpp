@@ -5,6 +5,8 @@
 #include "app/SimulatedLogger.h"
 #include "app/ProgramFolder.h"
 #include "app/frmApp.h"
+#include "core/FileNames.h"
+#include "core/Numbers.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -65,18 +67,22 @@ private:
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << kv5::DecodeFileName(argv[i]);
 
     // The commands and the help need no display: they run on a server or in CI as well.
     if (!kv5::CommandOf(arguments).isEmpty() || kv5::WantsHelp(arguments)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        kv5::KeepStandardErrorForOwnMessages();
         QGuiApplication app(argc, argv);
+        // Workbooks and every other file get "65.3" under a comma locale too.
+        kv5::UsePointInFileNumbers();
         QGuiApplication::setApplicationName(QStringLiteral("kv5"));
         QGuiApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
         return kv5::RunCommandLine(arguments);
     }
 
     QApplication app(argc, argv);
+    kv5::UsePointInFileNumbers(); // as above; the windows show the user's separator through QLocale
     QApplication::setApplicationName(QStringLiteral("kv5"));
     QApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
 
@@ -92,7 +98,12 @@ int main(int argc, char** argv) {
     }
 
     kv5::AppState state;
-    state.ProgramFolder = kv5::ResolveProgramFolder(parser.value(homeOption));
+    QString refusal;
+    state.ProgramFolder = kv5::ResolveProgramFolder(parser.value(homeOption), refusal);
+    if (state.ProgramFolder.isEmpty()) {
+        std::fprintf(stderr, "kv5: %s\n", kv5::EncodeFileName(refusal).constData());
+        return 2;
+    }
     state.device.PortOverride =
         parser.isSet(portOption) ? parser.value(portOption) : qEnvironmentVariable("KV5_PORT");
 

@@ -1,5 +1,6 @@
 #include "calc/Species.h"
 
+#include "core/FileNames.h"
 #include "core/Numbers.h"
 #include "core/UserInterface.h"
 
@@ -29,11 +30,11 @@ QString takeTabField(QString& line) {
 
 // The file's text: UTF-8 when it is valid UTF-8, else the Latin-1 reading of its bytes, so a
 // list saved by an older editor in a single-byte code page still shows its names.
-QString decodeText(const QByteArray& bytes) {
+QString decodeText(const QByteArray& fileBytes) {
+    const QByteArray bytes = WithoutByteOrderMark(fileBytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) text = QString::fromLatin1(bytes);
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -60,5 +61,7 @@ QString NumberText(double value, Separator separator) {
     }
     return text;
 }
+
+void UsePointInFileNumbers() { std::setlocale(LC_NUMERIC, "C"); }
 
 } // namespace kv5

@@ -26,4 +26,10 @@ enum class Separator { User, Point };
 double OneDecimal(double value);
 QString NumberText(double value, Separator separator = Separator::User);
 
+// Puts the C library's numbers back to the C locale after the application object has set every
+// category from the environment. C libraries that write files, the workbook writer among them,
+// format with printf, which would write "65,3" under a comma locale; readers then see 65 or a
+// damaged file. The windows still show the user's separator: they go through QLocale.
+void UsePointInFileNumbers();
+
 } // namespace kv5

@@ -1,5 +1,6 @@
 #include "logfiles/LogFile.h"
 
+#include "core/FileNames.h"
 #include "core/LogData.h"
 #include "core/Numbers.h"
 #include "core/Paths.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,7 +126,7 @@ void MakeFolders(const QString& programFolder, UserInterface& ui) {
 QString LogFileArgumentPath(const QString& dataFolder, const QString& file) {
     if (!file.contains(QLatin1Char('/'))) {
         const QString inData = ProgramFile(dataFolder, file);
-        if (QFileInfo::exists(inData)) return inData;
+        if (::access(EncodeFileName(inData).constData(), F_OK) == 0) return inData;
     }
     return file;
 }
@@ -162,10 +164,12 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
         why = text;
         return false;
     };
-    QFile file(path);
+    QFile file;
     if (QFileInfo(path).isDir()) return fail(QStringLiteral("%1 is a folder, not a log file").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    // By the name's own bytes, which Qt's file classes cannot give for a name that is not UTF-8.
+    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, systemError(errno)));
 
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;

@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/ExportCommand.h"
 #include "calc/Psychrometrics.h"
+#include "core/Numbers.h"
 #include "export/ExcelExport.h"
 #include "support/ScriptedUi.h"
 
@@ -305,6 +306,7 @@ private slots:
 int main(int argc, char** argv) {
     qputenv("LC_ALL", "de_DE.UTF-8"); // log files carry points whatever the user's decimal separator
     QCoreApplication app(argc, argv);
+    UsePointInFileNumbers(); // as the program does
     TestExport test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -48,6 +48,8 @@ private slots:
                                          "Emc=5\n[Other]\nEmc=2\n[General]\n;Emc=3\n[General]\nEmc=4\n")
                                   << "default";
         QTest::newRow("cut to 254") << "[General]\nEmc=" + cut.toUtf8() + "bbb\n" << cut;
+        // Some editors start a file with a byte-order mark; the first section still counts.
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[General]\r\nEmc=0\r\n") << "0";
     }
     void read() {
         QFETCH(QByteArray, content);
@@ -87,6 +89,8 @@ private slots:
             << QByteArray("[Other]\r\nx=1\r\n[General]\r\nCelsius=0\r\nEmc=1\r\n");
         QTest::newRow("empty section")
             << QByteArray("[General]\n[Other]\n") << QByteArray("[General]\nEmc=1\n[Other]\n");
+        QTest::newRow("byte-order mark dropped, the first section's key replaced")
+            << QByteArray("\xEF\xBB\xBF[General]\nEmc=0\n") << QByteArray("[General]\nEmc=1\n");
         QTest::newRow("new section at the end")
             << QByteArray("; only a comment") << QByteArray("; only a comment\n\n[General]\nEmc=1\n");
     }
