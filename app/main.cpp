@@ -5,6 +5,7 @@
 #include "app/SimulatedLogger.h"
 #include "app/ProgramFolder.h"
 #include "app/frmApp.h"
+#include "core/SafePublish.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -64,6 +65,10 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, a closed terminal or a stop request ends the program without leaving the hidden
+    // files of a half-written log, workbook or printout behind.
+    kv5::RemoveTemporaryFilesOnSignal();
+
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
 

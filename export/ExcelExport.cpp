@@ -217,7 +217,8 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
     // part: a full log is written three times faster.
     options.constant_memory = 1;
     if (!temporaryFolder.isEmpty()) options.tmpdir = const_cast<char*>(temporaryFolder.constData());
-    const QByteArray pendingPath = QFile::encodeName(pending.path());
+    // The library opens its output by name: it gets the one that names the hidden file itself.
+    const QByteArray pendingPath = QFile::encodeName(pending.writerPath());
     WorkbookHandle workbook(workbook_new_opt(pendingPath.constData(), &options));
     if (workbook.get() == nullptr) {
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
@@ -282,6 +283,7 @@ bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors,
                             const QString& logPath, QString& workbookPath) {
     const QString folder = makeExportFolder(ui);
     if (folder.isEmpty()) return false;
+    const RemovedOnSignal emptyFolder(folder, true);
     workbookPath = ProgramFile(folder, workbookNameOf(logPath));
     if (WriteLogWorkbook(settings, colors, ui, logPath, workbookPath)) return true;
     QDir().rmdir(folder);
