@@ -40,7 +40,9 @@ QByteArray LogFileContent(const LogData& log);
 // returns its name without folder, the
 // smallest free sequence number of its base name. The content goes to a hidden temporary
 // file that is flushed to disk and then published under its name by an operation that fails
-// when the name exists (never overwriting; the next number is then tried). A failure is
+// when the name exists (never overwriting; the next number is then tried), on a file system
+// without such an operation or hard links by a copy into a file created only if the name is
+// free (see PendingFile). A failure is
 // reported as "ERROR: SaveLogFile: " with the cause, leaves no file behind and gives "".
 // The log is never changed.
 QString SaveLogFile(const LogData& log, const QString& dataFolder, UserInterface& ui);

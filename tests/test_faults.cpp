@@ -85,7 +85,7 @@ public:
     }
     void unmount() {
         if (fs_.state() == QProcess::NotRunning) return;
-        QProcess::execute("umount", {path()});
+        if (QProcess::execute("umount", {path()}) != 0) QProcess::execute("umount", {"--lazy", path()});
         if (!fs_.waitForFinished(10000)) fs_.kill();
         fs_.waitForFinished();
     }
