@@ -54,7 +54,7 @@ struct InfoRun {
 InfoRun runInfo(const QString& home, const QString& file) {
     const QByteArray program = KV5_BINARY_DIR "/app/kv5";
     const QByteArray homeArgument = QFile::encodeName(home), fileArgument = QFile::encodeName(file);
-    char* arguments[] = {const_cast<char*>(program.constData()), const_cast<char*>("--home"),
+    char* arguments[] = {const_cast<char*>(program.constData()),      const_cast<char*>("--home"),
                          const_cast<char*>(homeArgument.constData()), const_cast<char*>("info"),
                          const_cast<char*>(fileArgument.constData()), nullptr};
     posix_spawn_file_actions_t actions;
@@ -134,8 +134,9 @@ int main(int argc, char** argv) {
     QFile::remove(huge);
     // The huge file holds too many records: the first 17000 are shown and the status says so.
     if (fullInfo.exitCode != 0 || hugeInfo.exitCode != 1) return 1;
-    std::printf("kv5 info, peak memory: %.1f MB on the full log (%.0f ms), %.1f MB on a 300 MB file (%.0f ms) "
-                "(goal <= 50 MB)\n",
-                fullInfo.peakMb, fullInfo.ms, hugeInfo.peakMb, hugeInfo.ms);
+    std::printf(
+        "kv5 info, peak memory: %.1f MB on the full log (%.0f ms), %.1f MB on a 300 MB file (%.0f ms) "
+        "(goal <= 50 MB)\n",
+        fullInfo.peakMb, fullInfo.ms, hugeInfo.peakMb, hugeInfo.ms);
     return 0;
 }

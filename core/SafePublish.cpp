@@ -9,8 +9,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kv5 {
@@ -83,12 +85,26 @@ void disarmCleanup(int& slot) {
     slot = -1;
 }
 
+// Removes the files in the folder name of parent, with system calls only (no opendir, which
+// allocates): a library may be writing its own temporary files there.
+void removeFilesIn(int parent, const char* name) {
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return;
+    alignas(dirent64) static char entries[8192];
+    for (long got; (got = ::syscall(SYS_getdents64, folder, entries, sizeof entries)) > 0;)
+        for (long at = 0; at < got; at += reinterpret_cast<const dirent64*>(entries + at)->d_reclen)
+            ::unlinkat(folder, reinterpret_cast<const dirent64*>(entries + at)->d_name, 0); // not "." or ".."
+    ::close(folder);
+}
+
 void removeAndEnd(int signal) {
     // Files first, then the folders that held them. Only async-signal-safe calls here.
     for (const int flags : {0, AT_REMOVEDIR})
         for (CleanupSlot& slot : cleanupSlots)
-            if (slot.armed.load(std::memory_order_acquire) && slot.flags == flags)
+            if (slot.armed.load(std::memory_order_acquire) && slot.flags == flags) {
+                if (flags == AT_REMOVEDIR) removeFilesIn(slot.folderFd, slot.name);
                 ::unlinkat(slot.folderFd, slot.name, flags);
+            }
     struct sigaction original {};
     original.sa_handler = SIG_DFL;
     ::sigaction(signal, &original, nullptr);
@@ -128,6 +144,11 @@ bool PendingFile::create(const QString& folder, const QString& prefix, QString& 
         if (fd_ >= 0) {
             name_ = name;
             cleanupSlot_ = armCleanup(folderFd_, name_, 0);
+            // The mode of a new file, given when the file is published; until then the file is
+            // the user's alone, as what it replaces may be.
+            struct stat created {};
+            if (::fstat(fd_, &created) == 0) newFileMode_ = created.st_mode & 0777;
+            ::fchmod(fd_, newFileMode_ & 0700);
             return true;
         }
         if (errno != EEXIST || attempt > 100) {
@@ -153,7 +174,8 @@ PendingFile::Outcome PendingFile::publish(const QString& fileName, Publish how, 
         why = text;
         return Outcome::Failed;
     };
-    if (name_.isEmpty()) return failed(QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(EBADF)));
+    if (name_.isEmpty())
+        return failed(QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(EBADF)));
     // A writer that opened the file by name wrote through its own descriptor; flushing any
     // descriptor of the file flushes it all.
     if (!synced_ && ::fsync(fd_) != 0)
@@ -161,34 +183,40 @@ PendingFile::Outcome PendingFile::publish(const QString& fileName, Publish how, 
     synced_ = true;
 
     const QByteArray finalName = QFile::encodeName(fileName);
+    // A new file gets the usual mode; a replacement keeps what the user allowed of the file it
+    // replaces (a private file stays private). A file system without modes keeps its own.
+    mode_t mode = newFileMode_;
+    struct stat existing {};
+    if (how == Publish::Replacing &&
+        ::fstatat(folderFd_, finalName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(existing.st_mode))
+            return failed(
+                QStringLiteral(
+                    "%1 is a symbolic link: it is neither followed nor replaced; name the file itself")
+                    .arg(target));
+        if (!S_ISREG(existing.st_mode))
+            return failed(QStringLiteral("%1 is not a plain file: it is not replaced").arg(target));
+        mode = existing.st_mode & 0777;
+    }
+    ::fchmod(fd_, mode);
+
+    const char* from = name_.constData();
+    const char* to = finalName.constData();
     if (how == Publish::Replacing) {
-        struct stat existing {};
-        if (::fstatat(folderFd_, finalName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISLNK(existing.st_mode))
-                return failed(QStringLiteral("%1 is a symbolic link: it is neither followed nor replaced; name "
-                                             "the file itself")
-                                  .arg(target));
-            if (!S_ISREG(existing.st_mode))
-                return failed(QStringLiteral("%1 is not a plain file: it is not replaced").arg(target));
-            // The replacement keeps what the user allowed of the file it replaces (a private
-            // file stays private); a file system without modes keeps its own.
-            ::fchmod(fd_, existing.st_mode & 0777);
-        }
-        if (::renameat(folderFd_, name_.constData(), folderFd_, finalName.constData()) != 0)
+        if (::renameat(folderFd_, from, folderFd_, to) != 0)
             return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
-    } else if (::renameat2(folderFd_, name_.constData(), folderFd_, finalName.constData(), RENAME_NOREPLACE) !=
-               0) {
+    } else if (::renameat2(folderFd_, from, folderFd_, to, RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST) return Outcome::NameTaken;
         if (!oneOf(errno, {EINVAL, ENOSYS, ENOTSUP, EOPNOTSUPP}))
             return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
         // No no-replace rename here: a hard link also fails on an existing name.
-        if (::linkat(folderFd_, name_.constData(), folderFd_, finalName.constData(), 0) != 0) {
+        if (::linkat(folderFd_, from, folderFd_, to, 0) != 0) {
             if (errno == EEXIST) return Outcome::NameTaken;
             if (!oneOf(errno, {EPERM, ENOSYS, ENOTSUP, EOPNOTSUPP}))
                 return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
             return copyToNewName(finalName, fileName, why);
         }
-        ::unlinkat(folderFd_, name_.constData(), 0);
+        ::unlinkat(folderFd_, from, 0);
     }
     name_.clear();
     disarmCleanup(cleanupSlot_);
@@ -199,7 +227,8 @@ PendingFile::Outcome PendingFile::publish(const QString& fileName, Publish how, 
 PendingFile::Outcome PendingFile::copyToNewName(const QByteArray& finalName, const QString& fileName,
                                                 QString& why) {
     const QString target = folder_ + QLatin1Char('/') + fileName;
-    const int copy = ::openat(folderFd_, finalName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int copy =
+        ::openat(folderFd_, finalName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (copy < 0) {
         if (errno == EEXIST) return Outcome::NameTaken;
         why = QStringLiteral("cannot create %1: %2").arg(target, systemError(errno));

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace kv5 {
 
 class PendingFile {
@@ -48,11 +50,13 @@ private:
     QString folder_;
     QByteArray name_; // the hidden file's name within folder_
     int cleanupSlot_ = -1;
+    mode_t newFileMode_ = 0600;
     bool synced_ = false;
 };
 
-// A file or an empty folder that an ending signal removes (see RemoveTemporaryFilesOnSignal)
-// while this object lives; for temporary things made without PendingFile.
+// A file, or a folder with the files in it, that an ending signal removes (see
+// RemoveTemporaryFilesOnSignal) while this object lives; for temporary things made without
+// PendingFile, such as the folder where a library writes temporary files of its own.
 class RemovedOnSignal {
 public:
     RemovedOnSignal(const QString& path, bool folder);

@@ -231,8 +231,9 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
     if (::stat(name.constData(), &status) != 0)
         return fail(QStringLiteral("cannot open %1: %2").arg(path, systemError(errno)));
     const auto notAFile = [&](mode_t mode) {
-        return fail(S_ISDIR(mode) ? QStringLiteral("%1 is a folder, not a log file").arg(path)
-                                  : QStringLiteral("%1 is a pipe, a device or a socket, not a log file").arg(path));
+        return fail(S_ISDIR(mode)
+                        ? QStringLiteral("%1 is a folder, not a log file").arg(path)
+                        : QStringLiteral("%1 is a pipe, a device or a socket, not a log file").arg(path));
     };
     if (!S_ISREG(status.st_mode)) return notAFile(status.st_mode);
     // Without blocking, in case something else has taken the name since.

@@ -101,7 +101,8 @@ private:
 // Every file under folder, hidden ones included, relative to it.
 QStringList filesUnder(const QString& folder) {
     QStringList files;
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();)
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();)
         files << QDir(folder).relativeFilePath(it.next());
     files.sort();
     return files;
@@ -334,6 +335,11 @@ void TestFaults::interruptedCommands() {
         QVERIFY2(kv5.state() != QProcess::NotRunning && waited.elapsed() < 60000, errors.constData());
         QTest::qWait(1);
     }
+    // What is being written is the user's alone until it is published.
+    for (const QString& folder : {out.path(), temporary.path()})
+        for (const QString& file : filesUnder(folder))
+            QCOMPARE(QFileInfo(folder + '/' + file).permissions(),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     QVERIFY(::kill(static_cast<pid_t>(kv5.processId()), signal) == 0);
     QVERIFY(kv5.waitForFinished(30000));
     QCOMPARE(kv5.exitStatus(), QProcess::CrashExit);
