@@ -348,6 +348,9 @@ void TestFaults::interruptedCommands() {
     const QStringList left = QDir(out.path()).entryList(everything) + QDir(temporary.path()).entryList(everything);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
     QCOMPARE(filesUnder(home.filePath("DATA")), QStringList{"log.txt"});
+    // The logger was only asked, never told: it is as it was.
+    for (const QByteArray& request : simulator.transcript())
+        QVERIFY2(request.startsWith("GET") || request == "P\r", request.constData());
 }
 
 void TestFaults::outputNames_data() {
