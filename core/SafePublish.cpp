@@ -145,10 +145,11 @@ bool PendingFile::create(const QString& folder, const QString& prefix, QString& 
             name_ = name;
             cleanupSlot_ = armCleanup(folderFd_, name_, 0);
             // The mode of a new file, given when the file is published; until then the file is
-            // the user's alone, as what it replaces may be.
+            // the user's alone, as what it replaces may be, and writable for writers that open
+            // it again through writerPath whatever the umask.
             struct stat created {};
             if (::fstat(fd_, &created) == 0) newFileMode_ = created.st_mode & 0777;
-            ::fchmod(fd_, newFileMode_ & 0700);
+            ::fchmod(fd_, 0600);
             return true;
         }
         if (errno != EEXIST || attempt > 100) {
