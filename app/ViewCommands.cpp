@@ -1,6 +1,7 @@
 #include "app/ViewCommands.h"
 
 #include "app/AppState.h"
+#include "core/SafePublish.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "app/frmOpenFile.h"
@@ -10,8 +11,8 @@
 #include "views/LogTable.h"
 #include "views/Print.h"
 
+#include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace kv5 {
@@ -89,10 +90,18 @@ int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, con
     if (!readArgument(state, ui, file, read)) return 1;
 
     const QImage picture = DrawChartPicture(LogViewOf(state), ui, pictureSize, high, low);
-    QSaveFile out(outPng);
-    if (picture.isNull() || !out.open(QIODevice::WriteOnly) || !picture.save(&out, "PNG") || !out.commit()) {
-        const QString why =
-            picture.isNull() ? QStringLiteral("not enough memory for the picture") : out.errorString();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        ui.message({QStringLiteral("ERROR: RunChartCommand: %1: not enough memory for the picture").arg(outPng)});
+        return 1;
+    }
+    // Published as every file the program writes: whole or not at all, never through a link.
+    const QFileInfo target(QFileInfo(outPng).absoluteFilePath());
+    PendingFile written;
+    QString why;
+    if (!written.create(target.absolutePath(), QStringLiteral("kv5-chart"), why) || !written.write(png, why) ||
+        written.publish(target.fileName(), PendingFile::Publish::Replacing, why) != PendingFile::Outcome::Published) {
         ui.message({QStringLiteral("ERROR: RunChartCommand: %1: %2").arg(outPng, why)});
         return 1;
     }

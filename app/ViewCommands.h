@@ -32,7 +32,7 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
 
 // `kv5 chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]`: reads the file and
 // writes what the chart window shows above its buttons, with the readout on the last record, to
-// outPng (written whole or not at all). The Y axis goes from LOW to HIGH after the Zoom box's
+// outPng (written whole or not at all, as PDF files are: see Print.h). The Y axis goes from LOW to HIGH after the Zoom box's
 // adjustments; without a range from 0 to 100. Returns 0; 1 when the file could not be read
 // completely (the records read are still drawn) or the picture could not be written; 2 for a
 // size, range or output name that cannot be used. Failures are reported through ui.

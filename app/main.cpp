@@ -7,6 +7,7 @@
 #include "app/frmApp.h"
 #include "core/FileNames.h"
 #include "core/Numbers.h"
+#include "core/SafePublish.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -66,6 +67,10 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, a closed terminal or a stop request ends the program without leaving the hidden
+    // files of a half-written log, workbook or printout behind.
+    kv5::RemoveTemporaryFilesOnSignal();
+
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << kv5::DecodeFileName(argv[i]);
 

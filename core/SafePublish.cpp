@@ -3,12 +3,17 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
-#include <utility>
 
 namespace kv5 {
 
@@ -31,28 +36,95 @@ bool writeAll(int fd, const char* data, qsizetype left) {
     return true;
 }
 
-// Gives from the name to in folder; unless replacing, fails with EEXIST when to exists.
-bool renameIn(int folder, const char* from, const char* to, bool replacing) {
-    if (replacing) return ::renameat(folder, from, folder, to) == 0;
-    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return false;
-    // A file system without the no-replace rename: a hard link also fails on an existing name.
-    if (::linkat(folder, from, folder, to, 0) != 0) return false;
-    ::unlinkat(folder, from, 0);
-    return true;
+// Copies the whole content of from to the end of to; false with errno set.
+bool copyAll(int from, int to) {
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(from, buffer.data(), static_cast<size_t>(buffer.size()), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!writeAll(to, buffer.constData(), got)) return false;
+        at += got;
+    }
+}
+
+// What an ending signal removes: names relative to an open folder, in slots that the signal
+// handler reads without locks. A slot is filled first and armed last.
+struct CleanupSlot {
+    std::atomic<bool> taken{false};
+    std::atomic<bool> armed{false};
+    int folderFd = AT_FDCWD;
+    int flags = 0; // AT_REMOVEDIR for a folder
+    char name[PATH_MAX] = {};
+};
+static_assert(std::atomic<bool>::is_always_lock_free);
+CleanupSlot cleanupSlots[32];
+
+// Arms a slot for name in folderFd; -1 when none is free or the name is too long (the thing is
+// then only removed the ordinary way).
+int armCleanup(int folderFd, const QByteArray& name, int flags) {
+    if (name.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < int(std::size(cleanupSlots)); ++i) {
+        CleanupSlot& slot = cleanupSlots[i];
+        bool free = false;
+        if (!slot.taken.compare_exchange_strong(free, true)) continue;
+        slot.folderFd = folderFd;
+        slot.flags = flags;
+        std::memcpy(slot.name, name.constData(), static_cast<size_t>(name.size()) + 1);
+        slot.armed.store(true, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+
+void disarmCleanup(int& slot) {
+    if (slot < 0) return;
+    cleanupSlots[slot].armed.store(false, std::memory_order_release);
+    cleanupSlots[slot].taken.store(false, std::memory_order_release);
+    slot = -1;
+}
+
+// Removes the files in the folder name of parent, with system calls only (no opendir, which
+// allocates): a library may be writing its own temporary files there.
+void removeFilesIn(int parent, const char* name) {
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return;
+    alignas(dirent64) static char entries[8192];
+    for (long got; (got = ::syscall(SYS_getdents64, folder, entries, sizeof entries)) > 0;)
+        for (long at = 0; at < got; at += reinterpret_cast<const dirent64*>(entries + at)->d_reclen)
+            ::unlinkat(folder, reinterpret_cast<const dirent64*>(entries + at)->d_name, 0); // not "." or ".."
+    ::close(folder);
+}
+
+void removeAndEnd(int signal) {
+    // Files first, then the folders that held them. Only async-signal-safe calls here.
+    for (const int flags : {0, AT_REMOVEDIR})
+        for (CleanupSlot& slot : cleanupSlots)
+            if (slot.armed.load(std::memory_order_acquire) && slot.flags == flags) {
+                if (flags == AT_REMOVEDIR) removeFilesIn(slot.folderFd, slot.name);
+                ::unlinkat(slot.folderFd, slot.name, flags);
+            }
+    struct sigaction original {};
+    original.sa_handler = SIG_DFL;
+    ::sigaction(signal, &original, nullptr);
+    // Blocked while this handler runs, the signal ends the program as soon as it returns.
+    ::raise(signal);
+}
+
+bool oneOf(int error, std::initializer_list<int> errors) {
+    for (const int e : errors)
+        if (error == e) return true;
+    return false;
 }
 
 } // namespace
 
 PendingFile::~PendingFile() {
-    closeFile();
-    if (!name_.isEmpty()) ::unlinkat(folderFd_, name_.constData(), 0);
-    if (folderFd_ >= 0) ::close(folderFd_);
-}
-
-void PendingFile::closeFile() {
     if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (!name_.isEmpty()) ::unlinkat(folderFd_, name_.constData(), 0);
+    disarmCleanup(cleanupSlot_);
+    if (folderFd_ >= 0) ::close(folderFd_);
 }
 
 bool PendingFile::create(const QString& folder, const QString& prefix, QString& why) {
@@ -66,10 +138,18 @@ bool PendingFile::create(const QString& folder, const QString& prefix, QString& 
     for (int attempt = 0;; ++attempt) {
         const QByteArray name = '.' + QFile::encodeName(prefix) + '-' + QByteArray::number(::getpid()) + '-' +
                                 QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        // 0666: the umask takes away what the user does not give to others.
-        fd_ = ::openat(folderFd_, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // 0666: the umask takes away what the user does not give to others. Read and write: a
+        // file system without links gets the content copied out of it.
+        fd_ = ::openat(folderFd_, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             name_ = name;
+            cleanupSlot_ = armCleanup(folderFd_, name_, 0);
+            // The mode of a new file, given when the file is published; until then the file is
+            // the user's alone, as what it replaces may be, and writable for writers that open
+            // it again through writerPath whatever the umask.
+            struct stat created {};
+            if (::fstat(fd_, &created) == 0) newFileMode_ = created.st_mode & 0777;
+            ::fchmod(fd_, 0600);
             return true;
         }
         if (errno != EEXIST || attempt > 100) {
@@ -79,8 +159,8 @@ bool PendingFile::create(const QString& folder, const QString& prefix, QString& 
     }
 }
 
-QString PendingFile::path() const {
-    return folder_ + QLatin1Char('/') + QFile::decodeName(name_);
+QString PendingFile::writerPath() const {
+    return QStringLiteral("/proc/self/fd/%1").arg(fd_);
 }
 
 bool PendingFile::write(const QByteArray& bytes, QString& why) {
@@ -90,29 +170,112 @@ bool PendingFile::write(const QByteArray& bytes, QString& why) {
 }
 
 PendingFile::Outcome PendingFile::publish(const QString& fileName, Publish how, QString& why) {
-    if (name_.isEmpty()) {
-        why = QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(EBADF));
+    const QString target = folder_ + QLatin1Char('/') + fileName;
+    const auto failed = [&](const QString& text) {
+        why = text;
         return Outcome::Failed;
-    }
-    if (!synced_) {
-        // A writer that opened the file by name wrote through its own descriptor; flushing any
-        // descriptor of the file flushes it all.
-        if (fd_ < 0) fd_ = ::openat(folderFd_, name_.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0 || ::fsync(fd_) != 0 || ::close(std::exchange(fd_, -1)) != 0) {
-            why = QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(errno));
-            return Outcome::Failed;
-        }
-        synced_ = true;
-    }
+    };
+    if (name_.isEmpty())
+        return failed(QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(EBADF)));
+    // A writer that opened the file by name wrote through its own descriptor; flushing any
+    // descriptor of the file flushes it all.
+    if (!synced_ && ::fsync(fd_) != 0)
+        return failed(QStringLiteral("cannot write in %1: %2").arg(folder_, systemError(errno)));
+    synced_ = true;
+
     const QByteArray finalName = QFile::encodeName(fileName);
-    if (!renameIn(folderFd_, name_.constData(), finalName.constData(), how == Publish::Replacing)) {
-        if (errno == EEXIST && how == Publish::NeverReplacing) return Outcome::NameTaken;
-        why = QStringLiteral("cannot create %1/%2: %3").arg(folder_, fileName, systemError(errno));
-        return Outcome::Failed;
+    // A new file gets the usual mode; a replacement keeps what the user allowed of the file it
+    // replaces (a private file stays private). A file system without modes keeps its own.
+    mode_t mode = newFileMode_;
+    struct stat existing {};
+    if (how == Publish::Replacing &&
+        ::fstatat(folderFd_, finalName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(existing.st_mode))
+            return failed(
+                QStringLiteral(
+                    "%1 is a symbolic link: it is neither followed nor replaced; name the file itself")
+                    .arg(target));
+        if (!S_ISREG(existing.st_mode))
+            return failed(QStringLiteral("%1 is not a plain file: it is not replaced").arg(target));
+        mode = existing.st_mode & 0777;
+    }
+    ::fchmod(fd_, mode);
+
+    const char* from = name_.constData();
+    const char* to = finalName.constData();
+    if (how == Publish::Replacing) {
+        if (::renameat(folderFd_, from, folderFd_, to) != 0)
+            return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
+    } else if (::renameat2(folderFd_, from, folderFd_, to, RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) return Outcome::NameTaken;
+        if (!oneOf(errno, {EINVAL, ENOSYS, ENOTSUP, EOPNOTSUPP}))
+            return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
+        // No no-replace rename here: a hard link also fails on an existing name.
+        if (::linkat(folderFd_, from, folderFd_, to, 0) != 0) {
+            if (errno == EEXIST) return Outcome::NameTaken;
+            if (!oneOf(errno, {EPERM, ENOSYS, ENOTSUP, EOPNOTSUPP}))
+                return failed(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)));
+            return copyToNewName(finalName, fileName, why);
+        }
+        ::unlinkat(folderFd_, from, 0);
     }
     name_.clear();
+    disarmCleanup(cleanupSlot_);
     ::fsync(folderFd_);
     return Outcome::Published;
+}
+
+PendingFile::Outcome PendingFile::copyToNewName(const QByteArray& finalName, const QString& fileName,
+                                                QString& why) {
+    const QString target = folder_ + QLatin1Char('/') + fileName;
+    const int copy =
+        ::openat(folderFd_, finalName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (copy < 0) {
+        if (errno == EEXIST) return Outcome::NameTaken;
+        why = QStringLiteral("cannot create %1: %2").arg(target, systemError(errno));
+        return Outcome::Failed;
+    }
+    // Until it is whole, the copy is as temporary as the hidden file.
+    int copySlot = armCleanup(folderFd_, finalName, 0);
+    bool whole = copyAll(fd_, copy) && ::fsync(copy) == 0;
+    int error = errno;
+    if (::close(copy) != 0 && whole) {
+        whole = false;
+        error = errno;
+    }
+    if (!whole) {
+        ::unlinkat(folderFd_, finalName.constData(), 0);
+        disarmCleanup(copySlot);
+        why = QStringLiteral("cannot write %1: %2").arg(target, systemError(error));
+        return Outcome::Failed;
+    }
+    // The copy is kept from here on; a signal before the hidden file is gone takes only that.
+    disarmCleanup(copySlot);
+    ::unlinkat(folderFd_, name_.constData(), 0);
+    name_.clear();
+    disarmCleanup(cleanupSlot_);
+    ::fsync(folderFd_);
+    return Outcome::Published;
+}
+
+RemovedOnSignal::RemovedOnSignal(const QString& path, bool folder)
+    : slot_(armCleanup(AT_FDCWD, QFile::encodeName(path), folder ? AT_REMOVEDIR : 0)) {}
+
+RemovedOnSignal::~RemovedOnSignal() {
+    disarmCleanup(slot_);
+}
+
+void RemoveTemporaryFilesOnSignal() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction handler {};
+        handler.sa_handler = removeAndEnd;
+        sigemptyset(&handler.sa_mask);
+        // One ending signal at a time: the others wait until the first has done its work.
+        for (const int other : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&handler.sa_mask, other);
+        ::sigaction(signal, &handler, nullptr);
+    }
 }
 
 } // namespace kv5

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -38,9 +39,9 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// A new, private folder for one exported workbook, so that a workbook still open from an
-// earlier export is never replaced. Empty text after a reported failure.
-QString makeExportFolder(UserInterface& ui) {
+// A new, private folder in the user's temporary folder, named after prefix. Empty text after a
+// reported failure.
+QString makeTemporaryFolder(UserInterface& ui, const QString& prefix) {
     const QString base = QDir::tempPath();
     // Qt gives no temporary folder when TMPDIR names a folder that is not there.
     if (base.isEmpty()) {
@@ -48,7 +49,7 @@ QString makeExportFolder(UserInterface& ui) {
                  QStringLiteral("the temporary folder %1 is not there").arg(qEnvironmentVariable("TMPDIR")));
         return {};
     }
-    QByteArray pattern = QFile::encodeName(base + QStringLiteral("/kv5-export-XXXXXX"));
+    QByteArray pattern = QFile::encodeName(base + QLatin1Char('/') + prefix + QStringLiteral("-XXXXXX"));
     if (::mkdtemp(pattern.data()) == nullptr) {
         ui.error(ExportProcedure,
                  QStringLiteral("cannot create a folder in %1: %2").arg(base, systemError(errno)));
@@ -209,15 +210,22 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
         ui.error(ExportProcedure, why);
         return false;
     }
-    // libxlsxwriter's own temporary files go where the user's temporary files go.
-    const QByteArray temporaryFolder = QFile::encodeName(QDir::tempPath());
+    // libxlsxwriter's own temporary files go to a private folder of the user's temporary folder:
+    // it removes each file just after creating it by name, and an ending signal in between
+    // takes the folder with whatever is in it.
+    const QString scratch = makeTemporaryFolder(ui, QStringLiteral("kv5-xlsx"));
+    if (scratch.isEmpty()) return false;
+    const RemovedOnSignal scratchOnSignal(scratch, true);
+    const auto removeScratch = qScopeGuard([&scratch] { QDir(scratch).removeRecursively(); });
+    const QByteArray temporaryFolder = QFile::encodeName(scratch);
     lxw_workbook_options options{};
     // Rows go straight to a temporary file as they are written, and the chart takes its data
     // from the sheet when it is opened instead of from a copy of every series in the chart
     // part: a full log is written three times faster.
     options.constant_memory = 1;
-    if (!temporaryFolder.isEmpty()) options.tmpdir = const_cast<char*>(temporaryFolder.constData());
-    const QByteArray pendingPath = QFile::encodeName(pending.path());
+    options.tmpdir = const_cast<char*>(temporaryFolder.constData());
+    // The library opens its output by name: it gets the one that names the hidden file itself.
+    const QByteArray pendingPath = QFile::encodeName(pending.writerPath());
     WorkbookHandle workbook(workbook_new_opt(pendingPath.constData(), &options));
     if (workbook.get() == nullptr) {
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
@@ -280,8 +288,11 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
 
 bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
                             const QString& logPath, QString& workbookPath) {
-    const QString folder = makeExportFolder(ui);
+    // A new folder for each workbook, so that a workbook still open from an earlier export is
+    // never replaced.
+    const QString folder = makeTemporaryFolder(ui, QStringLiteral("kv5-export"));
     if (folder.isEmpty()) return false;
+    const RemovedOnSignal emptyFolder(folder, true);
     workbookPath = ProgramFile(folder, workbookNameOf(logPath));
     if (WriteLogWorkbook(settings, colors, ui, logPath, workbookPath)) return true;
     QDir().rmdir(folder);

@@ -29,9 +29,10 @@ bool OpenWithDesktop(const QString& path);
 // the settings show them, rounded to one decimal and formatted "0.0". The chart title names
 // the log file without its folder.
 //
-// The workbook gets the usual mode of new files (0666 less the umask). Failures are reported
-// through ui, and false is returned with no workbook left behind:
-// - the workbook cannot be created in its folder: "ERROR: OpenInExcel: " and the cause;
+// The workbook gets the usual mode of new files (0666 less the umask), or the mode of the file it
+// replaces. Failures are reported through ui, and false is returned with no workbook left behind:
+// - the workbook cannot be created in its folder, or a symbolic link stands at its name (it is
+//   neither followed nor replaced): "ERROR: OpenInExcel: " and the cause;
 // - an empty log (no line before the first empty one): the user is told there is nothing to
 //   export;
 // - the log file cannot be read, a cell or the workbook cannot be written, or a dew point

@@ -10,8 +10,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -30,6 +32,9 @@ const QString OpenProcedure = QStringLiteral("OpenLogFile");
 
 // The highest sequence number tried before a save gives up.
 constexpr int MaxSequence = 100000;
+
+// No line of a log file comes near this: a time text and six numbers.
+constexpr qsizetype MaxLogLineBytes = 4096;
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -52,6 +57,62 @@ void makeDataFolder(const QString& path, UserInterface& ui) {
     }
     if (!reason.isEmpty()) ui.message({QStringLiteral("ERROR: MakeFolders.0: ") + reason});
 }
+
+// Reads a file one line at a time through a small buffer, whatever the file's size: a line
+// ends at CR LF, LF or CR.
+class LogLineReader {
+public:
+    enum class Result { Line, End, TooLong, Failed };
+
+    explicit LogLineReader(int fd) : fd_(fd) {}
+
+    // The next line without its ending. TooLong for a line of more than MaxLogLineBytes; Failed
+    // with the cause in error.
+    Result next(QByteArray& line) {
+        constexpr qsizetype ChunkBytes = 64 * 1024;
+        for (;;) {
+            const char* begin = pending_.constData() + at_;
+            const qsizetype available = pending_.size() - at_;
+            qsizetype length = 0;
+            while (length < available && begin[length] != '\n' && begin[length] != '\r') ++length;
+            if (length > MaxLogLineBytes) return Result::TooLong;
+            // A CR at the end of what has arrived may be the first half of a CR LF: read on.
+            if (length < available && (begin[length] == '\n' || length + 1 < available || end_)) {
+                line = QByteArray(begin, length);
+                at_ += length + 1;
+                if (begin[length] == '\r' && at_ < pending_.size() && pending_[at_] == '\n') ++at_;
+                return Result::Line;
+            }
+            if (end_) {
+                if (available == 0) return Result::End;
+                line = QByteArray(begin, available);
+                at_ = pending_.size();
+                return Result::Line;
+            }
+            pending_.remove(0, at_);
+            at_ = 0;
+            const qsizetype kept = pending_.size();
+            pending_.resize(kept + ChunkBytes);
+            ssize_t got = 0;
+            do got = ::read(fd_, pending_.data() + kept, ChunkBytes);
+            while (got < 0 && errno == EINTR);
+            pending_.resize(kept + std::max<ssize_t>(got, 0));
+            if (got < 0) {
+                error = errno;
+                return Result::Failed;
+            }
+            end_ = got == 0;
+        }
+    }
+
+    int error = 0;
+
+private:
+    int fd_;
+    QByteArray pending_; // read but not yet taken, from at_ on
+    qsizetype at_ = 0;
+    bool end_ = false;
+};
 
 } // namespace
 
@@ -164,43 +225,54 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
         why = text;
         return false;
     };
-    QFile file;
-    if (QFileInfo(path).isDir()) return fail(QStringLiteral("%1 is a folder, not a log file").arg(path));
+    // Only a plain file is read: a pipe would wait for a writer, a device may never end, and
+    // opening a serial device alone can reset what hangs on it.
     // By the name's own bytes, which Qt's file classes cannot give for a name that is not UTF-8.
-    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    const QByteArray name = EncodeFileName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0)
         return fail(QStringLiteral("cannot open %1: %2").arg(path, systemError(errno)));
+    const auto notAFile = [&](mode_t mode) {
+        return fail(S_ISDIR(mode)
+                        ? QStringLiteral("%1 is a folder, not a log file").arg(path)
+                        : QStringLiteral("%1 is a pipe, a device or a socket, not a log file").arg(path));
+    };
+    if (!S_ISREG(status.st_mode)) return notAFile(status.st_mode);
+    // Without blocking, in case something else has taken the name since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(QStringLiteral("cannot open %1: %2").arg(path, systemError(errno)));
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return notAFile(status.st_mode);
 
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;
 
-    const QByteArray bytes = file.readAll();
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    const QString readError = file.errorString();
-    file.close();
-
-    // Files are UTF-8; one that is not is taken as Latin-1 rather than losing its time texts.
+    LogLineReader reader(fd);
+    QByteArray bytes;
+    // Lines are UTF-8; one that is not is taken as Latin-1 rather than losing its time text.
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) text = QString::fromLatin1(bytes);
-
-    // A line ends at CR LF, LF or CR.
-    const QStringView all(text);
-    qsizetype at = 0;
-    while (at < all.size()) {
-        qsizetype end = at;
-        while (end < all.size() && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r')) ++end;
-        QString line = all.mid(at, end - at).toString();
-        at = end;
-        if (at < all.size() && all[at] == QLatin1Char('\r')) ++at;
-        if (at < all.size() && all[at] == QLatin1Char('\n') &&
-            (at == end || all[at - 1] == QLatin1Char('\r')))
-            ++at;
-        if (line.isEmpty()) break; // an empty line ends the data
+    for (int lineNumber = 1;; ++lineNumber) {
+        switch (reader.next(bytes)) {
+        case LogLineReader::Result::Line:
+            break;
+        case LogLineReader::Result::End:
+            return true;
+        case LogLineReader::Result::TooLong:
+            return fail(QStringLiteral("%1 is no log file: its line %2 is longer than %3 bytes")
+                            .arg(path)
+                            .arg(lineNumber)
+                            .arg(MaxLogLineBytes));
+        case LogLineReader::Result::Failed:
+            return fail(QStringLiteral("cannot read %1: %2").arg(path, systemError(reader.error)));
+        }
+        if (bytes.isEmpty()) return true; // an empty line ends the data
         if (log.RecordCount >= MaxLogRecords)
             return fail(QStringLiteral("%1 holds more than %2 records; the first %2 are read")
                             .arg(path)
                             .arg(MaxLogRecords));
+        decoder.resetState();
+        QString line = decoder.decode(bytes);
+        if (decoder.hasError()) line = QString::fromLatin1(bytes);
 
         const int n = log.RecordCount;
         log.LogTime[n] = NextCommaField(line).trimmed();
@@ -224,8 +296,6 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
         }
         log.RecordCount = n + 1;
     }
-    if (readFailed) return fail(QStringLiteral("cannot read %1: %2").arg(path, readError));
-    return true;
 }
 
 bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path) {

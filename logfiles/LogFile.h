@@ -40,7 +40,9 @@ QByteArray LogFileContent(const LogData& log);
 // returns its name without folder, the
 // smallest free sequence number of its base name. The content goes to a hidden temporary
 // file that is flushed to disk and then published under its name by an operation that fails
-// when the name exists (never overwriting; the next number is then tried). A failure is
+// when the name exists (never overwriting; the next number is then tried), on a file system
+// without such an operation or hard links by a copy into a file created only if the name is
+// free (see PendingFile). A failure is
 // reported as "ERROR: SaveLogFile: " with the cause, leaves no file behind and gives "".
 // The log is never changed.
 QString SaveLogFile(const LogData& log, const QString& dataFolder, UserInterface& ui);
@@ -55,9 +57,12 @@ QString LogFileArgumentPath(const QString& dataFolder, const QString& file);
 
 // The one reader of log files. Replaces the records of log by the file at path: RecordCount 0
 // and SensorType 40, then one record per line until the end or the first empty line;
-// SensorType 80 when the first line has a fourth field. Header values stay. A file that cannot
-// be read, a read failure or a 17001st record gives false with the cause in why; the records
-// read before stay.
+// SensorType 80 when the first line has a fourth field. Header values stay. The file is read a
+// line at a time and no further than needed, so its size costs no memory; a line that is not
+// UTF-8 is taken as Latin-1. What is not a plain file (a folder, pipe, device or socket) is
+// refused without waiting. A file that cannot be read, a read failure, a line longer than any
+// log line (4096 bytes) or a 17001st record gives false with the cause in why; the records read
+// before stay.
 bool ReadLogRecords(LogData& log, const QString& path, QString& why);
 // The same, a failure reported as "ERROR: OpenLogFile: " with the cause.
 bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path);

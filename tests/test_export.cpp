@@ -269,14 +269,14 @@ private slots:
         QCOMPARE(leftInTemporary(), QStringList());
     }
 
-    // `kv5 export`: the workbook is written where asked (replacing an earlier file, with the mode
-    // of any new file: 0666 less the umask) or under the log's name in a new temporary folder, not
-    // opened, and its path printed. A folder that is not there is reported.
+    // `kv5 export`: the workbook is written where asked (replacing an earlier file and keeping its
+    // mode, whatever the umask) or under the log's name in a new temporary folder, not opened, and
+    // its path printed. A folder that is not there is reported.
     void exportCommand() {
         useSettings("GPP EMC Dew");
         QVERIFY(writeBytes(LogFilePath(state, "SN7.txt"), "a,70.0,10.0,11.0,12.0,40.0\r\n"));
         const QString target = temporary.filePath("out.xlsx");
-        QVERIFY(writeBytes(target, "an older file"));
+        QVERIFY(writeBytes(target, "an older file") && ::chmod(QFile::encodeName(target).constData(), 0604) == 0);
         QString printed;
         QTextStream out(&printed);
         const mode_t umask = ::umask(027);
@@ -285,7 +285,7 @@ private slots:
         QCOMPARE(result, 0);
         struct stat status {};
         QCOMPARE(::stat(QFile::encodeName(target).constData(), &status), 0);
-        QCOMPARE(status.st_mode & 0777, mode_t(0640));
+        QCOMPARE(status.st_mode & 0777, mode_t(0604));
         QCOMPARE(printed, target + '\n');
         QCOMPARE(readWorkbook(target).rows.at(0).size(), 9);
 

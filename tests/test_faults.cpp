@@ -1,6 +1,8 @@
 // Detect & Read against the simulated logger committing every fault in every phase of the exchange:
 // the buttons come back, no file is half-written or overwritten, no command is sent twice but a
 // failed log block, a download is whole or none. Then the port failing, on a pseudo-terminal.
+// Then the users' world around the files: a file system without hard links or no-replace
+// renames, a full disk, signals in the middle of a command, outputs that are links.
 #include "device/Commands.h"
 #include "logfiles/LogFile.h"
 #include "support/DeviceRig.h"
@@ -9,6 +11,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
@@ -16,7 +20,10 @@
 #include <QTest>
 
 #include <atomic>
-
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 using namespace kv5;
@@ -51,6 +58,59 @@ bool downloadSurvives(const Phase& phase, sim::Fault fault, int times) {
     return phase.command == "GETSN" || (phase.block >= 1 && times < BlockAttempts);
 }
 
+// A folder on a file system like many remote and cloud mounts: no hard links, no rename flags
+// (tests/support/nolinkfs.py, a FUSE passthrough), mounted in a private folder while this lives.
+class NoLinkMount {
+public:
+    ~NoLinkMount() { unmount(); }
+
+    // Mounts it; with full, only hidden files can be written. False with the cause in failure.
+    bool mount(bool full) {
+        unmount();
+        QDir(base_.path()).mkpath("files");
+        QDir(base_.path()).mkpath("mount");
+        fs_.setProcessChannelMode(QProcess::MergedChannels);
+        fs_.start("/usr/bin/python3", QStringList{KV5_SOURCE_DIR "/tests/support/nolinkfs.py", base_.filePath("files"),
+                                                  path()} + (full ? QStringList{"--full"} : QStringList()));
+        QElapsedTimer waited;
+        waited.start();
+        for (struct statfs status {}; ::statfs(QFile::encodeName(path()).constData(), &status) == 0 &&
+                                      status.f_type != 0x65735546 /* FUSE_SUPER_MAGIC */;) {
+            if (fs_.state() == QProcess::NotRunning || waited.elapsed() > 20000) {
+                fs_.kill();
+                fs_.waitForFinished();
+                failure = "no FUSE mount (needs python3-fusepy, /dev/fuse and root): " + fs_.readAll();
+                return false;
+            }
+            QTest::qWait(20);
+        }
+        return true;
+    }
+    void unmount() {
+        if (fs_.state() == QProcess::NotRunning) return;
+        if (QProcess::execute("umount", {path()}) != 0) QProcess::execute("umount", {"--lazy", path()});
+        if (!fs_.waitForFinished(10000)) fs_.kill();
+        fs_.waitForFinished();
+    }
+    QString path() const { return base_.filePath("mount"); }
+
+    QByteArray failure;
+
+private:
+    QTemporaryDir base_;
+    QProcess fs_;
+};
+
+// Every file under folder, hidden ones included, relative to it.
+QStringList filesUnder(const QString& folder) {
+    QStringList files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
 } // namespace
 
 class TestFaults : public QObject {
@@ -66,6 +126,11 @@ private slots:
     void lostLogOnTheCommandLine_data();
     void lostLogOnTheCommandLine();
     void noPermissionOnThePort();
+    void fileSystemWithoutLinks();
+    void interruptedCommands_data();
+    void interruptedCommands();
+    void outputNames_data();
+    void outputNames();
 };
 
 void TestFaults::deviceFaults_data() {
@@ -253,6 +318,152 @@ void TestFaults::noPermissionOnThePort() {
     QVERIFY2(errors.contains("add your user to it") && errors.contains("60-quorvane-kv5.rules"), qPrintable(errors));
     QVERIFY(errors.contains(OpenFailedText));
     QVERIFY(simulator.transcript().isEmpty());
+}
+
+// On a mount without hard links or no-replace renames a download is saved all the same, under
+// the next free number; when even the copy fails, the message names the cause, the records stay
+// in memory and a later save writes them whole.
+void TestFaults::fileSystemWithoutLinks() {
+    NoLinkMount mount;
+    QVERIFY2(mount.mount(false), mount.failure.constData());
+    const QString home = mount.path() + "/home";
+    QVERIFY(QDir().mkpath(home + "/DATA"));
+    QStringList saved;
+    for (int i = 1; i <= 2; ++i) {
+        const ProgramRun run = RunProgram(Kv5, {"--home", home, "read", "--simulate"});
+        saved << QString::fromLocal8Bit(run.output).trimmed().split('\n').last();
+        QVERIFY2(run.exitCode == 0 && saved.last().endsWith(QStringLiteral("-%1.txt").arg(i, 2, 10, QChar('0'))),
+                 run.errors.constData());
+    }
+    QCOMPARE(filesUnder(home + "/DATA"), QStringList({QFileInfo(saved[0]).fileName(), QFileInfo(saved[1]).fileName()}));
+    QVERIFY(FileBytes(saved[0]).count("\r\n") > 1000 && FileBytes(saved[0]) == FileBytes(saved[1]));
+
+    // Room for the hidden file only.
+    QVERIFY2(mount.mount(true), mount.failure.constData());
+    sim::Options options;
+    options.records = Records;
+    DeviceRig rig(options);
+    rig.state.ProgramFolder = home;
+    QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
+    const QString name = "SN1234-2026-05-21-08-00-01.txt";
+    QCOMPARE(rig.ui.messageTexts(), QStringList{"ERROR: SaveLogFile: cannot write " + home + "/DATA/" + name + ": " +
+                                                QString::fromLocal8Bit(std::strerror(ENOSPC))});
+    QCOMPARE(rig.dataFiles().size(), 2);
+    QCOMPARE(rig.state.log.RecordCount, Records);
+    QVERIFY2(mount.mount(false), mount.failure.constData());
+    QCOMPARE(SaveLogFile(rig.state.log, rig.state.dataFolder(), rig.ui), name);
+    QCOMPARE(FileBytes(home + "/DATA/" + name), LogFileContent(rig.state.log));
+    QCOMPARE(rig.dataFiles().size(), 3);
+}
+
+void TestFaults::interruptedCommands_data() {
+    QTest::addColumn<QStringList>("arguments"); // LOG: a full log file in DATA, OUT: a private folder
+    QTest::addColumn<int>("signal");
+    QTest::newRow("read, Ctrl-C in the download") << QStringList{"read", "--verbose", "--port"} << SIGINT;
+    QTest::newRow("export, stopped while the workbook is written") << QStringList{"export", "LOG"} << SIGTERM;
+    QTest::newRow("print, Ctrl-C while the pages are made") << QStringList{"print", "LOG", "--pdf", "OUT/log.pdf"}
+                                                            << SIGINT;
+    QTest::newRow("export to a named file, the terminal closed")
+        << QStringList{"export", "LOG", "-o", "OUT/log.xlsx"} << SIGHUP;
+}
+
+// A signal in the middle of a command ends it by that signal and takes every temporary file of
+// the run with it; an interrupted download saves nothing.
+void TestFaults::interruptedCommands() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, signal);
+    QTemporaryDir home, out, temporary, runtime;
+    QVERIFY(QDir(home.path()).mkdir("DATA"));
+    const QByteArray record = "5/21/2026 08:00,70.0,45.0\r\n";
+    QVERIFY(WriteFileBytes(home.filePath("DATA/log.txt"), record.repeated(MaxLogRecords)));
+    sim::Options options;
+    options.paced = true; // a download of seconds
+    sim::Simulator simulator(options);
+    QVERIFY(simulator.start());
+    for (QString& argument : arguments) {
+        if (argument == "LOG") argument = "log.txt";
+        argument.replace("OUT", out.path());
+    }
+    if (arguments[0] == "read") arguments << simulator.portPath();
+
+    QProcess kv5;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temporary.path());
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    kv5.setProcessEnvironment(environment);
+    // Whatever the test runner ignores, the program gets the signals a terminal would send.
+    kv5.setChildProcessModifier([] {
+        for (const int ended : {SIGINT, SIGTERM, SIGHUP}) std::signal(ended, SIG_DFL);
+    });
+    kv5.start(Kv5, QStringList{"--home", home.path()} + arguments);
+    // In the middle: a block on its way, or a hidden file being written.
+    QByteArray errors;
+    const auto started = [&] {
+        errors += kv5.readAllStandardError();
+        if (arguments[0] == "read") return errors.contains("Log Block 2");
+        return (filesUnder(out.path()) + filesUnder(temporary.path())).join(' ').contains(".kv5-");
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!started()) {
+        QVERIFY2(kv5.state() != QProcess::NotRunning && waited.elapsed() < 60000, errors.constData());
+        QTest::qWait(1);
+    }
+    // What is being written is the user's alone until it is published.
+    for (const QString& folder : {out.path(), temporary.path()})
+        for (const QString& file : filesUnder(folder))
+            QCOMPARE(QFileInfo(folder + '/' + file).permissions(),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QVERIFY(::kill(static_cast<pid_t>(kv5.processId()), signal) == 0);
+    QVERIFY(kv5.waitForFinished(30000));
+    QCOMPARE(kv5.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(kv5.exitCode(), signal);
+    const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    const QStringList left = QDir(out.path()).entryList(everything) + QDir(temporary.path()).entryList(everything);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+    QCOMPARE(filesUnder(home.filePath("DATA")), QStringList{"log.txt"});
+    // The logger was only asked, never told: it is as it was.
+    for (const QByteArray& request : simulator.transcript())
+        QVERIFY2(request.startsWith("GET") || request == "P\r", request.constData());
+}
+
+void TestFaults::outputNames_data() {
+    QTest::addColumn<QStringList>("arguments"); // OUT: the output's path
+    QTest::addColumn<QString>("procedure");
+    QTest::newRow("chart") << QStringList{"chart", "log.txt", "-o", "OUT"} << "RunChartCommand";
+    QTest::newRow("print") << QStringList{"print", "log.txt", "--pdf", "OUT"} << "RunPrintCommand";
+    QTest::newRow("export") << QStringList{"export", "log.txt", "-o", "OUT"} << "OpenInExcel";
+}
+
+// An output replaces a file of its name with that file's mode; a link at its name is neither
+// followed nor replaced, and the command says so.
+void TestFaults::outputNames() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, procedure);
+    QTemporaryDir home, out;
+    QVERIFY(QDir(home.path()).mkdir("DATA"));
+    QVERIFY(WriteFileBytes(home.filePath("DATA/log.txt"), "5/21/2026 08:00,70.0,45.0\r\n"));
+    const QString output = out.filePath("output"), target = out.filePath("target");
+    const auto run = [&] {
+        return RunProgram(Kv5, QStringList{"--home", home.path()} + arguments.replaceInStrings("OUT", output));
+    };
+    QVERIFY(WriteFileBytes(output, "private") && QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner));
+    const ProgramRun replaced = run();
+    QVERIFY2(replaced.exitCode == 0, replaced.errors.constData());
+    QVERIFY(FileBytes(output).size() > 100);
+    struct stat status {};
+    QCOMPARE(::stat(QFile::encodeName(output).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0600));
+
+    QVERIFY(QFile::remove(output) && WriteFileBytes(target, "kept") && QFile::link(target, output));
+    const ProgramRun linked = run();
+    QCOMPARE(linked.exitCode, 1);
+    QVERIFY2(linked.errors.contains(("ERROR: " + procedure).toUtf8()) &&
+                 linked.errors.contains((output + " is a symbolic link").toUtf8()),
+             linked.errors.constData());
+    QCOMPARE(QFileInfo(output).symLinkTarget(), target);
+    QCOMPARE(FileBytes(target), QByteArray("kept"));
+    QCOMPARE(filesUnder(out.path()), QStringList({"output", "target"}));
 }
 
 QTEST_MAIN(TestFaults)

@@ -178,27 +178,55 @@ private slots:
     }
 
     void readFailures_data() {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<bool>("read");
+        QTest::addColumn<QString>("input"); // "folder", "pipe", a device, else a file of content
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("records");
-        QTest::newRow("a folder") << -2 << false << 3;
-        QTest::newRow("one record too many") << MaxLogRecords + 1 << false << MaxLogRecords;
-        QTest::newRow("exactly full") << MaxLogRecords << true << MaxLogRecords;
+        QTest::addColumn<QString>("cause"); // after "ERROR: OpenLogFile: " and the path; empty: read whole
+        QByteArray full;
+        for (int i = 1; i <= MaxLogRecords; ++i) full += "t" + QByteArray::number(i) + ",1.5,2.5\r\n";
+        const QString notAFile = " is a pipe, a device or a socket, not a log file";
+        // Not a plain file: the log stays as it was (3 records), at once.
+        QTest::newRow("a folder") << "folder" << QByteArray() << 3 << " is a folder, not a log file";
+        QTest::newRow("a pipe nobody writes to") << "pipe" << QByteArray() << 3 << notAFile;
+        QTest::newRow("an endless device") << "/dev/zero" << QByteArray() << 3 << notAFile;
+        QTest::newRow("one record too many")
+            << "file" << full + "t17001,1.5,2.5\r\n" << MaxLogRecords
+            << " holds more than 17000 records; the first 17000 are read";
+        QTest::newRow("exactly full") << "file" << full << MaxLogRecords << "";
+        // No log line comes near 4 KiB; what has one is no log file.
+        QTest::newRow("a line of 4096 bytes")
+            << "file" << "a,1.5,2.5\r\n" + QByteArray(4088, 'x') + ",1.5,2.5\r\n" << 2 << "";
+        QTest::newRow("a line of 4097 bytes")
+            << "file" << "a,1.5,2.5\r\n" + QByteArray(4089, 'x') + ",1.5,2.5\r\n" << 1
+            << " is no log file: its line 2 is longer than 4096 bytes";
+        // The reader takes 64 KiB at a time: a CR at byte 65535 and its LF at 65536 end one line.
+        QTest::newRow("CR LF across 64 KiB")
+            << "file" << "t0000,1.50,2.50\r\n" + QByteArray("t000,1.50,2.50\r\n").repeated(4095) + "end,1.5,2.5\r\n"
+            << 4097 << "";
     }
-    // A folder leaves the log as it was; of a file too long the first records are read. Both say so.
+    // What cannot be a log is refused without waiting; of a file too long the first records are
+    // read. Both say so.
     void readFailures() {
-        QFETCH(int, lines);
-        QFETCH(bool, read);
+        QFETCH(QString, input);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, cause);
         load("q7r.txt");
-        const QString path = lines == -2 ? home.path() : home.filePath(QStringLiteral("long.txt"));
-        QByteArray content;
-        for (int i = 1; i <= lines; ++i) content += "t" + QByteArray::number(i) + ",1.5,2.5\r\n";
-        if (lines > 0) QVERIFY(WriteFileBytes(path, content));
-        QCOMPARE(ReadLogFile(log, ui, path), read);
+        QString path = input;
+        if (input == "folder") path = home.path();
+        if (input == "pipe") {
+            path = home.filePath(QStringLiteral("pipe"));
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        if (input == "file") {
+            path = home.filePath(QStringLiteral("long.txt"));
+            QVERIFY(WriteFileBytes(path, content));
+        }
+        QCOMPARE(ReadLogFile(log, ui, path), cause.isEmpty());
         QTEST(log.RecordCount, "records");
-        QCOMPARE(ui.messages.size(), std::size_t(read ? 0 : 1));
-        if (!read) QVERIFY(ui.messages[0].text.startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
-        if (lines > 0) QCOMPARE(log.LogTime[MaxLogRecords - 1], QStringLiteral("t17000"));
+        QCOMPARE(ui.messageTexts(), cause.isEmpty() ? QStringList() : QStringList{"ERROR: OpenLogFile: " + path + cause});
+        if (log.RecordCount == MaxLogRecords) QCOMPARE(log.LogTime[MaxLogRecords - 1], QStringLiteral("t17000"));
+        if (log.RecordCount == 4097) QCOMPARE(log.LogTime[4096], QStringLiteral("end"));
     }
 
     // The views' Delete without a file chosen; a name with a folder never reaches outside DATA.

@@ -18,7 +18,6 @@
 #include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <cups/cups.h>
 
@@ -84,22 +83,17 @@ public:
 
     // Sets the printer up for the default printer, or for the PDF file path when one is given.
     bool open(const QString& path, QString& why) {
-        QString output;
         if (path.isEmpty()) {
             printerName_ = QPrinterInfo::defaultPrinter().printerName();
             // The printer's own paper and printable area, for the pages made for it.
             QPrinter probe(QPrinter::HighResolution);
             probe.setPrinterName(printerName_);
             const QPageLayout layout = probe.pageLayout();
-            spool_ =
-                std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/kv5-print-XXXXXX.pdf"));
-            if (!spool_->open()) {
-                why = QStringLiteral("the printout cannot be made in %1: %2")
-                          .arg(QDir::toNativeSeparators(QDir::tempPath()), spool_->errorString());
+            // The pages wait in a hidden file of the temporary folder until they go out whole.
+            if (!pending_.create(QDir::tempPath(), QStringLiteral("kv5-print"), why)) {
+                why = QStringLiteral("the printout cannot be made: %1").arg(why);
                 return false;
             }
-            spool_->close();
-            output = spool_->fileName();
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setPageLayout(layout);
         } else {
@@ -110,10 +104,10 @@ public:
                     QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(finalPath_), why);
                 return false;
             }
-            output = pending_.path();
             printer.setOutputFormat(QPrinter::PdfFormat);
         }
-        printer.setOutputFileName(output);
+        // The printer opens its output by name: it gets the one that names the hidden file itself.
+        printer.setOutputFileName(pending_.writerPath());
         printer.setDocName(ProgramTitle);
         return true;
     }
@@ -143,7 +137,7 @@ public:
         const QByteArray instance = slash < 0 ? QByteArray() : printerName_.mid(slash + 1).toUtf8();
         cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(),
                                              slash < 0 ? nullptr : instance.constData());
-        const QByteArray file = QFile::encodeName(spool_->fileName());
+        const QByteArray file = QFile::encodeName(pending_.writerPath());
         const QByteArray title = ProgramTitle.toUtf8();
         const int job =
             cupsPrintFile(queue.constData(), file.constData(), title.constData(),
@@ -161,7 +155,6 @@ private:
     QString finalPath_;
     PendingFile pending_;
     QString printerName_;
-    std::unique_ptr<QTemporaryFile> spool_;
 };
 
 PrintResult failed(UserInterface& ui, const QString& procedure, const QString& why) {

@@ -3,7 +3,8 @@
 // print dialog, as one finished job: the pages are made into a PDF file first, so a cancel or a
 // failure on the way prints nothing. With no printer installed the user is offered a PDF file
 // instead and told where it went. The command line writes either printout of a log file to a
-// PDF file. PDF files get the usual mode of new files (0666 less the umask).
+// PDF file. PDF files get the usual mode of new files (0666 less the umask), or the mode of the
+// file they replace; a symbolic link at a PDF file's name is neither followed nor replaced.
 #pragma once
 
 #include "views/LogView.h"
