@@ -112,6 +112,22 @@ void removeAndEnd(int signal) {
     ::raise(signal);
 }
 
+// The mode the user's new files get: 0666 less the umask. The kernel tells the umask without
+// changing it; where it does not, it is set and put back at once.
+mode_t newFileMode() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return 0666 & ~static_cast<mode_t>(mask);
+    }
+    const mode_t mask = ::umask(077);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 bool oneOf(int error, std::initializer_list<int> errors) {
     for (const int e : errors)
         if (error == e) return true;
@@ -138,18 +154,16 @@ bool PendingFile::create(const QString& folder, const QString& prefix, QString& 
     for (int attempt = 0;; ++attempt) {
         const QByteArray name = '.' + QFile::encodeName(prefix) + '-' + QByteArray::number(::getpid()) + '-' +
                                 QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        // 0666: the umask takes away what the user does not give to others. Read and write: a
-        // file system without links gets the content copied out of it.
-        fd_ = ::openat(folderFd_, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // The user's alone until it is published, as what it replaces may be: created 0600, so
+        // that no one else can open it even for a moment. Read and write: a file system without
+        // links gets the content copied out of it, and writers open it again through writerPath.
+        const EndingSignalsHeld held;
+        fd_ = ::openat(folderFd_, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ >= 0) {
             name_ = name;
             cleanupSlot_ = armCleanup(folderFd_, name_, 0);
-            // The mode of a new file, given when the file is published; until then the file is
-            // the user's alone, as what it replaces may be, and writable for writers that open
-            // it again through writerPath whatever the umask.
-            struct stat created {};
-            if (::fstat(fd_, &created) == 0) newFileMode_ = created.st_mode & 0777;
-            ::fchmod(fd_, 0600);
+            // The mode of a new file, given when the file is published.
+            newFileMode_ = newFileMode();
             return true;
         }
         if (errno != EEXIST || attempt > 100) {
@@ -263,6 +277,17 @@ RemovedOnSignal::RemovedOnSignal(const QString& path, bool folder)
 
 RemovedOnSignal::~RemovedOnSignal() {
     disarmCleanup(slot_);
+}
+
+EndingSignalsHeld::EndingSignalsHeld() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before_);
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() {
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
 }
 
 void RemoveTemporaryFilesOnSignal() {

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <csignal>
+
 #include <sys/types.h>
 
 namespace kv5 {
@@ -66,6 +68,19 @@ public:
 
 private:
     int slot_;
+};
+
+// Holds back SIGINT, SIGTERM and SIGHUP while it lives, so that a temporary thing is never
+// made without being known to the signal's cleanup: made and armed in one step.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld();
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+    ~EndingSignalsHeld();
+
+private:
+    sigset_t before_;
 };
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the hidden files of every living PendingFile and the

@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace kv5 {
@@ -213,9 +214,11 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
     // libxlsxwriter's own temporary files go to a private folder of the user's temporary folder:
     // it removes each file just after creating it by name, and an ending signal in between
     // takes the folder with whatever is in it.
+    auto held = std::make_optional<EndingSignalsHeld>();
     const QString scratch = makeTemporaryFolder(ui, QStringLiteral("kv5-xlsx"));
     if (scratch.isEmpty()) return false;
     const RemovedOnSignal scratchOnSignal(scratch, true);
+    held.reset();
     const auto removeScratch = qScopeGuard([&scratch] { QDir(scratch).removeRecursively(); });
     const QByteArray temporaryFolder = QFile::encodeName(scratch);
     lxw_workbook_options options{};
@@ -290,9 +293,11 @@ bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors,
                             const QString& logPath, QString& workbookPath) {
     // A new folder for each workbook, so that a workbook still open from an earlier export is
     // never replaced.
+    auto held = std::make_optional<EndingSignalsHeld>();
     const QString folder = makeTemporaryFolder(ui, QStringLiteral("kv5-export"));
     if (folder.isEmpty()) return false;
     const RemovedOnSignal emptyFolder(folder, true);
+    held.reset();
     workbookPath = ProgramFile(folder, workbookNameOf(logPath));
     if (WriteLogWorkbook(settings, colors, ui, logPath, workbookPath)) return true;
     QDir().rmdir(folder);
