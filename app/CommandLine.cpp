@@ -53,7 +53,17 @@ Commands (no display needed):
                       to standard error and the status is not 0 (no retry is offered).
   table FILE          Prints the log file as the table window shows it, fields separated by
                       tabs. FILE is a name in DATA or a path.
-  info FILE           Prints the statistics ("Log Info") of a log file.
+  info FILE [--json] [--limit NAME=LOW:HIGH]... [--target-mc X]
+                      Prints the statistics ("Log Info") of a log file, a blank line and its
+                      summary: per quantity the count, lowest and highest value with the time
+                      of their first record, the mean, the mean kinetic temperature, the
+                      records, time and excursions beyond the alarm limits, daily figures and
+                      the drying rate of wood over the last 24 hours. The limits are those the
+                      logger held (kept beside the log file in SN...-NN.json); --limit replaces
+                      them for one quantity (temperature, rh, mc1, mc2, mc3, gpp, emc or
+                      dew_point; a side left empty is no limit). --target-mc X adds the days
+                      until the drying reaches X % moisture content. --json prints only the
+                      summary, as one JSON object.
   chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]
                       Draws the chart of a log file as the chart window shows it, with the
                       readout on the last record, into a PNG picture. --range sets the Y axis
@@ -72,7 +82,8 @@ const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QS
 // Options that take their value as the next argument.
 const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
                                    QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
-                                   QStringLiteral("--output"), QStringLiteral("--range")};
+                                   QStringLiteral("--output"), QStringLiteral("--range"),
+                                   QStringLiteral("--limit"), QStringLiteral("--target-mc")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -197,6 +208,9 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
     parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title."), QStringLiteral("text")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("The summary as JSON.")});
+    parser.addOption({QStringLiteral("limit"), QStringLiteral("Alarm limits of a quantity."), QStringLiteral("NAME=LOW:HIGH")});
+    parser.addOption({QStringLiteral("target-mc"), QStringLiteral("Target moisture content."), QStringLiteral("X")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
@@ -231,7 +245,26 @@ int RunCommandLine(const QStringList& givenArguments) {
         return 2;
     }
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
-    if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out);
+    if (command == QLatin1String("info")) {
+        InfoRequest request;
+        request.json = parser.isSet(QStringLiteral("json"));
+        QString why;
+        for (const QString& limit : parser.values(QStringLiteral("limit"))) {
+            if (!ParseLimitOption(limit, request, why)) {
+                std::fprintf(stderr, "kv5: %s\n", qPrintable(why));
+                return 2;
+            }
+        }
+        if (parser.isSet(QStringLiteral("target-mc"))) {
+            request.targetMc = ReadNumber(parser.value(QStringLiteral("target-mc")));
+            if (!request.targetMc) {
+                std::fprintf(stderr, "kv5: --target-mc \"%s\" is not a number\n",
+                             qPrintable(parser.value(QStringLiteral("target-mc"))));
+                return 2;
+            }
+        }
+        return RunInfoCommand(state, ui, file, out, request);
+    }
     const QString output = parser.value(QStringLiteral("output"));
     if (command == QLatin1String("chart")) {
         if (output.isEmpty()) {

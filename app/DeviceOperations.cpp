@@ -15,6 +15,40 @@
 
 namespace kv5 {
 
+LogContext LogContextOf(const AppState& state, const MainWindowValues& values, const QDateTime& now) {
+    const LogData& log = state.log;
+    LogContext context;
+    context.SerialNumber = log.SerialNumber;
+    context.Description = log.Description;
+    context.SensorType = log.SensorType;
+    context.FirmwareRevision = state.device.Revision;
+    context.Start = log.StartTime;
+    if (log.StartTime.isValid())
+        context.UtcOffsetSeconds =
+            QDateTime(log.StartTime.date(), log.StartTime.time(), Qt::LocalTime).offsetFromUtc();
+    if (log.LogInterval > 0) context.IntervalSeconds = log.LogInterval * state.device.SecondsPerTick();
+    context.Records = log.RecordCount;
+    context.Celsius = state.settings.Celsius != 0;
+    // The boxes hold the limits as the logger gave them ("COMM ERROR" when it did not).
+    const auto limit = [](const QString& text) { return ReadNumber(text); };
+    context.Temperature = {limit(values.txtTempLo), limit(values.txtTempHi)};
+    context.RhMc = {limit(values.txtRhLo), limit(values.txtRhHi)};
+    context.EmcAlarm = {limit(values.txtEmcLo), limit(values.txtEmcHi)};
+    context.HoldAlarms = values.Check1 != 0;
+    if (state.device.ExtendedFirmware != 0) context.Beep = values.chkBeep != 0;
+    for (size_t channel = 0; channel < 3; ++channel) {
+        LogContext::Species& species = context.McSpecies[channel];
+        species.Code = state.settings.McSp[channel];
+        for (int i = 0; i < state.species.SpeciesCount; ++i)
+            if (state.species.SpeciesTable[size_t(i)].Code == species.Code)
+                species.Name = state.species.SpeciesTable[size_t(i)].Name;
+    }
+    context.Downloaded = now.toUTC();
+    context.Program = QStringLiteral("kv5");
+    context.Version = QStringLiteral(KV5_VERSION);
+    return context;
+}
+
 DeviceOperations::DeviceOperations(AppState& state, SerialLink& link, DeviceObserver& observer)
     : state_(state), link_(link), observer_(observer) {}
 
@@ -129,8 +163,13 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     }
     link_.PortClose();
 
+    // Every operation but storage mode has read the logger's log anew.
+    if (kind != Kind::StorageMode) {
+        state_.log.Context.reset();
+        if (state_.log.RecordCount > 0) state_.log.Context = LogContextOf(state_, values);
+    }
     if (kind == Kind::DetectAndRead && state_.log.RecordCount > 0) {
-        const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui);
+        const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui, &*state_.log.Context);
         if (!name.isEmpty()) saved = LogFilePath(state_, name);
     }
     return finish();

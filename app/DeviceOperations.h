@@ -4,6 +4,7 @@
 // run the same code through their side of the user-interface seam.
 #pragma once
 
+#include "core/LogContext.h"
 #include "core/MainWindowValues.h"
 #include "logger/DeviceSettings.h"
 
@@ -28,6 +29,11 @@ inline const QString ConfirmStorageText = QStringLiteral("Do you want to put the
 inline const QString NotANumberText =
     QStringLiteral("The %1 \"%2\" is not a number.  Type a number and try again; nothing was sent to the logger.");
 inline const QString NoStorageModeText = QStringLiteral("This device does not support storage mode!");
+
+// The context of the log just downloaded, as the logger held it: values are the boxes read with
+// it, now the download's time.
+LogContext LogContextOf(const AppState& state, const MainWindowValues& values,
+                        const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 class DeviceOperations {
 public:

@@ -43,8 +43,8 @@ QString fallbackFolder(const LogView& view, const PrintTarget& target) {
 // logger's serial number, then "-table" or "-chart", and a number when the name is taken.
 QString fallbackPdfPath(const LogView& view, const QString& folder, const QString& kind) {
     QString base = QFileInfo(view.log.SelectedLogFile).completeBaseName();
-    if (base.isEmpty() && !view.log.SerialNumber.isEmpty())
-        base = QStringLiteral("SN") + SafeFileNamePart(view.log.SerialNumber);
+    if (base.isEmpty() && !view.log.ShownSerialNumber().isEmpty())
+        base = QStringLiteral("SN") + SafeFileNamePart(view.log.ShownSerialNumber());
     if (base.isEmpty()) base = QStringLiteral("KV5");
     base += QLatin1Char('-') + kind;
     const QDir dir(folder);
@@ -246,7 +246,7 @@ PrintResult printChart(const LogView& view, UserInterface& ui, ChartState& chart
 
 // The description box before either printout; false when it was cancelled or left empty.
 bool askDescription(const LogView& view, UserInterface& ui, QString& description) {
-    description = view.log.Description;
+    description = view.log.ShownDescription();
     return ui.input(PrintInputPrompt, PrintInputTitle, description) && !description.isEmpty();
 }
 
