@@ -97,7 +97,8 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     QString text = LogInfoText(state.log, state.settings, extremes);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
-    out << text << '\n' << SummaryText(summary);
+    out << text;
+    if (state.log.RecordCount > 0) out << '\n' << SummaryText(summary);
     out.flush();
     return read && computed ? 0 : 1;
 }
