@@ -162,6 +162,7 @@ void LoadProgramSettings(AppState& state, UserInterface& ui) {
     settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
     settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
     settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
+    LoadSummarySettings(ini, settings, ui);
     MakeFolders(state.ProgramFolder, ui);
     ReadSpeciesFile(state.speciesPath(), state.species, ui);
     for (int channel = 1; channel <= 3; ++channel)

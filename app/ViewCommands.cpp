@@ -80,7 +80,7 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     if (!readArgument(state, ui, file, read)) return 1;
     SummaryOptions options = SummaryOptionsOf(state.settings);
     options.limits = request.limits;
-    options.targetMc = request.targetMc;
+    if (request.targetMc) options.targetMc = request.targetMc;
     const LogContext* context = state.log.Context ? &*state.log.Context : nullptr;
     const LogSummary summary = SummarizeLog(state.log, context, options);
     if (request.json) {

@@ -285,6 +285,7 @@ void frmApp::readStartupSettings() {
     writeBack(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
     writeBack(QStringLiteral("Dewpoint"), settings.Dewpoint);
+    LoadSummarySettings(state_.iniPath(), settings, ui());
 
     MakeFolders(state_.ProgramFolder, ui());
 

@@ -118,9 +118,12 @@ struct Accumulator {
     double daySum = 0;
 };
 
-// The records' times, held as UTC like the logger's clock; empty when they are unknown.
-std::vector<qint64> recordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
-                                bool& estimated) {
+QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); }
+
+} // namespace
+
+std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
+                                   bool& estimated) {
     const int n = log.RecordCount;
     std::vector<qint64> times;
     estimated = false;
@@ -157,16 +160,13 @@ std::vector<qint64> recordTimes(const LogData& log, const LogContext* context, s
     return times;
 }
 
-QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); }
-
-} // namespace
-
 SummaryOptions SummaryOptionsOf(const Settings& settings) {
     SummaryOptions options;
     options.Celsius = settings.Celsius;
     options.AhGpp = settings.AhGpp;
     options.Emc = settings.Emc;
     options.Dewpoint = settings.Dewpoint;
+    if (settings.TargetMc > 0) options.targetMc = settings.TargetMc;
     return options;
 }
 
@@ -178,7 +178,7 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
     summary.celsius = context ? context->Celsius : options.Celsius != 0;
     summary.targetMc = options.targetMc;
     if (context) summary.utcOffsetSeconds = context->UtcOffsetSeconds;
-    const std::vector<qint64> times = recordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
+    const std::vector<qint64> times = LogRecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
     const bool timed = !times.empty() && n > 0;
     if (timed) {
         summary.start = timeOf(times.front());
