@@ -65,7 +65,7 @@ MainController::MainController(AppState& state, frmApp& window)
     });
     // The library window's Export button writes the workbook and hands it to the desktop.
     SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
-        OpenInExcel(state.settings, TraceColorsOf(state), ui, path);
+        OpenInExcel(state.settings, ui, path);
     });
 }
 

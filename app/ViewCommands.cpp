@@ -31,7 +31,7 @@ bool readArgument(AppState& state, UserInterface& ui, const QString& file, bool&
 } // namespace
 
 LogView LogViewOf(const AppState& state) {
-    return {state.log, state.settings, TraceColorsOf(state), state.ProgramFolder};
+    return {state.log, state.settings, state.ProgramFolder};
 }
 
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui) {
