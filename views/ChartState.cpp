@@ -158,23 +158,15 @@ void ChartState::Load() {
 void ChartState::addLimitLines(ChartPicture& picture, double yScale) const {
     const LogData& log = view_.log;
     if (!log.Context) return;
-    const LogContext& context = *log.Context;
-    const auto add = [&](const QColor& color, const AlarmLimits& limits) {
+    for (const QuantityRow* row : ShownQuantities(log.isQ7R(), view_.settings)) {
+        const AlarmLimits limits = QuantityLimits(*log.Context, row->quantity);
         for (const std::optional<double>& limit : {limits.low, limits.high}) {
             if (!limit) continue;
             const double y = ChartHeight - (*limit - AxisYmin) * yScale;
             // A limit off the scale has no line; zooming out brings it in.
-            if (y >= 0 && y <= ChartHeight) picture.limits.push_back({color, y});
+            if (y >= 0 && y <= ChartHeight) picture.limits.push_back({colourOf(*row), y});
         }
-    };
-    add(TempColor, context.Temperature);
-    if (log.isQ7R()) {
-        add(Mc1Color, context.RhMc);
-        add(Mc2Color, context.RhMc);
-        add(view_.colors.Mc3TraceColor, context.RhMc);
     }
-    add(RhColor, context.RhMc);
-    if (view_.settings.Emc != 0) add(view_.colors.EmcTraceColor, context.EmcAlarm);
 }
 
 std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log) {
