@@ -4,6 +4,7 @@
 #include "app/BatteryGauge.h"
 #include "app/IniFile.h"
 #include "app/ProgramFolder.h"
+#include "app/ProgramSettings.h"
 #include "app/frmSpecies.h"
 #include "calc/Species.h"
 #include "core/Numbers.h"
@@ -252,53 +253,18 @@ void frmApp::Load() {
 }
 
 void frmApp::readStartupSettings() {
-    Settings& settings = state_.settings;
-    const QString ini = state_.iniPath();
-    // Every setting is read as a number (text that is no number gives 0) and, but for TestMode,
-    // written back, so that the file holds every key after the first start.
-    const auto read = [&](const QString& key, const QString& defaultValue) {
-        return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui()));
-    };
-    QString refusal;
-    const auto writeBack = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui(), &refusal);
-    };
-
-    settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
-    writeBack(QStringLiteral("Celsius"), settings.Celsius);
+    LoadProgramState(state_, ui(), WriteBack::Yes);
+    const Settings& settings = state_.settings;
 
     // The unit in this caption stays until the next start, like the setting it was read from.
     capTempAlarm->setText(QStringLiteral("Temperature ") + DegreeLabel(settings.Celsius) + QStringLiteral(" Alarm"));
-
-    settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
-    writeBack(QStringLiteral("AhGpp"), settings.AhGpp);
-
-    // TestMode is only ever set by editing the file, so it is not written back.
-    settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
     if (settings.TestMode) {
         cmdSetTest->setEnabled(true);
         cmdSetTest->setVisible(true);
         txtSN->setReadOnly(false);
     }
-
-    settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
-    writeBack(QStringLiteral("Emc"), settings.Emc);
-    settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
-    writeBack(QStringLiteral("Dewpoint"), settings.Dewpoint);
-
-    MakeFolders(state_.ProgramFolder, ui());
-
     // Until a logger has been asked for its firmware revision the flag is off: 34-second ticks.
     LoadIntervals(*cboInt, state_.device.ExtendedFirmware);
-
-    ReadSpeciesFile(state_.speciesPath(), state_.species, ui());
-
-    for (int channel = 1; channel <= 3; ++channel) {
-        const QString key = QStringLiteral("McSp%1").arg(channel);
-        settings.McSp[channel - 1] = read(key, QStringLiteral("1"));
-        writeBack(key, settings.McSp[channel - 1]);
-    }
-    ReportUnsavedSettings(ini, refusal, ui());
 
     SetStatusColor(QColor(0, 0, 255));
     SetStatus(ReadyText);

@@ -1,7 +1,7 @@
 #include "app/frmSpecies.h"
 
 #include "app/AppState.h"
-#include "app/IniFile.h"
+#include "app/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -96,25 +96,15 @@ void frmSpecies::LoadSpeciesComboBox() {
 
 void frmSpecies::SaveSpecies() {
     Settings& settings = state_.settings;
-    const QString ini = state_.iniPath();
-    QString refusal;
-    const auto write = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui_, &refusal);
-    };
     for (int channel = 1; channel <= 3; ++channel) {
         const QComboBox* list = cboMC[channel - 1];
         if (list->currentIndex() >= 0) settings.McSp[channel - 1] = list->currentData().toInt();
-        write(QStringLiteral("McSp%1").arg(channel), settings.McSp[channel - 1]);
     }
     settings.Celsius = chkCelsius->isChecked() ? 1 : 0;
-    write(QStringLiteral("Celsius"), settings.Celsius);
     settings.AhGpp = chkAhGpp->isChecked() ? 1 : 0;
-    write(QStringLiteral("AhGpp"), settings.AhGpp);
     settings.Emc = chkEmc->isChecked() ? 1 : 0;
-    write(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = chkDew->isChecked() ? 1 : 0;
-    write(QStringLiteral("Dewpoint"), settings.Dewpoint);
-    ReportUnsavedSettings(ini, refusal, ui_);
+    SaveSettings(state_.iniPath(), settings, ui_);
 }
 
 void frmSpecies::done(int result) {
