@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/ViewCommands.h"
 #include "app/frmApp.h"
-#include "export/ExcelExport.h"
 #include "app/frmOpenFile.h"
 #include "views/Print.h"
 
@@ -62,10 +61,6 @@ MainController::MainController(AppState& state, frmApp& window)
     connect(window.cmdChart, &QPushButton::clicked, this, [this, &state] {
         ShowPrintableChartWindow(LogViewOf(state), window_.ui(), LogFileActionsOf(state, window_.ui()),
                                  &window_);
-    });
-    // The library window's Export button writes the workbook and hands it to the desktop.
-    SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
-        OpenInExcel(state.settings, ui, path);
     });
 }
 
