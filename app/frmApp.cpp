@@ -299,17 +299,21 @@ void frmApp::ShowFirmwareControls(int extendedFirmware) {
     LoadIntervals(*cboInt, extendedFirmware);
 }
 
+std::array<std::pair<ValueBox, QLineEdit*>, 9> frmApp::textBoxes() const {
+    return {{{&MainWindowValues::txtSN, txtSN},
+             {&MainWindowValues::txtTime, txtTime},
+             {&MainWindowValues::txtDesc, txtDesc},
+             {&MainWindowValues::txtRhHi, txtRhHi},
+             {&MainWindowValues::txtRhLo, txtRhLo},
+             {&MainWindowValues::txtTempHi, txtTempHi},
+             {&MainWindowValues::txtTempLo, txtTempLo},
+             {&MainWindowValues::txtEmcHi, txtEmcHi},
+             {&MainWindowValues::txtEmcLo, txtEmcLo}}};
+}
+
 void frmApp::ShowValues(const MainWindowValues& values) {
-    txtSN->setText(values.txtSN);
-    txtTime->setText(values.txtTime);
-    txtDesc->setText(values.txtDesc);
+    for (const auto& [member, box] : textBoxes()) box->setText(values.*member);
     cboInt->setCurrentIndex(values.cboInt < cboInt->count() ? values.cboInt : -1);
-    txtRhHi->setText(values.txtRhHi);
-    txtRhLo->setText(values.txtRhLo);
-    txtTempHi->setText(values.txtTempHi);
-    txtTempLo->setText(values.txtTempLo);
-    txtEmcHi->setText(values.txtEmcHi);
-    txtEmcLo->setText(values.txtEmcLo);
     Check1->setChecked(values.Check1 != 0);
     chkBeep->setChecked(values.chkBeep != 0);
     picBatt->setState(values.picBatt);
@@ -317,20 +321,29 @@ void frmApp::ShowValues(const MainWindowValues& values) {
 
 MainWindowValues frmApp::Values() const {
     MainWindowValues values;
-    values.txtSN = txtSN->text();
-    values.txtTime = txtTime->text();
-    values.txtDesc = txtDesc->text();
+    for (const auto& [member, box] : textBoxes()) values.*member = box->text();
     values.cboInt = cboInt->currentIndex();
-    values.txtRhHi = txtRhHi->text();
-    values.txtRhLo = txtRhLo->text();
-    values.txtTempHi = txtTempHi->text();
-    values.txtTempLo = txtTempLo->text();
-    values.txtEmcHi = txtEmcHi->text();
-    values.txtEmcLo = txtEmcLo->text();
     values.Check1 = Check1->isChecked() ? 1 : 0;
     values.chkBeep = chkBeep->isChecked() ? 1 : 0;
     values.picBatt = picBatt->state();
     return values;
+}
+
+void frmApp::FocusBox(ValueBox focused) {
+    for (const auto& [member, box] : textBoxes())
+        if (member == focused) box->setFocus();
+}
+
+Answer frmApp::message(const Message& message) {
+    return ui_->message(message);
+}
+
+bool frmApp::input(const QString& prompt, const QString& title, QString& value) {
+    return ui_->input(prompt, title, value);
+}
+
+void frmApp::status(const QString& text) {
+    SetStatus(text);
 }
 
 void frmApp::SetStatus(const QString& text) {
