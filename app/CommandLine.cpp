@@ -4,6 +4,7 @@
 #include "app/ConsoleUi.h"
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
+#include "app/ProgramSettings.h"
 #include "app/SimulatedLogger.h"
 #include "app/ViewCommands.h"
 #include "core/DeviceObserver.h"
@@ -151,24 +152,6 @@ QString CommandOf(const QStringList& arguments) {
     return {};
 }
 
-void LoadProgramSettings(AppState& state, UserInterface& ui) {
-    const QString ini = state.iniPath();
-    const auto read = [&](const QString& key, const QString& defaultValue) {
-        return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui));
-    };
-    Settings& settings = state.settings;
-    settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
-    settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
-    settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
-    settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
-    settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
-    LoadSummarySettings(ini, settings, ui);
-    MakeFolders(state.ProgramFolder, ui);
-    ReadSpeciesFile(state.speciesPath(), state.species, ui);
-    for (int channel = 1; channel <= 3; ++channel)
-        settings.McSp[channel - 1] = read(QStringLiteral("McSp%1").arg(channel), QStringLiteral("1"));
-}
-
 bool WantsHelp(const QStringList& arguments) {
     for (const QString& argument : arguments.mid(1))
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
@@ -235,7 +218,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     // A download shows its progress in place on a terminal; scripts and logs get nothing extra.
     ui.progressLine = isatty(fileno(stderr)) != 0;
     ui.recordCount = &state.log.RecordCount;
-    LoadProgramSettings(state, ui);
+    LoadProgramState(state, ui, WriteBack::No);
 
     QTextStream out(stdout);
     if (command == QLatin1String("read")) return runRead(state, ui, parser, out);

@@ -20,10 +20,6 @@ bool WantsHelp(const QStringList& arguments);
 // The arguments with a bare "--simulate" given its default kind, "--simulate=vantorp".
 QStringList WithSimulateKind(const QStringList& arguments);
 
-// Reads the settings and the species list as the main window does at start-up, and creates
-// the DATA folder; nothing is written back.
-void LoadProgramSettings(AppState& state, UserInterface& ui);
-
 // Runs a subcommand and gives the program's exit status.
 int RunCommandLine(const QStringList& arguments);
 

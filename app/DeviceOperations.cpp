@@ -59,43 +59,42 @@ std::optional<double> DeviceOperations::readBox(const QString& text, const QStri
     return number;
 }
 
-QString DeviceOperations::StartNewLog(MainWindowValues& values) {
-    if (running_) return {};
+ValueBox DeviceOperations::StartNewLog(MainWindowValues& values) {
+    if (running_) return nullptr;
     struct Box {
-        const char* control;
+        ValueBox box;
         const char* field;
-        const QString& text;
         double& number;
     };
     NewLogSettings& settings = newLog_;
     const Box boxes[] = {
-        {"txtRhHi", "RH / MC % Alarm High Limit", values.txtRhHi, settings.rhHigh},
-        {"txtRhLo", "RH / MC % Alarm Low Limit", values.txtRhLo, settings.rhLow},
-        {"txtTempHi", "Temperature Alarm High Limit", values.txtTempHi, settings.tempHigh},
-        {"txtTempLo", "Temperature Alarm Low Limit", values.txtTempLo, settings.tempLow},
-        {"txtEmcHi", "EMC % Alarm High Limit", values.txtEmcHi, settings.emcHigh},
-        {"txtEmcLo", "EMC % Alarm Low Limit", values.txtEmcLo, settings.emcLow},
+        {&MainWindowValues::txtRhHi, "RH / MC % Alarm High Limit", settings.rhHigh},
+        {&MainWindowValues::txtRhLo, "RH / MC % Alarm Low Limit", settings.rhLow},
+        {&MainWindowValues::txtTempHi, "Temperature Alarm High Limit", settings.tempHigh},
+        {&MainWindowValues::txtTempLo, "Temperature Alarm Low Limit", settings.tempLow},
+        {&MainWindowValues::txtEmcHi, "EMC % Alarm High Limit", settings.emcHigh},
+        {&MainWindowValues::txtEmcLo, "EMC % Alarm Low Limit", settings.emcLow},
     };
     for (const Box& box : boxes) {
-        const std::optional<double> number = readBox(box.text, QString::fromLatin1(box.field));
-        if (!number) return QString::fromLatin1(box.control);
+        const std::optional<double> number = readBox(values.*box.box, QString::fromLatin1(box.field));
+        if (!number) return box.box;
         box.number = *number;
     }
     settings.description = values.txtDesc;
     settings.intervalRow = values.cboInt;
     settings.beep = values.chkBeep == 1;
     run(Kind::StartNewLog, values);
-    return {};
+    return nullptr;
 }
 
-QString DeviceOperations::SetTestMode(MainWindowValues& values) {
-    if (running_) return {};
+ValueBox DeviceOperations::SetTestMode(MainWindowValues& values) {
+    if (running_) return nullptr;
     // A whole number, halves to even, as the logger's serial numbers are.
     const std::optional<double> serial = readBox(values.txtSN, QStringLiteral("Serial Number"));
-    if (!serial) return QStringLiteral("txtSN");
+    if (!serial) return &MainWindowValues::txtSN;
     testSerialNumber_ = static_cast<qint32>(std::clamp(std::nearbyint(*serial), 0.0, 99999999.0));
     run(Kind::SetTestMode, values);
-    return {};
+    return nullptr;
 }
 void DeviceOperations::StorageMode(MainWindowValues& values) { run(Kind::StorageMode, values); }
 

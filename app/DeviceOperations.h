@@ -44,12 +44,13 @@ public:
     // as a new file when it has records. Returns the saved file's full path, or empty text.
     QString DetectAndRead(MainWindowValues& values);
     // "Start New Log": reads the boxes it sends as numbers first; a box that is empty or no
-    // number stops it before anything is sent, with a message naming the field, and its control
-    // name is returned. Otherwise, after a Yes, clears the log and writes the values entered.
-    QString StartNewLog(MainWindowValues& values);
+    // number stops it before anything is sent, with a message naming the field, and the box is
+    // returned (else nullptr). Otherwise, after a Yes, clears the log and writes the values
+    // entered.
+    ValueBox StartNewLog(MainWindowValues& values);
     // "Set Test Mode": reads the serial number box the same way, then clears the log and writes
     // the test configuration.
-    QString SetTestMode(MainWindowValues& values);
+    ValueBox SetTestMode(MainWindowValues& values);
     // "Storage Mode": after a Yes, puts a logger with extended firmware into storage mode.
     void StorageMode(MainWindowValues& values);
 

@@ -1,11 +1,12 @@
 #include "app/ViewCommands.h"
 
 #include "app/AppState.h"
-#include "core/UserInterface.h"
+#include "app/frmOpenFile.h"
 #include "core/Numbers.h"
+#include "core/UserInterface.h"
+#include "export/ExcelExport.h"
 #include "logfiles/LogFile.h"
 #include "logfiles/LogSummary.h"
-#include "app/frmOpenFile.h"
 #include "views/ChartDrawing.h"
 #include "views/ChartPicture.h"
 #include "views/LogStatistics.h"
@@ -35,7 +36,9 @@ LogView LogViewOf(const AppState& state) {
 }
 
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui) {
-    return {[&state, &ui](QWidget* parent) { OpenLogFile(state.log, state.dataFolder(), ui, parent); },
+    // The library window's Export writes the workbook and hands it to the desktop.
+    const auto exporter = [&state, &ui](const QString& path) { OpenInExcel(state.settings, ui, path); };
+    return {[&state, &ui, exporter](QWidget* parent) { OpenLogFile(state.log, state.dataFolder(), ui, parent, exporter); },
             [&state, &ui] { return DeleteSelectedLogFile(state.log, state.dataFolder(), ui); }};
 }
 

@@ -1,7 +1,7 @@
 #include "app/frmSpecies.h"
 
 #include "app/AppState.h"
-#include "app/IniFile.h"
+#include "app/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,29 +99,23 @@ void frmSpecies::LoadSpeciesComboBox() {
 
 void frmSpecies::SaveSpecies() {
     Settings& settings = state_.settings;
-    const QString ini = state_.iniPath();
-    QString refusal;
-    const auto write = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui_, &refusal);
-    };
     for (int channel = 1; channel <= 3; ++channel) {
         const QComboBox* list = cboMC[channel - 1];
         if (list->currentIndex() >= 0) settings.McSp[channel - 1] = list->currentData().toInt();
-        write(QStringLiteral("McSp%1").arg(channel), settings.McSp[channel - 1]);
     }
     settings.Celsius = chkCelsius->isChecked() ? 1 : 0;
-    write(QStringLiteral("Celsius"), settings.Celsius);
     settings.AhGpp = chkAhGpp->isChecked() ? 1 : 0;
-    write(QStringLiteral("AhGpp"), settings.AhGpp);
     settings.Emc = chkEmc->isChecked() ? 1 : 0;
-    write(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = chkDew->isChecked() ? 1 : 0;
-    write(QStringLiteral("Dewpoint"), settings.Dewpoint);
-    // Written only when changed: a settings file of a user who never chose it stays as it was.
+    // Written only when changed: a settings file of a user who never chose it stays as it was. A
+    // refusal is the folder's, reported with the others.
     const int chartTimes = chkChartTimes->isChecked() ? 1 : 0;
-    if (chartTimes != settings.ChartTimes) write(QStringLiteral("ChartTimes"), chartTimes);
+    QString refusal;
+    if (chartTimes != settings.ChartTimes)
+        WriteIniSetting(state_.iniPath(), GeneralSection, QStringLiteral("ChartTimes"), QString::number(chartTimes),
+                        ui_, &refusal);
     settings.ChartTimes = chartTimes;
-    ReportUnsavedSettings(ini, refusal, ui_);
+    SaveSettings(state_.iniPath(), settings, ui_);
 }
 
 void frmSpecies::done(int result) {

@@ -279,9 +279,7 @@ private slots:
             QVERIFY(WriteFileBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(data).mkdir(QStringLiteral("folder.txt")));
         QStringList exported;
-        SetLogFileExporter([&](UserInterface&, const QString& path) { exported << path; });
-        frmOpenFile window(log, data, ui);
-        SetLogFileExporter({});
+        frmOpenFile window(log, data, ui, [&](const QString& path) { exported << path; });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QString faults = LayoutFaults(window, QStringLiteral("frmOpenFile"));

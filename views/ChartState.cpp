@@ -152,7 +152,7 @@ void ChartState::Load() {
     txtAxisYmax.text = QString::number(qRound64(AxisYmin + AxisYrange));
     bmp = picture;
     picBase = bmp;
-    bmp_MouseMove(0, 0, float(ChartWidth), float(ChartHeight));
+    showReadoutAt(count);
 }
 
 void ChartState::addLimitLines(ChartPicture& picture, double yScale) const {
@@ -196,14 +196,11 @@ std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log) {
     return marks;
 }
 
-void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
-    (void)button;
-    (void)shift;
-    (void)Y;
+void ChartState::showReadoutAt(int record) {
     const int count = recordCount();
     if (count < 1) return;
     if (AxisYrange < 1.0) AxisYrange = 100.0;
-    const int record = ReadoutRecord(X, count);
+    record = std::clamp(record, 1, count);
     const int i = record - 1;
     bmp = picBase;
 
@@ -231,7 +228,7 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
     txtLegend[0] = {true, log.LogTime[i], Qt::black};
 }
 
-bool ChartState::btnZoom_Click() {
+bool ChartState::askZoom() {
     const QString title = QStringLiteral("Zoom");
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);

@@ -63,19 +63,23 @@ public:
     // "frmChart.PaintTrace: "; the chart is then finished with what could be drawn.
     void Load();
 
-    // The readout, for the mouse at chart (X, Y); button and shift are ignored. Shows the chosen
-    // record's time and values in the legend, each in its trace's colour. A value that cannot be
-    // computed shows "Calculating X axis failed: " and the cause, once while the mouse stays on
-    // that record, and the readout ends there.
-    void bmp_MouseMove(int button, int shift, float X, float Y);
+    // The readout of record (from 1; clamped to the log), as the mouse over the chart asks for
+    // it (ReadoutRecord) and the chart and its printout show it on the last record: the record's
+    // time and values in the legend, each in its quantity's colour. A value that ends the run
+    // shows "Calculating X axis failed: " and the cause, once while the readout stays on that
+    // record, and the readout ends there.
+    void showReadoutAt(int record);
 
     // "Zoom": asks for the new top and bottom in two input boxes titled "Zoom"; an empty answer
     // or Cancel in either changes nothing. Otherwise the adjusted values become the scale and the
     // chart is drawn again. Returns true when it was.
-    bool btnZoom_Click();
+    bool askZoom();
     // The scale from a new top and bottom after the zoom's adjustments (AdjustZoom); the chart is
     // not drawn again.
     void SetZoom(qint32 top, qint32 bottom);
+
+    // The records drawn: the count of the log, within what its arrays hold.
+    int recordCount() const;
 
 private:
     // One trace of the first `count` values of series, its extremes written to lowest and
@@ -86,7 +90,6 @@ private:
     // when it cannot be computed is reported once as "ERROR: " procedure ": " and becomes a gap
     // (NaN); one that ends the run ends the filling and gives its description.
     const char* fillDerived(const QuantityRow& row, int count);
-    int recordCount() const;
     // The dashed lines of the alarm limits of the log's context, for each shown quantity that
     // has them, within the scale.
     void addLimitLines(ChartPicture& picture, double yScale) const;

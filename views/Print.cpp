@@ -234,7 +234,7 @@ PrintResult printChart(const LogView& view, UserInterface& ui, ChartState& chart
     if (job.toPdf()) job.printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Inch);
 
     // The surface restored from the finished chart, and the legend on the last record.
-    chart.bmp_MouseMove(0, 0, float(ChartWidth), float(ChartHeight));
+    chart.showReadoutAt(chart.recordCount());
 
     QPainter painter;
     if (!painter.begin(&job.printer)) return failed(ui, procedure, job.failure());
@@ -295,8 +295,7 @@ void InstallChartPrinting(frmChart& window, const LogView& view, UserInterface& 
     window.SetPrintHandler([owner, view, &ui] {
         if (PrintChart(view, ui, owner->chart, owner->bmp->size()) == PrintResult::Cancelled) return;
         // The window shows what the printout shows: the readout on the last record.
-        if (owner->bmp->mouseMoved)
-            owner->bmp->mouseMoved(Qt::NoButton, Qt::NoModifier, QPointF(ChartWidth, ChartHeight));
+        owner->showReadoutAt(owner->chart.recordCount());
     });
 }
 

@@ -18,10 +18,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
 
     bmp = new ChartSurface(this);
     bmp->setObjectName(QStringLiteral("bmp"));
-    bmp->mouseMoved = [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at) {
-        chart.bmp_MouseMove(int(buttons), int(modifiers), float(at.x()), float(at.y()));
-        showState();
-    };
+    bmp->mouseMoved = [this](QPointF at) { showReadoutAt(ReadoutRecord(float(at.x()), chart.recordCount())); };
     txtAxisYmax = new ChartTextBox(AxisFont(), this);
     txtAxisYmax->setObjectName(QStringLiteral("txtAxisYmax"));
     txtAxisYmin = new ChartTextBox(AxisFont(), this);
@@ -48,7 +45,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
     connect(btnInfo, &QPushButton::clicked, this,
             [this] { ShowLogInfo(view_.log, view_.settings, chart.extremes, ui_); });
     connect(btnZoom, &QPushButton::clicked, this, [this] {
-        if (chart.btnZoom_Click()) showState();
+        if (chart.askZoom()) showState();
     });
     connect(btnOpen, &QPushButton::clicked, this, [this] {
         if (actions_.open) actions_.open(this);
@@ -65,6 +62,11 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
 
 void frmChart::Load() {
     chart.Load();
+    showState();
+}
+
+void frmChart::showReadoutAt(int record) {
+    chart.showReadoutAt(record);
     showState();
 }
 
