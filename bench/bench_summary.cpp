@@ -19,8 +19,7 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-template <typename Work>
-double medianMs(Work work) {
+template <typename Work> double medianMs(Work work) {
     std::vector<double> times;
     for (int round = 0; round < 15; ++round) {
         QElapsedTimer timer;
@@ -48,12 +47,16 @@ int main(int argc, char** argv) {
     options.targetMc = 8;
 
     size_t days = 0;
-    const double withContext = medianMs([&] { days += kv5::SummarizeLog(log, &context, options).days.size(); });
-    const double withoutContext = medianMs([&] { days += kv5::SummarizeLog(log, nullptr, options).days.size(); });
+    const double withContext =
+        medianMs([&] { days += kv5::SummarizeLog(log, &context, options).days.size(); });
+    const double withoutContext =
+        medianMs([&] { days += kv5::SummarizeLog(log, nullptr, options).days.size(); });
     const kv5::LogSummary summary = kv5::SummarizeLog(log, &context, options);
     size_t bytes = 0;
-    const double json = medianMs([&] { bytes += size_t(kv5::SummaryJson(summary, QStringLiteral("kiln.txt")).size()); });
-    std::printf("summary of %d Q7R records, %zu days (goal: at most 20 ms):\n", log.RecordCount, summary.days.size());
+    const double json =
+        medianMs([&] { bytes += size_t(kv5::SummaryJson(summary, QStringLiteral("kiln.txt")).size()); });
+    std::printf("summary of %d Q7R records, %zu days (goal: at most 20 ms):\n", log.RecordCount,
+                summary.days.size());
     std::printf("  with its context:     %.2f ms\n", withContext);
     std::printf("  without a context:    %.2f ms\n", withoutContext);
     std::printf("  as JSON:              %.2f ms\n", json);

@@ -9,14 +9,25 @@ QByteArray JsonString(const QString& text) {
     QByteArray out = "\"";
     for (const char c : text.toUtf8()) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20)
-                out += QByteArray("\\u00") + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+                out += QByteArray("\\u00") +
+                       QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
             else
                 out += c;
         }
@@ -32,9 +43,15 @@ QByteArray JsonNumber(double value) {
     return QByteArray(digits, result.ptr - digits);
 }
 
-QByteArray JsonNumber(std::optional<double> value) { return value ? JsonNumber(*value) : JsonNull; }
-QByteArray JsonInteger(qint64 value) { return QByteArray::number(value); }
-QByteArray JsonBool(bool value) { return value ? "true" : "false"; }
+QByteArray JsonNumber(std::optional<double> value) {
+    return value ? JsonNumber(*value) : JsonNull;
+}
+QByteArray JsonInteger(qint64 value) {
+    return QByteArray::number(value);
+}
+QByteArray JsonBool(bool value) {
+    return value ? "true" : "false";
+}
 
 namespace {
 
@@ -57,6 +74,8 @@ QByteArray JsonObjectText::text(int indent) const {
     return joined(items, '{', '}', indent);
 }
 
-QByteArray JsonArray(const std::vector<QByteArray>& items, int indent) { return joined(items, '[', ']', indent); }
+QByteArray JsonArray(const std::vector<QByteArray>& items, int indent) {
+    return joined(items, '[', ']', indent);
+}
 
 } // namespace kv5

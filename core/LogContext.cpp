@@ -18,7 +18,9 @@ QByteArray limitsText(const AlarmLimits& limits) {
     return JsonObjectText().add("low", JsonNumber(limits.low)).add("high", JsonNumber(limits.high)).text();
 }
 
-QByteArray optionalBool(std::optional<bool> value) { return value ? JsonBool(*value) : JsonNull; }
+QByteArray optionalBool(std::optional<bool> value) {
+    return value ? JsonBool(*value) : JsonNull;
+}
 
 // The reader's checks: a field is either missing, null or of its kind.
 class Fields {
@@ -123,7 +125,9 @@ QByteArray LogContextJsonText(const LogContext& c, int indent) {
                                   .add("hold", optionalBool(c.HoldAlarms))
                                   .add("beep", optionalBool(c.Beep))
                                   .text();
-    const auto stringOrNull = [](const QString& text) { return text.isEmpty() ? JsonNull : JsonString(text); };
+    const auto stringOrNull = [](const QString& text) {
+        return text.isEmpty() ? JsonNull : JsonString(text);
+    };
     return JsonObjectText()
         .add("format", JsonInteger(LogContext::FormatVersion))
         .add("serial_number", JsonString(c.SerialNumber))
@@ -145,7 +149,9 @@ QByteArray LogContextJsonText(const LogContext& c, int indent) {
         .text(indent);
 }
 
-QByteArray LogContextJson(const LogContext& context) { return LogContextJsonText(context, 2) + '\n'; }
+QByteArray LogContextJson(const LogContext& context) {
+    return LogContextJsonText(context, 2) + '\n';
+}
 
 bool ReadLogContextJson(const QByteArray& bytes, LogContext& c, QString& why) {
     QJsonParseError error;
@@ -178,11 +184,13 @@ bool ReadLogContextJson(const QByteArray& bytes, LogContext& c, QString& why) {
     c.SensorType = SensorTypeOfFamily(family);
     const QDateTime wallClock = QDateTime::fromString(start, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     c.Start = wallClock.isValid() ? QDateTime(wallClock.date(), wallClock.time(), Qt::UTC) : QDateTime();
-    if (!offset.isEmpty() && !(c.UtcOffsetSeconds = readOffset(offset))) return fields.wrong("utc_offset", "+HH:MM");
+    if (!offset.isEmpty() && !(c.UtcOffsetSeconds = readOffset(offset)))
+        return fields.wrong("utc_offset", "+HH:MM");
     if (interval && *interval <= 0) return fields.wrong("interval_s", "a positive number");
     c.IntervalSeconds = interval;
     c.Records = records.value_or(0);
-    if (unit != QLatin1String("C") && unit != QLatin1String("F")) return fields.wrong("unit", "\"C\" or \"F\"");
+    if (unit != QLatin1String("C") && unit != QLatin1String("F"))
+        return fields.wrong("unit", "\"C\" or \"F\"");
     c.Celsius = unit == QLatin1String("C");
     c.Downloaded = QDateTime::fromString(downloaded, Qt::ISODate);
 

@@ -59,11 +59,26 @@ QString timeText(const QDateTime& time) {
 
 bool WriteSummarySheet(lxw_worksheet* sheet, const LogSummary& summary, UserInterface& ui) {
     RowWriter out(sheet, ui);
-    const QStringList headers{"Quantity",         "Unit",        "Count",          "Min",
-                              "Min at",           "Max",         "Max at",         "Mean",
-                              "MKT",              "Low limit",   "Records below",  "Hours below",
-                              "Excursions below", "Longest below (h)", "High limit", "Records above",
-                              "Hours above",      "Excursions above", "Longest above (h)", "Drying rate (% per day)",
+    const QStringList headers{"Quantity",
+                              "Unit",
+                              "Count",
+                              "Min",
+                              "Min at",
+                              "Max",
+                              "Max at",
+                              "Mean",
+                              "MKT",
+                              "Low limit",
+                              "Records below",
+                              "Hours below",
+                              "Excursions below",
+                              "Longest below (h)",
+                              "High limit",
+                              "Records above",
+                              "Hours above",
+                              "Excursions above",
+                              "Longest above (h)",
+                              "Drying rate (% per day)",
                               "Days to target"};
     for (const QString& header : headers) out.text(header);
     for (const QuantitySummary& q : summary.quantities) {
@@ -72,10 +87,14 @@ bool WriteSummarySheet(lxw_worksheet* sheet, const LogSummary& summary, UserInte
         const auto some = [any](double value) { return any ? std::optional<double>(value) : std::nullopt; };
         out.text(q.label).text(q.unit).number(q.count).number(some(q.min)).text(timeText(q.minAt));
         out.number(some(q.max)).text(timeText(q.maxAt)).number(some(q.mean)).number(q.mkt);
-        for (const auto& [limit, figures] : {std::pair{q.limits.low, q.belowLow}, std::pair{q.limits.high, q.aboveHigh}}) {
+        for (const auto& [limit, figures] :
+             {std::pair{q.limits.low, q.belowLow}, std::pair{q.limits.high, q.aboveHigh}}) {
             out.number(limit);
             if (figures)
-                out.number(figures->records).hours(figures->seconds).number(figures->excursions).hours(figures->longestSeconds);
+                out.number(figures->records)
+                    .hours(figures->seconds)
+                    .number(figures->excursions)
+                    .hours(figures->longestSeconds);
             else
                 out.text({}).text({}).text({}).text({});
         }
@@ -85,7 +104,9 @@ bool WriteSummarySheet(lxw_worksheet* sheet, const LogSummary& summary, UserInte
     out.next();
     out.text(QStringLiteral("Day")).text(QStringLiteral("Records"));
     for (const QuantitySummary& q : summary.quantities)
-        out.text(q.label + QStringLiteral(" min")).text(q.label + QStringLiteral(" mean")).text(q.label + QStringLiteral(" max"));
+        out.text(q.label + QStringLiteral(" min"))
+            .text(q.label + QStringLiteral(" mean"))
+            .text(q.label + QStringLiteral(" max"));
     for (const DaySummary& day : summary.days) {
         out.next();
         out.text(day.date.toString(Qt::ISODate)).number(day.records);

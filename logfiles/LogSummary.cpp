@@ -63,12 +63,14 @@ struct Accumulator {
     double daySum = 0;
 };
 
-QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); }
+QDateTime timeOf(qint64 seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+}
 
 } // namespace
 
-std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
-                                   bool& estimated) {
+std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context,
+                                   std::optional<int>& interval, bool& estimated) {
     const int n = log.RecordCount;
     std::vector<qint64> times;
     estimated = false;
@@ -94,14 +96,16 @@ std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context
     }
     if (first < 0) return {};
     if (!interval && last > first) {
-        interval = static_cast<int>(std::lround(double(times[size_t(last)] - times[size_t(first)]) / (last - first)));
+        interval = static_cast<int>(
+            std::lround(double(times[size_t(last)] - times[size_t(first)]) / (last - first)));
         estimated = true;
     }
     // A stamp that cannot be read follows the one before it by the interval.
     const qint64 step = interval.value_or(0);
     for (int i = 0; i < n; ++i)
         if (times[size_t(i)] == Unknown)
-            times[size_t(i)] = i > first ? times[size_t(i - 1)] + step : times[size_t(first)] - (first - i) * step;
+            times[size_t(i)] =
+                i > first ? times[size_t(i - 1)] + step : times[size_t(first)] - (first - i) * step;
     return times;
 }
 
@@ -142,7 +146,8 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
     summary.targetMc = options.targetMc;
     if (context) summary.utcOffsetSeconds = context->UtcOffsetSeconds;
     const int celsius = summary.celsius ? 1 : 0;
-    const std::vector<qint64> times = LogRecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
+    const std::vector<qint64> times =
+        LogRecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
     const bool timed = !times.empty() && n > 0;
     if (timed) {
         summary.start = timeOf(times.front());
@@ -231,7 +236,8 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
         const Accumulator& a = acc[q];
         if (s.count > 0) {
             s.mean = a.sum / s.count;
-            if (timed) s.minAt = timeOf(times[size_t(s.minRecord)]), s.maxAt = timeOf(times[size_t(s.maxRecord)]);
+            if (timed)
+                s.minAt = timeOf(times[size_t(s.minRecord)]), s.maxAt = timeOf(times[size_t(s.maxRecord)]);
             if (s.quantity == Quantity::Temperature) {
                 const double kelvin = MktActivation / -std::log(a.mktSum / s.count);
                 s.mkt = celsius ? kelvin - KelvinOffset : ToFahrenheit(kelvin - KelvinOffset);
@@ -261,7 +267,9 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
 
 namespace {
 
-QString number(double value, int decimals = 2) { return QLocale::system().toString(value, 'f', decimals); }
+QString number(double value, int decimals = 2) {
+    return QLocale::system().toString(value, 'f', decimals);
+}
 
 QString hoursText(std::optional<double> seconds) {
     if (!seconds) return QStringLiteral("time unknown");
@@ -302,9 +310,10 @@ QString SummaryText(const LogSummary& summary) {
                 .arg(timeText(summary.start), timeText(summary.end))
                 .arg(summary.records);
     if (summary.intervalSeconds)
-        text += QStringLiteral(", every %1 s%2")
-                    .arg(*summary.intervalSeconds)
-                    .arg(summary.intervalEstimated ? QStringLiteral(" (estimated from the times)") : QString());
+        text +=
+            QStringLiteral(", every %1 s%2")
+                .arg(*summary.intervalSeconds)
+                .arg(summary.intervalEstimated ? QStringLiteral(" (estimated from the times)") : QString());
     text += QLatin1Char('\n');
     for (const QuantitySummary& q : summary.quantities) {
         text += QLatin1Char('\n') + q.label + QStringLiteral(": ");
@@ -313,7 +322,8 @@ QString SummaryText(const LogSummary& summary) {
             continue;
         }
         text += QStringLiteral("min %1 at %2, max %3 at %4, mean %5")
-                    .arg(number(q.min, 1), timeText(q.minAt), number(q.max, 1), timeText(q.maxAt), number(q.mean));
+                    .arg(number(q.min, 1), timeText(q.minAt), number(q.max, 1), timeText(q.maxAt),
+                         number(q.mean));
         if (q.mkt) text += QStringLiteral(", MKT %1").arg(number(*q.mkt));
         text += QLatin1Char('\n');
         if (q.belowLow) text += excursionText("below", *q.limits.low, *q.belowLow);
@@ -331,13 +341,17 @@ QString SummaryText(const LogSummary& summary) {
     }
     if (!summary.days.empty()) {
         text += QStringLiteral("\nDay         Records");
-        for (const QuantitySummary& q : summary.quantities) text += QStringLiteral("  ") + q.label + QStringLiteral(" min/mean/max");
+        for (const QuantitySummary& q : summary.quantities)
+            text += QStringLiteral("  ") + q.label + QStringLiteral(" min/mean/max");
         text += QLatin1Char('\n');
         for (const DaySummary& day : summary.days) {
-            text += day.date.toString(Qt::ISODate) + QStringLiteral("  ") + QString::number(day.records).rightJustified(7);
+            text += day.date.toString(Qt::ISODate) + QStringLiteral("  ") +
+                    QString::number(day.records).rightJustified(7);
             for (const DayFigures& f : day.quantities)
-                text += QStringLiteral("  ") + (f.count ? QStringLiteral("%1/%2/%3").arg(number(f.min, 1), number(f.mean, 1), number(f.max, 1))
-                                                        : QStringLiteral("-"));
+                text += QStringLiteral("  ") +
+                        (f.count ? QStringLiteral("%1/%2/%3")
+                                       .arg(number(f.min, 1), number(f.mean, 1), number(f.max, 1))
+                                 : QStringLiteral("-"));
             text += QLatin1Char('\n');
         }
     }
@@ -365,7 +379,9 @@ QByteArray SummaryJson(const LogSummary& summary, const QString& file) {
             .add("high_limit", JsonNumber(q.limits.high))
             .add("below_low", excursionJson(q.belowLow))
             .add("above_high", excursionJson(q.aboveHigh));
-        if (q.moisture) item.add("rate_per_day", JsonNumber(q.ratePerDay)).add("days_to_target", JsonNumber(q.daysToTarget));
+        if (q.moisture)
+            item.add("rate_per_day", JsonNumber(q.ratePerDay))
+                .add("days_to_target", JsonNumber(q.daysToTarget));
         quantities.push_back(item.text());
     }
     std::vector<QByteArray> days;
@@ -375,8 +391,11 @@ QByteArray SummaryJson(const LogSummary& summary, const QString& file) {
         for (size_t q = 0; q < day.quantities.size(); ++q) {
             const DayFigures& f = day.quantities[q];
             if (f.count == 0) continue;
-            figures.add(summary.quantities[q].key.toLatin1().constData(),
-                        JsonObjectText().add("min", JsonNumber(f.min)).add("mean", JsonNumber(f.mean)).add("max", JsonNumber(f.max)).text());
+            figures.add(summary.quantities[q].key.toLatin1().constData(), JsonObjectText()
+                                                                              .add("min", JsonNumber(f.min))
+                                                                              .add("mean", JsonNumber(f.mean))
+                                                                              .add("max", JsonNumber(f.max))
+                                                                              .text());
         }
         days.push_back(JsonObjectText()
                            .add("date", JsonString(day.date.toString(Qt::ISODate)))

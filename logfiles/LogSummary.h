@@ -41,8 +41,8 @@ AlarmLimits QuantityLimits(const LogContext& context, Quantity quantity);
 // Records beyond one limit: strictly below the low one or strictly above the high one.
 struct ExcursionFigures {
     int records = 0;
-    int excursions = 0;     // maximal runs of consecutive records beyond the limit
-    int longestRecords = 0; // records of the longest run
+    int excursions = 0;                   // maximal runs of consecutive records beyond the limit
+    int longestRecords = 0;               // records of the longest run
     std::optional<double> seconds;        // records × interval; unknown without an interval
     std::optional<double> longestSeconds; // of the longest run
 };
@@ -59,9 +59,9 @@ struct QuantitySummary {
     std::optional<double> mkt;          // temperature only, in the log's unit
     AlarmLimits limits;
     std::optional<ExcursionFigures> belowLow, aboveHigh; // nothing without that limit
-    bool moisture = false;                              // an MC channel
-    std::optional<double> ratePerDay;                   // over the last 24 hours; nothing for a shorter log
-    std::optional<double> daysToTarget;                 // nothing unless drying toward the target
+    bool moisture = false;                               // an MC channel
+    std::optional<double> ratePerDay;                    // over the last 24 hours; nothing for a shorter log
+    std::optional<double> daysToTarget;                  // nothing unless drying toward the target
 };
 
 struct DayFigures {
@@ -94,8 +94,8 @@ struct LogSummary {
 // UTC: from the context's start and interval, else read from the time stamps (a stamp that
 // cannot be read follows the one before by the interval). interval is the context's, else
 // estimated from the stamps (estimated then true). Empty when no time is known.
-std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
-                                   bool& estimated);
+std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context,
+                                   std::optional<int>& interval, bool& estimated);
 
 // The summary of the records of log with their context (none: the times are read from the
 // time stamps, the interval estimated from them and the limits unknown unless options give

@@ -91,7 +91,8 @@ private slots:
         QTest::newRow("none") << Values{15, 12, 18} << QList{0, 0, 0} << QList{0, 0, 0};
         QTest::newRow("one at the start") << Values{25, 21, 15, 15} << QList{0, 0, 0} << QList{2, 1, 2};
         QTest::newRow("two") << Values{15, 25, 15, 25, 25, 15} << QList{0, 0, 0} << QList{3, 2, 2};
-        QTest::newRow("one to the last record") << Values{15, 15, 25, 25, 25} << QList{0, 0, 0} << QList{3, 1, 3};
+        QTest::newRow("one to the last record")
+            << Values{15, 15, 25, 25, 25} << QList{0, 0, 0} << QList{3, 1, 3};
         QTest::newRow("exactly at the limits") << Values{20, 10, 20, 10} << QList{0, 0, 0} << QList{0, 0, 0};
         QTest::newRow("below, twice") << Values{5, 15, 9.9, 5, 25} << QList{3, 2, 2} << QList{1, 1, 1};
     }
@@ -103,7 +104,8 @@ private slots:
         context.Temperature = {10.0, 20.0};
         const QuantitySummary t =
             quantity(SummarizeLog(temperatureLog(temperatures, 60), &context, noDerived()), "temperature");
-        for (const auto& [figures, expected] : {std::pair{*t.belowLow, below}, std::pair{*t.aboveHigh, above}}) {
+        for (const auto& [figures, expected] :
+             {std::pair{*t.belowLow, below}, std::pair{*t.aboveHigh, above}}) {
             QCOMPARE(QList({figures.records, figures.excursions, figures.longestRecords}), expected);
             QCOMPARE(*figures.seconds, expected[0] * 60.0);
             QCOMPARE(*figures.longestSeconds, expected[2] * 60.0);
@@ -114,7 +116,8 @@ private slots:
     // extremes name the first record that has them.
     void dayBoundary() {
         const LogContext context = contextOf(1800, true);
-        const LogSummary summary = SummarizeLog(temperatureLog({10, 20, 50, 30, 50}, 1800), &context, noDerived());
+        const LogSummary summary =
+            SummarizeLog(temperatureLog({10, 20, 50, 30, 50}, 1800), &context, noDerived());
         QCOMPARE(summary.days.size(), size_t(2));
         const auto day = [&](size_t d) {
             const DayFigures& f = summary.days[d].quantities[0];
@@ -252,7 +255,8 @@ private slots:
                 longest = std::max(longest, run);
             }
             const auto at = [](int i) {
-                return QDateTime(QDate(2026, 3, 7), QTime(23, 0)).addSecs(i * 1800).toString(Qt::ISODate) + "-05:00";
+                return QDateTime(QDate(2026, 3, 7), QTime(23, 0)).addSecs(i * 1800).toString(Qt::ISODate) +
+                       "-05:00";
             };
             QCOMPARE(q["count"].toInt(), 60);
             QCOMPARE(q["min"].toDouble(), low);
