@@ -180,7 +180,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
     parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title."), QStringLiteral("text")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
+    parser.addPositionalArgument(QStringLiteral("command"), Commands.join(QStringLiteral(", ")));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
         return 2;

@@ -164,12 +164,6 @@ QFont fontOf(const QStringList& families, int pixelSize, bool bold = false) {
     return font;
 }
 
-// Arial where it is installed; else the fonts made to its measures, else a narrow sans serif.
-const QStringList ArialLike{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
-                            QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                            QStringLiteral("DejaVu Sans")};
-
 // Paints the surface; direct, when given, is the image the painter paints on without a
 // transformation, at a whole pixel ratio.
 void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio,
@@ -212,6 +206,11 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
 
 } // namespace
 
+const QStringList ArialFamilies{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
+                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("DejaVu Sans")};
+
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio) {
     paintSurface(painter, picture, size, ratio, nullptr);
 }
@@ -243,11 +242,11 @@ QFont EmptyLogFont() {
 }
 
 QFont AxisFont() {
-    return fontOf(ArialLike, 15, true);
+    return fontOf(ArialFamilies, 15, true);
 }
 
 QFont LegendFont(int index) {
-    return fontOf(ArialLike, index == 0 ? 15 : 19);
+    return fontOf(ArialFamilies, index == 0 ? 15 : 19);
 }
 
 void PaintTextBox(QPainter& painter, const QRect& box, const QString& text, const QColor& color,
