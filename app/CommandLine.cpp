@@ -194,7 +194,7 @@ int RunCommandLine(const QStringList& givenArguments) {
     parser.addOption({QStringLiteral("json"), QStringLiteral("The summary as JSON.")});
     parser.addOption({QStringLiteral("limit"), QStringLiteral("Alarm limits of a quantity."), QStringLiteral("NAME=LOW:HIGH")});
     parser.addOption({QStringLiteral("target-mc"), QStringLiteral("Target moisture content."), QStringLiteral("X")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
+    parser.addPositionalArgument(QStringLiteral("command"), Commands.join(QStringLiteral(", ")));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
         return 2;

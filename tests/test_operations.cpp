@@ -77,6 +77,8 @@ void TestOperations::detectAndReadVantorp() {
     const QString saved = rig.operations.DetectAndRead(rig.values);
     const LogData& log = rig.state.log;
     // Record 2 is one interval (2 ticks of 30 s, extended firmware) after the start.
+    // The user's short date with the year in four digits, a blank, the 24-hour time.
+    QVERIFY2(log.LogTime[1].contains("2026") && log.LogTime[1].endsWith(" 08:01"), qPrintable(log.LogTime[1]));
     QCOMPARE(log.LogTime[1], TimeStampText(QDateTime(QDate(2026, 5, 21), QTime(8, 1))));
     const MainWindowValues& v = rig.values;
     QCOMPARE(QStringList({v.txtSN, v.txtDesc, v.txtTime, v.txtTempHi, v.txtTempLo, v.txtRhHi, v.txtEmcHi, v.txtEmcLo}),
@@ -245,6 +247,13 @@ void TestOperations::startNewLog() {
     QCOMPARE(sim.recordCount(), 0);
     QCOMPARE(v.txtDesc, QString("Stack B")); // what the logger now holds
     QVERIFY(rig.dataFiles().isEmpty());
+
+    // An echo that lacks the last byte of its second line end confirms nothing.
+    rig.simulator.addFault({"SETINT", -1, sim::Fault::Block275, 1});
+    rig.ui.clearRecord();
+    rig.ui.answers = {Answer::Yes};
+    rig.operations.StartNewLog(v);
+    QCOMPARE(rig.ui.messageTexts().count("ERROR: Saving settings failed!"), 1);
 }
 
 // Test mode asks nothing before it clears the log; storage mode asks, and needs extended firmware.

@@ -164,18 +164,12 @@ QFont fontOf(const QStringList& families, int pixelSize, bool bold = false) {
     return font;
 }
 
-// Arial where it is installed; else the fonts made to its measures, else a narrow sans serif.
-const QStringList ArialLike{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
-                            QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                            QStringLiteral("DejaVu Sans")};
-
 // The times along the bottom edge: a mark and its text, centred on it where it fits.
 void paintTimeMarks(QPainter& painter, const ChartPicture& picture, const ChartMapping& map, QSize size,
                     qreal ratio) {
     if (picture.times.empty()) return;
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(fontOf(ArialLike, qRound(11 * ratio)));
+    painter.setFont(fontOf(ArialFamilies, qRound(11 * ratio)));
     painter.setPen(QPen(Qt::black, ratio));
     const QFontMetricsF metrics(painter.font());
     const double bottom = size.height() * ratio;
@@ -241,6 +235,11 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
 
 } // namespace
 
+const QStringList ArialFamilies{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
+                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("DejaVu Sans")};
+
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio) {
     paintSurface(painter, picture, size, ratio, nullptr);
 }
@@ -272,11 +271,11 @@ QFont EmptyLogFont() {
 }
 
 QFont AxisFont() {
-    return fontOf(ArialLike, 15, true);
+    return fontOf(ArialFamilies, 15, true);
 }
 
 QFont LegendFont(int index) {
-    return fontOf(ArialLike, index == 0 ? 15 : 19);
+    return fontOf(ArialFamilies, index == 0 ? 15 : 19);
 }
 
 void PaintTextBox(QPainter& painter, const QRect& box, const QString& text, const QColor& color,

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QStringList>
 #include <QRect>
 #include <QString>
 
@@ -80,6 +81,10 @@ void RenderChartSurface(QImage& image, const ChartPicture& picture, QSize size, 
 // The same on any painter (a printer's, an image's), in its device units at devicePixelRatio
 // units to a pixel of size.
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal devicePixelRatio);
+
+// Arial where it is installed; else the fonts made to its measures, else a narrow sans serif.
+// The chart and the printouts ask for it by this list.
+extern const QStringList ArialFamilies;
 
 // The fonts of the window: the empty-log message ("MS Sans Serif" 13.5 pt), the axis boxes
 // (Arial 11.25 pt bold), the legend boxes (Arial, 11.25 pt for box 0, 14.25 pt for the others).

@@ -18,11 +18,6 @@ namespace kv5 {
 
 namespace {
 
-// Arial where it is installed, else a font made to its measures, else the common sans serif.
-const QStringList ArialFamilies{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
-                                QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
-                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")};
-
 constexpr double TitlePoints = 14;
 // The grid shows 8 point text on screen; on paper 9 point stays easy to read at arm's length.
 constexpr double TablePoints = 9;

@@ -36,7 +36,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
     btnPrint = MakeButton(this, "btnPrint", QStringLiteral("Print"));
     btnDelete = MakeButton(this, "btnDelete", QStringLiteral("Delete"));
     btnMeter = MakeButton(this, "btnMeter", QStringLiteral("Close"));
-    // Printing is wired separately; until then the button is not offered.
+    // Print shows only where printing is handed to the window (SetPrintHandler).
     btnPrint->hide();
 
     setMinimumSize(ChartWindowMinimumSize);
@@ -47,16 +47,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
     connect(btnZoom, &QPushButton::clicked, this, [this] {
         if (chart.askZoom()) showState();
     });
-    connect(btnOpen, &QPushButton::clicked, this, [this] {
-        if (actions_.open) actions_.open(this);
-        Load();
-    });
-    connect(btnPrint, &QPushButton::clicked, this, [this] {
-        if (print_) print_();
-    });
-    connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (actions_.remove && actions_.remove()) Load();
-    });
+    ConnectLogFileButtons(this, btnOpen, btnPrint, btnDelete, actions_, print_, [this] { Load(); });
     connect(btnMeter, &QPushButton::clicked, this, &QDialog::accept);
 }
 
