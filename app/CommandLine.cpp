@@ -5,6 +5,7 @@
 #include "app/DeviceOperations.h"
 #include "app/ExportCommand.h"
 #include "app/ProgramFolder.h"
+#include "app/ProgramSettings.h"
 #include "app/SimulatedLogger.h"
 #include "app/StartCommand.h"
 #include "app/ViewCommands.h"
@@ -72,7 +73,17 @@ Commands (no display needed):
                       log was cleared. Nothing is sent when an option cannot be used.
   table FILE          Prints the log file as the table window shows it, fields separated by
                       tabs. FILE is a name in DATA or a path.
-  info FILE           Prints the statistics ("Log Info") of a log file.
+  info FILE [--json] [--limit NAME=LOW:HIGH]... [--target-mc X]
+                      Prints the statistics ("Log Info") of a log file, a blank line and its
+                      summary: per quantity the count, lowest and highest value with the time
+                      of their first record, the mean, the mean kinetic temperature, the
+                      records, time and excursions beyond the alarm limits, daily figures and
+                      the drying rate of wood over the last 24 hours. The limits are those the
+                      logger held (kept beside the log file in SN...-NN.json); --limit replaces
+                      them for one quantity (temperature, rh, mc1, mc2, mc3, gpp, emc or
+                      dew_point; a side left empty is no limit). --target-mc X adds the days
+                      until the drying reaches X % moisture content. --json prints only the
+                      summary, as one JSON object.
   chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]
                       Draws the chart of a log file as the chart window shows it, with the
                       readout on the last record, into a PNG picture. --range sets the Y axis
@@ -94,7 +105,7 @@ const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--p
                                    QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
                                    QStringLiteral("--output"), QStringLiteral("--range"), QStringLiteral("--interval"),
                                    QStringLiteral("--temperature-alarm"), QStringLiteral("--rh-alarm"),
-                                   QStringLiteral("--emc-alarm")};
+                                   QStringLiteral("--emc-alarm"), QStringLiteral("--limit"), QStringLiteral("--target-mc")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -174,24 +185,6 @@ QString CommandOf(const QStringList& arguments) {
     return {};
 }
 
-void LoadProgramSettings(AppState& state, UserInterface& ui) {
-    const QString ini = state.iniPath();
-    const auto read = [&](const QString& key, const QString& defaultValue) {
-        return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui));
-    };
-    Settings& settings = state.settings;
-    settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
-    settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
-    settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
-    settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
-    settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
-    MakeFolders(state.ProgramFolder, ui);
-    ReadSpeciesFile(state.speciesPath(), state.species, ui);
-    for (int channel = 1; channel <= 3; ++channel)
-        settings.McSp[channel - 1] = read(QStringLiteral("McSp%1").arg(channel), QStringLiteral("1"));
-    SetTraceColors(state);
-}
-
 bool WantsHelp(const QStringList& arguments) {
     for (const QString& argument : arguments.mid(1))
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
@@ -264,7 +257,10 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
         parser.addOption({QString::fromLatin1(limit), QStringLiteral("Alarm limits."), QStringLiteral("LOW:HIGH")});
     for (const char* flag : {"hold-alarms", "no-hold-alarms", "beep", "no-beep", "discard-unsaved"})
         parser.addOption({QString::fromLatin1(flag), QStringLiteral("Start option.")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, table or info"));
+    parser.addOption({QStringLiteral("json"), QStringLiteral("The summary as JSON.")});
+    parser.addOption({QStringLiteral("limit"), QStringLiteral("Alarm limits of a quantity."), QStringLiteral("NAME=LOW:HIGH")});
+    parser.addOption({QStringLiteral("target-mc"), QStringLiteral("Target moisture content."), QStringLiteral("X")});
+    parser.addPositionalArgument(QStringLiteral("command"), Commands.join(QStringLiteral(", ")));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
         return 2;
@@ -293,7 +289,7 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
     // A download shows its progress in place on a terminal; scripts and logs get nothing extra.
     ui.progressLine = isatty(fileno(stderr)) != 0;
     ui.recordCount = &state.log.RecordCount;
-    LoadProgramSettings(state, ui);
+    LoadProgramState(state, ui, WriteBack::No);
 
     if (command == QLatin1String("read") || command == QLatin1String("start"))
         return runDeviceCommand(command, state, ui, parser, out);
@@ -303,7 +299,26 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
         return 2;
     }
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
-    if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out);
+    if (command == QLatin1String("info")) {
+        InfoRequest request;
+        request.json = parser.isSet(QStringLiteral("json"));
+        QString why;
+        for (const QString& limit : parser.values(QStringLiteral("limit"))) {
+            if (!ParseLimitOption(limit, request, why)) {
+                std::fprintf(stderr, "kv5: %s\n", qPrintable(why));
+                return 2;
+            }
+        }
+        if (parser.isSet(QStringLiteral("target-mc"))) {
+            request.targetMc = ReadNumber(parser.value(QStringLiteral("target-mc")));
+            if (!request.targetMc) {
+                std::fprintf(stderr, "kv5: --target-mc \"%s\" is not a number\n",
+                             qPrintable(parser.value(QStringLiteral("target-mc"))));
+                return 2;
+            }
+        }
+        return RunInfoCommand(state, ui, file, out, request);
+    }
     const QString output = parser.value(QStringLiteral("output"));
     // Qt's file classes would write a file named by replacement characters instead.
     for (const QString& name : {output, parser.value(QStringLiteral("pdf"))}) {

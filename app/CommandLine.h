@@ -20,10 +20,6 @@ bool WantsHelp(const QStringList& arguments);
 // The arguments with a bare "--simulate" given its default kind, "--simulate=vantorp".
 QStringList WithSimulateKind(const QStringList& arguments);
 
-// Reads the settings and the species list as the main window does at start-up, and creates
-// the DATA folder; nothing is written back.
-void LoadProgramSettings(AppState& state, UserInterface& ui);
-
 // A command's standard error carries only the program's own messages: Qt's warnings (such as
 // the one about XDG_RUNTIME_DIR under cron or sudo) are left out, its critical and fatal
 // messages still shown. Call it before the application object is made.

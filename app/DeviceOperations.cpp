@@ -44,6 +44,40 @@ int savedRecords(const QString& dataFolder, const QByteArray& serial, const QByt
 
 } // namespace
 
+LogContext LogContextOf(const AppState& state, const MainWindowValues& values, const QDateTime& now) {
+    const LogData& log = state.log;
+    LogContext context;
+    context.SerialNumber = log.SerialNumber;
+    context.Description = log.Description;
+    context.SensorType = log.SensorType;
+    context.FirmwareRevision = state.device.Revision;
+    context.Start = log.StartTime;
+    if (log.StartTime.isValid())
+        context.UtcOffsetSeconds =
+            QDateTime(log.StartTime.date(), log.StartTime.time(), Qt::LocalTime).offsetFromUtc();
+    if (log.LogInterval > 0) context.IntervalSeconds = log.LogInterval * state.device.SecondsPerTick();
+    context.Records = log.RecordCount;
+    context.Celsius = state.settings.Celsius != 0;
+    // The boxes hold the limits as the logger gave them ("COMM ERROR" when it did not).
+    const auto limit = [](const QString& text) { return ReadNumber(text); };
+    context.Temperature = {limit(values.txtTempLo), limit(values.txtTempHi)};
+    context.RhMc = {limit(values.txtRhLo), limit(values.txtRhHi)};
+    context.EmcAlarm = {limit(values.txtEmcLo), limit(values.txtEmcHi)};
+    context.HoldAlarms = values.Check1 != 0;
+    if (state.device.ExtendedFirmware != 0) context.Beep = values.chkBeep != 0;
+    for (size_t channel = 0; channel < 3; ++channel) {
+        LogContext::Species& species = context.McSpecies[channel];
+        species.Code = state.settings.McSp[channel];
+        for (int i = 0; i < state.species.SpeciesCount; ++i)
+            if (state.species.SpeciesTable[size_t(i)].Code == species.Code)
+                species.Name = state.species.SpeciesTable[size_t(i)].Name;
+    }
+    context.Downloaded = now.toUTC();
+    context.Program = QStringLiteral("kv5");
+    context.Version = QStringLiteral(KV5_VERSION);
+    return context;
+}
+
 DeviceOperations::DeviceOperations(AppState& state, SerialLink& link, DeviceObserver& observer)
     : state_(state), link_(link), observer_(observer) {}
 
@@ -54,51 +88,50 @@ std::optional<double> DeviceOperations::readBox(const QString& text, const QStri
     return number;
 }
 
-QString ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui) {
+ValueBox ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui) {
     struct Box {
-        const char* control;
+        ValueBox box;
         const char* field;
-        const QString& text;
         double& number;
     };
     const Box boxes[] = {
-        {"txtRhHi", "RH / MC % Alarm High Limit", values.txtRhHi, settings.rhHigh},
-        {"txtRhLo", "RH / MC % Alarm Low Limit", values.txtRhLo, settings.rhLow},
-        {"txtTempHi", "Temperature Alarm High Limit", values.txtTempHi, settings.tempHigh},
-        {"txtTempLo", "Temperature Alarm Low Limit", values.txtTempLo, settings.tempLow},
-        {"txtEmcHi", "EMC % Alarm High Limit", values.txtEmcHi, settings.emcHigh},
-        {"txtEmcLo", "EMC % Alarm Low Limit", values.txtEmcLo, settings.emcLow},
+        {&MainWindowValues::txtRhHi, "RH / MC % Alarm High Limit", settings.rhHigh},
+        {&MainWindowValues::txtRhLo, "RH / MC % Alarm Low Limit", settings.rhLow},
+        {&MainWindowValues::txtTempHi, "Temperature Alarm High Limit", settings.tempHigh},
+        {&MainWindowValues::txtTempLo, "Temperature Alarm Low Limit", settings.tempLow},
+        {&MainWindowValues::txtEmcHi, "EMC % Alarm High Limit", settings.emcHigh},
+        {&MainWindowValues::txtEmcLo, "EMC % Alarm Low Limit", settings.emcLow},
     };
     for (const Box& box : boxes) {
-        const std::optional<double> number = ReadNumber(box.text);
+        const QString& text = values.*box.box;
+        const std::optional<double> number = ReadNumber(text);
         if (!number) {
-            ui.message({NotANumberText.arg(QString::fromLatin1(box.field), box.text), Icon::Exclamation});
-            return QString::fromLatin1(box.control);
+            ui.message({NotANumberText.arg(QString::fromLatin1(box.field), text), Icon::Exclamation});
+            return box.box;
         }
         box.number = *number;
     }
     settings.description = values.txtDesc;
     settings.intervalRow = values.cboInt;
     settings.beep = values.chkBeep == 1;
-    return {};
+    return nullptr;
 }
 
-QString DeviceOperations::StartNewLog(MainWindowValues& values) {
-    if (running_) return {};
-    const QString failed = ReadNewLogBoxes(values, newLog_, link_.ui());
-    if (!failed.isEmpty()) return failed;
+ValueBox DeviceOperations::StartNewLog(MainWindowValues& values) {
+    if (running_) return nullptr;
+    if (const ValueBox failed = ReadNewLogBoxes(values, newLog_, link_.ui())) return failed;
     run(Kind::StartNewLog, values);
-    return {};
+    return nullptr;
 }
 
-QString DeviceOperations::SetTestMode(MainWindowValues& values) {
-    if (running_) return {};
+ValueBox DeviceOperations::SetTestMode(MainWindowValues& values) {
+    if (running_) return nullptr;
     // A whole number, halves to even, as the logger's serial numbers are.
     const std::optional<double> serial = readBox(values.txtSN, QStringLiteral("Serial Number"));
-    if (!serial) return QStringLiteral("txtSN");
+    if (!serial) return &MainWindowValues::txtSN;
     testSerialNumber_ = static_cast<qint32>(std::clamp(std::nearbyint(*serial), 0.0, 99999999.0));
     run(Kind::SetTestMode, values);
-    return {};
+    return nullptr;
 }
 void DeviceOperations::StorageMode(MainWindowValues& values) { run(Kind::StorageMode, values); }
 void DeviceOperations::ReadSettings(MainWindowValues& values) { run(Kind::ReadSettings, values); }
@@ -139,7 +172,8 @@ bool DeviceOperations::mayClearLog() {
     MainWindowValues read;
     DeviceObserver unobserved;
     if (!readSettingsAndLog(read, unobserved) || state_.log.RecordCount < 1) return false;
-    const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui);
+    const LogContext context = LogContextOf(state_, read);
+    const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui, &context);
     if (name.isEmpty()) return false;
     savedBeforeClear_ = LogFilePath(state_, name);
     return true;
@@ -224,8 +258,13 @@ QString DeviceOperations::run(Kind kind, MainWindowValues& values) {
     }
     link_.PortClose();
 
+    // Every operation but storage mode and the settings alone has read the logger's log anew.
+    if (kind != Kind::StorageMode && kind != Kind::ReadSettings) {
+        state_.log.Context.reset();
+        if (state_.log.RecordCount > 0) state_.log.Context = LogContextOf(state_, values);
+    }
     if (kind == Kind::DetectAndRead && state_.log.RecordCount > 0) {
-        const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui);
+        const QString name = SaveLogFile(state_.log, state_.dataFolder(), ui, &*state_.log.Context);
         if (!name.isEmpty()) saved = LogFilePath(state_, name);
     }
     return finish();

@@ -4,6 +4,7 @@
 // run the same code through their side of the user-interface seam.
 #pragma once
 
+#include "core/LogContext.h"
 #include "core/MainWindowValues.h"
 #include "logger/DeviceSettings.h"
 
@@ -38,8 +39,13 @@ inline const QString LogNotCheckedText =
 
 // Reads the boxes "Start New Log" sends as numbers into settings, with the description, the
 // interval row and the beep. A box that is empty or holds no number is named to the user
-// (NotANumberText) and its control name returned; empty text when every box holds a number.
-QString ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui);
+// (NotANumberText) and its box returned; nullptr when every box holds a number.
+ValueBox ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& settings, UserInterface& ui);
+
+// The context of the log just downloaded, as the logger held it: values are the boxes read with
+// it, now the download's time.
+LogContext LogContextOf(const AppState& state, const MainWindowValues& values,
+                        const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 class DeviceOperations {
 public:
@@ -50,12 +56,13 @@ public:
     // as a new file when it has records. Returns the saved file's full path, or empty text.
     QString DetectAndRead(MainWindowValues& values);
     // "Start New Log": reads the boxes it sends as numbers first; a box that is empty or no
-    // number stops it before anything is sent, with a message naming the field, and its control
-    // name is returned. Otherwise, after a Yes, clears the log and writes the values entered.
-    QString StartNewLog(MainWindowValues& values);
+    // number stops it before anything is sent, with a message naming the field, and the box is
+    // returned (else nullptr). Otherwise, after a Yes, clears the log and writes the values
+    // entered.
+    ValueBox StartNewLog(MainWindowValues& values);
     // "Set Test Mode": reads the serial number box the same way, then clears the log and writes
     // the test configuration.
-    QString SetTestMode(MainWindowValues& values);
+    ValueBox SetTestMode(MainWindowValues& values);
     // "Storage Mode": after a Yes, puts a logger with extended firmware into storage mode.
     void StorageMode(MainWindowValues& values);
     // "Detect & Read" without the download: the logger's settings into values.

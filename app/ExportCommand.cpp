@@ -11,10 +11,9 @@ namespace kv5 {
 int RunExportCommand(const AppState& state, UserInterface& ui, const QString& file, const QString& out,
                      QTextStream& output) {
     const QString logPath = LogFileArgumentPath(state.dataFolder(), file);
-    const TraceColors colors = TraceColorsOf(state);
     QString workbook = out.isEmpty() ? QString() : QFileInfo(out).absoluteFilePath();
-    const bool written = out.isEmpty() ? WriteNewExportWorkbook(state.settings, colors, ui, logPath, workbook)
-                                       : WriteLogWorkbook(state.settings, colors, ui, logPath, workbook);
+    const bool written = out.isEmpty() ? WriteNewExportWorkbook(state.settings, ui, logPath, workbook)
+                                       : WriteLogWorkbook(state.settings, ui, logPath, workbook);
     if (!written) return 1;
     output << workbook << '\n';
     output.flush();

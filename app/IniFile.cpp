@@ -1,6 +1,8 @@
 #include "app/IniFile.h"
 
 #include "core/FileNames.h"
+#include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/UserInterface.h"
 
 #include <QDir>
@@ -216,6 +218,15 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
         return false;
     }
     return file.commit() || refused(file);
+}
+
+void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterface& ui) {
+    // A settings file that is not there or no file has been reported by the settings before.
+    if (!QFileInfo(iniPath).isFile()) return;
+    settings.ChartTimes = StrToLng(GetIniSetting(iniPath, GeneralSection, QStringLiteral("ChartTimes"), QStringLiteral("0"), ui));
+    const std::optional<double> target =
+        ReadNumber(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));
+    settings.TargetMc = target && *target > 0 ? *target : 0;
 }
 
 } // namespace kv5

@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/ViewCommands.h"
 #include "app/frmApp.h"
-#include "export/ExcelExport.h"
 #include "app/frmOpenFile.h"
 #include "views/Print.h"
 
@@ -12,23 +11,11 @@
 
 namespace kv5 {
 
-MainController::OperationUi::OperationUi(frmApp& window) : window_(window) {}
-
-// Boxes go where the window's own procedures send theirs (its message boxes, or a test's
-// script); the status line and the controls are the window's.
-Answer MainController::OperationUi::message(const Message& message) { return window_.ui().message(message); }
-
-bool MainController::OperationUi::input(const QString& prompt, const QString& title, QString& value) {
-    return window_.ui().input(prompt, title, value);
-}
-
-void MainController::OperationUi::status(const QString& text) { window_.windowUi().status(text); }
-
-void MainController::OperationUi::firmwareChanged(int extendedFirmware) {
+void MainController::firmwareChanged(int extendedFirmware) {
     window_.ShowFirmwareControls(extendedFirmware);
 }
 
-void MainController::OperationUi::buttonsEnabled(bool enabled) {
+void MainController::buttonsEnabled(bool enabled) {
     if (enabled)
         window_.EnableButtons();
     else
@@ -37,16 +24,16 @@ void MainController::OperationUi::buttonsEnabled(bool enabled) {
     window_.LockValues(!enabled);
 }
 
-void MainController::OperationUi::valuesRead(const MainWindowValues& values) { window_.ShowValues(values); }
+void MainController::valuesRead(const MainWindowValues& values) {
+    window_.ShowValues(values);
+}
 
 MainController::MainController(AppState& state, frmApp& window)
-    : QObject(&window), window_(window), ui_(window), link_(ui_), operations_(state, link_, ui_) {
+    : QObject(&window), window_(window), link_(window), operations_(state, link_, *this) {
     connect(window.cmdDetect, &QPushButton::clicked, this,
             [this] { run([this](MainWindowValues& values) { operations_.DetectAndRead(values); }); });
     // A box that holds no number stops the operation before anything is sent; it gets the focus.
-    const auto focusBox = [this](const QString& control) {
-        if (auto* box = window_.findChild<QWidget*>(control)) box->setFocus();
-    };
+    const auto focusBox = [this](ValueBox box) { window_.FocusBox(box); };
     connect(window.cmdNew, &QPushButton::clicked, this, [this, focusBox] {
         run([&](MainWindowValues& values) { focusBox(operations_.StartNewLog(values)); });
     });
@@ -62,10 +49,6 @@ MainController::MainController(AppState& state, frmApp& window)
     connect(window.cmdChart, &QPushButton::clicked, this, [this, &state] {
         ShowPrintableChartWindow(LogViewOf(state), window_.ui(), LogFileActionsOf(state, window_.ui()),
                                  &window_);
-    });
-    // The library window's Export button writes the workbook and hands it to the desktop.
-    SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
-        OpenInExcel(state.settings, TraceColorsOf(state), ui, path);
     });
 }
 

@@ -4,7 +4,6 @@
 
 #include "app/DeviceOperations.h"
 #include "core/DeviceObserver.h"
-#include "core/UserInterface.h"
 #include "device/SerialLink.h"
 
 #include <QObject>
@@ -14,7 +13,7 @@ namespace kv5 {
 struct AppState;
 class frmApp;
 
-class MainController : public QObject {
+class MainController : public QObject, public DeviceObserver {
     Q_OBJECT
 
 public:
@@ -27,27 +26,16 @@ public:
     // remembered and carried out when the operation has ended and closed the port.
     bool mayClose();
 
+    // The main window's side of a device operation beyond messages: the firmware kind, the
+    // buttons and the values read.
+    void firmwareChanged(int extendedFirmware) override;
+    void buttonsEnabled(bool enabled) override;
+    void valuesRead(const MainWindowValues& values) override;
+
 private:
-    // The window's side of the seam, plus the two effects a device operation has on the main
-    // window beyond messages: the button state and the values read.
-    class OperationUi : public UserInterface, public DeviceObserver {
-    public:
-        explicit OperationUi(frmApp& window);
-        Answer message(const Message& message) override;
-        bool input(const QString& prompt, const QString& title, QString& value) override;
-        void status(const QString& text) override;
-        void firmwareChanged(int extendedFirmware) override;
-        void buttonsEnabled(bool enabled) override;
-        void valuesRead(const MainWindowValues& values) override;
-
-    private:
-        frmApp& window_;
-    };
-
     template <typename Operation> void run(Operation operation);
 
     frmApp& window_;
-    OperationUi ui_;
     SerialLink link_;
     DeviceOperations operations_;
     bool closeWhenDone_ = false;

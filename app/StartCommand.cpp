@@ -104,7 +104,7 @@ int RunStartCommand(AppState& state, ConsoleUi& ui, const QCommandLineParser& pa
         given.*limits.high = parts[1];
     }
     NewLogSettings numbers;
-    if (!ReadNewLogBoxes(given, numbers, ui).isEmpty()) return 1;
+    if (ReadNewLogBoxes(given, numbers, ui) != nullptr) return 1;
     bool clash = false;
     const std::optional<bool> hold = choice(parser, QStringLiteral("hold-alarms"), clash);
     const std::optional<bool> beep = choice(parser, QStringLiteral("beep"), clash);
@@ -137,9 +137,9 @@ int RunStartCommand(AppState& state, ConsoleUi& ui, const QCommandLineParser& pa
     ui.unsavedLogAnswer =
         parser.isSet(QStringLiteral("discard-unsaved")) ? Answer::ClearAnyway : Answer::ReadAndSave;
     ui.showQuestions = false;
-    const QString refused = operations.StartNewLog(values);
+    const ValueBox refused = operations.StartNewLog(values);
     ui.endProgressLine();
-    if (!refused.isEmpty() || !operations.logCleared()) {
+    if (refused != nullptr || !operations.logCleared()) {
         fail(QStringLiteral("the log was not cleared; the logger still holds it"));
         return 1;
     }

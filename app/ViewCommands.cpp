@@ -1,10 +1,13 @@
 #include "app/ViewCommands.h"
 
 #include "app/AppState.h"
-#include "core/SafePublish.h"
-#include "core/UserInterface.h"
-#include "logfiles/LogFile.h"
 #include "app/frmOpenFile.h"
+#include "core/SafePublish.h"
+#include "core/Numbers.h"
+#include "core/UserInterface.h"
+#include "export/ExcelExport.h"
+#include "logfiles/LogFile.h"
+#include "logfiles/LogSummary.h"
 #include "views/ChartDrawing.h"
 #include "views/ChartPicture.h"
 #include "views/LogStatistics.h"
@@ -30,11 +33,13 @@ bool readArgument(AppState& state, UserInterface& ui, const QString& file, bool&
 } // namespace
 
 LogView LogViewOf(const AppState& state) {
-    return {state.log, state.settings, TraceColorsOf(state), state.ProgramFolder};
+    return {state.log, state.settings, state.ProgramFolder};
 }
 
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui) {
-    return {[&state, &ui](QWidget* parent) { OpenLogFile(state.log, state.dataFolder(), ui, parent); },
+    // The library window's Export writes the workbook and hands it to the desktop.
+    const auto exporter = [&state, &ui](const QString& path) { OpenInExcel(state.settings, ui, path); };
+    return {[&state, &ui, exporter](QWidget* parent) { OpenLogFile(state.log, state.dataFolder(), ui, parent, exporter); },
             [&state, &ui] { return DeleteSelectedLogFile(state.log, state.dataFolder(), ui); }};
 }
 
@@ -46,9 +51,47 @@ int RunTableCommand(AppState& state, UserInterface& ui, const QString& file, QTe
     return read ? 0 : 1;
 }
 
-int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out) {
+bool ParseLimitOption(const QString& text, InfoRequest& request, QString& why) {
+    static const QStringList keys{QStringLiteral("temperature"), QStringLiteral("rh"),  QStringLiteral("mc1"),
+                                  QStringLiteral("mc2"),         QStringLiteral("mc3"), QStringLiteral("gpp"),
+                                  QStringLiteral("emc"),         QStringLiteral("dew_point")};
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    const QString key = text.left(equals);
+    const QStringList sides = text.mid(equals + 1).split(QLatin1Char(':'));
+    if (equals < 0 || !keys.contains(key) || sides.size() != 2) {
+        why = QStringLiteral("--limit \"%1\" cannot be used: give NAME=LOW:HIGH with NAME one of %2")
+                  .arg(text, keys.join(QStringLiteral(", ")));
+        return false;
+    }
+    AlarmLimits limits;
+    for (int side = 0; side < 2; ++side) {
+        const QString number = sides[side].trimmed();
+        if (number.isEmpty()) continue;
+        const std::optional<double> value = ReadNumber(number);
+        if (!value) {
+            why = QStringLiteral("--limit \"%1\": \"%2\" is not a number").arg(text, number);
+            return false;
+        }
+        (side == 0 ? limits.low : limits.high) = value;
+    }
+    request.limits[key] = limits;
+    return true;
+}
+
+int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out,
+                   const InfoRequest& request) {
     bool read = false;
     if (!readArgument(state, ui, file, read)) return 1;
+    SummaryOptions options = SummaryOptionsOf(state.settings);
+    options.limits = request.limits;
+    if (request.targetMc) options.targetMc = request.targetMc;
+    const LogContext* context = state.log.Context ? &*state.log.Context : nullptr;
+    const LogSummary summary = SummarizeLog(state.log, context, options);
+    if (request.json) {
+        out << QString::fromUtf8(SummaryJson(summary, QFileInfo(file).fileName()));
+        out.flush();
+        return read ? 0 : 1;
+    }
     LogExtremes extremes;
     const bool computed = ComputeExtremes(state.log, state.settings, extremes, ui);
     if (!computed)
@@ -59,6 +102,7 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
     out << text;
+    if (state.log.RecordCount > 0) out << '\n' << SummaryText(summary);
     out.flush();
     return read && computed ? 0 : 1;
 }

@@ -2,9 +2,13 @@
 // program-wide state, and the command line's table, info, chart and print commands.
 #pragma once
 
+#include "core/LogContext.h"
 #include "views/LogView.h"
 
 #include <QString>
+
+#include <map>
+#include <optional>
 
 class QTextStream;
 
@@ -26,9 +30,23 @@ LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui);
 // completely (the failure is reported through ui; the records read are still printed).
 int RunTableCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out);
 
-// `kv5 info FILE`: reads the file and prints the "Log Info" text, each CR shown as a line end.
+// What `kv5 info` is asked for besides the file: the summary as JSON, limits by quantity key
+// that replace those of the log's context, and the target moisture content.
+struct InfoRequest {
+    bool json = false;
+    std::map<QString, AlarmLimits> limits;
+    std::optional<double> targetMc;
+};
+
+// One --limit NAME=LOW:HIGH into request; either side may be empty (no limit on that side).
+// False with the cause in why for an unknown name or a side that is no number.
+bool ParseLimitOption(const QString& text, InfoRequest& request, QString& why);
+
+// `kv5 info FILE`: reads the file and prints the "Log Info" text, each CR shown as a line end,
+// then a blank line and the summary as text; with json only the summary as one JSON object.
 // Returns as RunTableCommand.
-int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out);
+int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out,
+                   const InfoRequest& request = {});
 
 // `kv5 chart FILE -o OUT.png [--size WIDTHxHEIGHT] [--range LOW:HIGH]`: reads the file and
 // writes what the chart window shows above its buttons, with the readout on the last record, to

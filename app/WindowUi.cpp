@@ -93,6 +93,7 @@ Answer WindowUi::message(const Message& message) {
     QMessageBox box(boxIcon(message.icon), message.title, text, buttons, ownerOf(window_));
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
+    if (!message.detailedText.isEmpty()) box.setDetailedText(message.detailedText);
     if (message.buttons == Buttons::ReadClearCancel) return askReadClearCancel(box, message.defaultAnswer);
     // A default that is not among the box's buttons falls back to its first button.
     const QMessageBox::StandardButton wanted = boxButton(message.defaultAnswer);

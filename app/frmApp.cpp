@@ -4,6 +4,7 @@
 #include "app/BatteryGauge.h"
 #include "app/IniFile.h"
 #include "app/ProgramFolder.h"
+#include "app/ProgramSettings.h"
 #include "app/frmSpecies.h"
 #include "calc/Species.h"
 #include "core/Numbers.h"
@@ -252,58 +253,21 @@ void frmApp::Load() {
 }
 
 void frmApp::readStartupSettings() {
-    Settings& settings = state_.settings;
-    const QString ini = state_.iniPath();
-    // Every setting is read as a number (text that is no number gives 0) and, but for TestMode,
-    // written back, so that the file holds every key after the first start.
-    const auto read = [&](const QString& key, const QString& defaultValue) {
-        return StrToLng(GetIniSetting(ini, GeneralSection, key, defaultValue, ui()));
-    };
-    QString refusal;
-    const auto writeBack = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui(), &refusal);
-    };
-
-    settings.Celsius = read(QStringLiteral("Celsius"), QStringLiteral("0"));
-    writeBack(QStringLiteral("Celsius"), settings.Celsius);
+    LoadProgramState(state_, ui(), WriteBack::Yes);
+    const Settings& settings = state_.settings;
 
     // The unit in this caption stays until the next start, like the setting it was read from.
     capTempAlarm->setText(QStringLiteral("Temperature ") + DegreeLabel(settings.Celsius) + QStringLiteral(" Alarm"));
-
-    settings.AhGpp = read(QStringLiteral("AhGpp"), QStringLiteral("1"));
-    writeBack(QStringLiteral("AhGpp"), settings.AhGpp);
-
-    // TestMode is only ever set by editing the file, so it is not written back.
-    settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
     if (settings.TestMode) {
         cmdSetTest->setEnabled(true);
         cmdSetTest->setVisible(true);
         txtSN->setReadOnly(false);
     }
-
-    settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
-    writeBack(QStringLiteral("Emc"), settings.Emc);
-    settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
-    writeBack(QStringLiteral("Dewpoint"), settings.Dewpoint);
-
-    MakeFolders(state_.ProgramFolder, ui());
-
     // Until a logger has been asked for its firmware revision the flag is off: 34-second ticks.
     LoadIntervals(*cboInt, state_.device.ExtendedFirmware);
 
-    ReadSpeciesFile(state_.speciesPath(), state_.species, ui());
-
-    for (int channel = 1; channel <= 3; ++channel) {
-        const QString key = QStringLiteral("McSp%1").arg(channel);
-        settings.McSp[channel - 1] = read(key, QStringLiteral("1"));
-        writeBack(key, settings.McSp[channel - 1]);
-    }
-    ReportUnsavedSettings(ini, refusal, ui());
-
     SetStatusColor(QColor(0, 0, 255));
     SetStatus(ReadyText);
-
-    SetTraceColors(state_);
 }
 
 void frmApp::EnableButtons() {
@@ -335,17 +299,21 @@ void frmApp::ShowFirmwareControls(int extendedFirmware) {
     LoadIntervals(*cboInt, extendedFirmware);
 }
 
+std::array<std::pair<ValueBox, QLineEdit*>, 9> frmApp::textBoxes() const {
+    return {{{&MainWindowValues::txtSN, txtSN},
+             {&MainWindowValues::txtTime, txtTime},
+             {&MainWindowValues::txtDesc, txtDesc},
+             {&MainWindowValues::txtRhHi, txtRhHi},
+             {&MainWindowValues::txtRhLo, txtRhLo},
+             {&MainWindowValues::txtTempHi, txtTempHi},
+             {&MainWindowValues::txtTempLo, txtTempLo},
+             {&MainWindowValues::txtEmcHi, txtEmcHi},
+             {&MainWindowValues::txtEmcLo, txtEmcLo}}};
+}
+
 void frmApp::ShowValues(const MainWindowValues& values) {
-    txtSN->setText(values.txtSN);
-    txtTime->setText(values.txtTime);
-    txtDesc->setText(values.txtDesc);
+    for (const auto& [member, box] : textBoxes()) box->setText(values.*member);
     cboInt->setCurrentIndex(values.cboInt < cboInt->count() ? values.cboInt : -1);
-    txtRhHi->setText(values.txtRhHi);
-    txtRhLo->setText(values.txtRhLo);
-    txtTempHi->setText(values.txtTempHi);
-    txtTempLo->setText(values.txtTempLo);
-    txtEmcHi->setText(values.txtEmcHi);
-    txtEmcLo->setText(values.txtEmcLo);
     Check1->setChecked(values.Check1 != 0);
     chkBeep->setChecked(values.chkBeep != 0);
     picBatt->setState(values.picBatt);
@@ -353,20 +321,29 @@ void frmApp::ShowValues(const MainWindowValues& values) {
 
 MainWindowValues frmApp::Values() const {
     MainWindowValues values;
-    values.txtSN = txtSN->text();
-    values.txtTime = txtTime->text();
-    values.txtDesc = txtDesc->text();
+    for (const auto& [member, box] : textBoxes()) values.*member = box->text();
     values.cboInt = cboInt->currentIndex();
-    values.txtRhHi = txtRhHi->text();
-    values.txtRhLo = txtRhLo->text();
-    values.txtTempHi = txtTempHi->text();
-    values.txtTempLo = txtTempLo->text();
-    values.txtEmcHi = txtEmcHi->text();
-    values.txtEmcLo = txtEmcLo->text();
     values.Check1 = Check1->isChecked() ? 1 : 0;
     values.chkBeep = chkBeep->isChecked() ? 1 : 0;
     values.picBatt = picBatt->state();
     return values;
+}
+
+void frmApp::FocusBox(ValueBox focused) {
+    for (const auto& [member, box] : textBoxes())
+        if (member == focused) box->setFocus();
+}
+
+Answer frmApp::message(const Message& message) {
+    return ui_->message(message);
+}
+
+bool frmApp::input(const QString& prompt, const QString& title, QString& value) {
+    return ui_->input(prompt, title, value);
+}
+
+void frmApp::status(const QString& text) {
+    SetStatus(text);
 }
 
 void frmApp::SetStatus(const QString& text) {

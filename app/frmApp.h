@@ -10,7 +10,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <array>
 #include <functional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -32,7 +34,9 @@ inline const QString ReadyText = QStringLiteral("Ready!  Click Detect & Read to 
 // with its tick count as item data, and keeps the selected row (or none).
 void LoadIntervals(QComboBox& list, int extendedFirmware);
 
-class frmApp : public QWidget {
+// The window is the user-interface seam of everything started from it: its messages go to the
+// window's own boxes (or the ui it was given), its status to the status line.
+class frmApp : public QWidget, public UserInterface {
     Q_OBJECT
 
 public:
@@ -42,7 +46,7 @@ public:
     ~frmApp() override;
 
     // The start-up sequence: settings, DATA folder, interval list, species list, species
-    // choices, status line, trace colours. Call once, before the window is first shown. A
+    // choices, status line. Call once, before the window is first shown. A
     // failure is reported as "ERROR: frmApp_Load: " and ends the sequence there.
     void Load();
 
@@ -62,6 +66,13 @@ public:
     // The logger's values into the boxes, and back out as the user has edited them.
     void ShowValues(const MainWindowValues& values);
     MainWindowValues Values() const;
+    // Gives the box of the values the focus (a box that held no number); nullptr does nothing.
+    void FocusBox(ValueBox box);
+
+    Answer message(const Message& message) override;
+    bool input(const QString& prompt, const QString& title, QString& value) override;
+    // The status line.
+    void status(const QString& text) override;
 
     void SetStatus(const QString& text);
     void SetStatusColor(const QColor& color);
@@ -132,6 +143,8 @@ private:
     bool valuesLocked_ = false;
     void buildControls();
     void readStartupSettings();
+    // The text boxes, each with the member of the values it shows.
+    std::array<std::pair<ValueBox, QLineEdit*>, 9> textBoxes() const;
 
     AppState& state_;
     WindowUi windowUi_;

@@ -19,21 +19,9 @@
 
 namespace kv5 {
 
-namespace {
-
-LogFileExporter& programExporter() {
-    static LogFileExporter exporter;
-    return exporter;
-}
-
-} // namespace
-
-void SetLogFileExporter(LogFileExporter exporter) {
-    programExporter() = std::move(exporter);
-}
-
-frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent)
-    : QDialog(parent), log_(log), dataFolder_(dataFolder), ui_(ui) {
+frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LogFileExporter exporter,
+                         QWidget* parent)
+    : QDialog(parent), OpenInExcel(std::move(exporter)), log_(log), dataFolder_(dataFolder), ui_(ui) {
     setObjectName(QStringLiteral("frmOpenFile"));
     setWindowTitle(QStringLiteral("Log File Library"));
     setModal(true);
@@ -67,9 +55,6 @@ frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface&
     connect(btnDelete, &QPushButton::clicked, this, &frmOpenFile::deleteClicked);
     connect(btnCancel, &QPushButton::clicked, this, &frmOpenFile::cancelClicked);
 
-    if (const LogFileExporter& exporter = programExporter()) {
-        OpenInExcel = [this, exporter](const QString& path) { exporter(ui_, path); };
-    }
     Load();
 }
 
@@ -126,9 +111,10 @@ void frmOpenFile::cancelClicked() {
     accept();
 }
 
-void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent) {
+void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent,
+                 LogFileExporter exporter) {
     {
-        frmOpenFile window(log, dataFolder, ui, parent);
+        frmOpenFile window(log, dataFolder, ui, std::move(exporter), parent);
         window.exec();
     }
     if (log.SelectedLogFile.isEmpty()) return;

@@ -15,27 +15,26 @@ namespace kv5 {
 struct LogData;
 class UserInterface;
 
-// What the Export button runs with the path of the chosen file. Empty until the spreadsheet
-// export is there; the button then only closes the window.
-using LogFileExporter = std::function<void(UserInterface& ui, const QString& path)>;
-// Sets the exporter every library window created afterwards uses.
-void SetLogFileExporter(LogFileExporter exporter);
+// What the Export button runs with the path of the chosen file; without one the button only
+// closes the window (a library opened where no export is offered).
+using LogFileExporter = std::function<void(const QString& path)>;
 
 class frmOpenFile : public QDialog {
     Q_OBJECT
 
 public:
     // Loads the list (Form_Load) of the DATA folder dataFolder; the choice goes to
-    // log.SelectedLogFile.
-    frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent = nullptr);
+    // log.SelectedLogFile. Export runs exporter.
+    frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LogFileExporter exporter = {},
+                QWidget* parent = nullptr);
 
     // Fills List1 with every ordinary, not hidden file of the DATA folder whose name ends in ".TXT" in
     // any letter case, sorted by name. A folder that cannot be read is reported as
     // "OpenFile.Form_Load: " and the cause.
     void Load();
 
-    // The export run by btnExport; taken from SetLogFileExporter when the window is made.
-    std::function<void(const QString& path)> OpenInExcel;
+    // The export run by btnExport.
+    LogFileExporter OpenInExcel;
 
     QListWidget* List1;
     QPushButton* btnOpen;
@@ -58,7 +57,8 @@ private:
 
 // Shows the library window of dataFolder modally over parent and, when a file was chosen
 // (SelectedLogFile not empty afterwards), reads it into log (ReadLogFile). Closing the window by
-// its frame keeps the file chosen before, which is then read again.
-void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent);
+// its frame keeps the file chosen before, which is then read again. Its Export runs exporter.
+void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent,
+                 LogFileExporter exporter = {});
 
 } // namespace kv5

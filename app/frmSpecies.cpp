@@ -1,7 +1,7 @@
 #include "app/frmSpecies.h"
 
 #include "app/AppState.h"
-#include "app/IniFile.h"
+#include "app/ProgramSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,6 +32,7 @@ frmSpecies::frmSpecies(AppState& state, UserInterface& ui, QWidget* parent)
     chkAhGpp = makeCheckBox(this, "chkAhGpp", QStringLiteral("Show GPP"));
     chkEmc = makeCheckBox(this, "chkEmc", QStringLiteral("Show EMC"));
     chkDew = makeCheckBox(this, "chkDew", QStringLiteral("Show Dewpoint"));
+    chkChartTimes = makeCheckBox(this, "chkChartTimes", QStringLiteral("Show times under the chart"));
     capMC1 = new QLabel(QStringLiteral("MC 1"), this);
     capMC1->setObjectName(QStringLiteral("capMC1"));
     capMC2 = new QLabel(QStringLiteral("MC 2"), this);
@@ -50,7 +51,8 @@ frmSpecies::frmSpecies(AppState& state, UserInterface& ui, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    for (QCheckBox* box : {chkCelsius, chkAhGpp, chkEmc, chkDew}) layout->addWidget(box, 0, Qt::AlignLeft);
+    for (QCheckBox* box : {chkCelsius, chkAhGpp, chkEmc, chkDew, chkChartTimes})
+        layout->addWidget(box, 0, Qt::AlignLeft);
     layout->addSpacing(fontMetrics().height() / 2);
     auto* species = new QGridLayout;
     species->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
@@ -92,29 +94,28 @@ void frmSpecies::LoadSpeciesComboBox() {
     chkAhGpp->setChecked(state_.settings.AhGpp != 0);
     chkEmc->setChecked(state_.settings.Emc != 0);
     chkDew->setChecked(state_.settings.Dewpoint != 0);
+    chkChartTimes->setChecked(state_.settings.ChartTimes != 0);
 }
 
 void frmSpecies::SaveSpecies() {
     Settings& settings = state_.settings;
-    const QString ini = state_.iniPath();
-    QString refusal;
-    const auto write = [&](const QString& key, int value) {
-        WriteIniSetting(ini, GeneralSection, key, QString::number(value), ui_, &refusal);
-    };
     for (int channel = 1; channel <= 3; ++channel) {
         const QComboBox* list = cboMC[channel - 1];
         if (list->currentIndex() >= 0) settings.McSp[channel - 1] = list->currentData().toInt();
-        write(QStringLiteral("McSp%1").arg(channel), settings.McSp[channel - 1]);
     }
     settings.Celsius = chkCelsius->isChecked() ? 1 : 0;
-    write(QStringLiteral("Celsius"), settings.Celsius);
     settings.AhGpp = chkAhGpp->isChecked() ? 1 : 0;
-    write(QStringLiteral("AhGpp"), settings.AhGpp);
     settings.Emc = chkEmc->isChecked() ? 1 : 0;
-    write(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = chkDew->isChecked() ? 1 : 0;
-    write(QStringLiteral("Dewpoint"), settings.Dewpoint);
-    ReportUnsavedSettings(ini, refusal, ui_);
+    // Written only when changed: a settings file of a user who never chose it stays as it was. A
+    // refusal is the folder's, reported with the others.
+    const int chartTimes = chkChartTimes->isChecked() ? 1 : 0;
+    QString refusal;
+    if (chartTimes != settings.ChartTimes)
+        WriteIniSetting(state_.iniPath(), GeneralSection, QStringLiteral("ChartTimes"), QString::number(chartTimes),
+                        ui_, &refusal);
+    settings.ChartTimes = chartTimes;
+    SaveSettings(state_.iniPath(), settings, ui_);
 }
 
 void frmSpecies::done(int result) {

@@ -15,6 +15,8 @@ struct DeviceFlags {
     int ExtendedFirmware = 0;
     // 1 only for a revision reply beginning with "PKV6": the download drops its last record.
     int ModelKV6 = 0;
+    // The logger's answer to the revision query, its printable characters; kept with its logs.
+    QString Revision;
 
     int SecondsPerTick() const { return ExtendedFirmware ? 30 : 34; }
 };

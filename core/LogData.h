@@ -1,9 +1,12 @@
 // The one in-memory log and its header values.
 #pragma once
 
+#include "core/LogContext.h"
+
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace kv5 {
@@ -35,7 +38,14 @@ struct LogData {
     // Name (without folder) of the log file last chosen in the library window.
     QString SelectedLogFile;
 
+    // The context of the records held: what the logger said when they were downloaded, or the
+    // context file of the log file they were read from; nothing for a file without one.
+    std::optional<LogContext> Context;
+
     bool isQ7R() const { return SensorType == SensorQ7R; }
+    // What views and printouts name the records by: their own context's, else the header's.
+    const QString& ShownDescription() const { return Context ? Context->Description : Description; }
+    const QString& ShownSerialNumber() const { return Context ? Context->SerialNumber : SerialNumber; }
 };
 
 } // namespace kv5

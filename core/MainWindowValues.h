@@ -8,6 +8,10 @@
 
 namespace kv5 {
 
+struct MainWindowValues;
+// A text box of the values, named by its member (&MainWindowValues::txtSN); nullptr for none.
+using ValueBox = QString MainWindowValues::*;
+
 struct MainWindowValues {
     QString txtSN;   // serial number
     QString txtTime; // log start date and time, display form

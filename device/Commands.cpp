@@ -96,6 +96,10 @@ void GetRevCmd(SerialLink& link, DeviceFlags& flags) {
     const QByteArray reply =
         link.transaction("P\r", 21, 0.2, QStringLiteral("GetRevCmd")).value_or(QByteArray());
     ClassifyRevision(reply, flags.ExtendedFirmware, flags.ModelKV6);
+    flags.Revision.clear();
+    for (const char c : reply)
+        if (c >= 0x20 && c < 0x7f) flags.Revision += QLatin1Char(c);
+    flags.Revision = flags.Revision.trimmed();
 }
 
 QByteArray GetLog(SerialLink& link, int block) {

@@ -245,7 +245,7 @@ int main(int argc, char** argv) {
         chart.hide();
     }
     {
-        frmOpenFile library(state.log, state.dataFolder(), window.ui(), &window);
+        frmOpenFile library(state.log, state.dataFolder(), window.ui(), {}, &window);
         library.show();
         if (library.List1->count() > 0) library.List1->setCurrentRow(library.List1->count() - 1);
         QApplication::processEvents();

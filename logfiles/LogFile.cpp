@@ -1,6 +1,7 @@
 #include "logfiles/LogFile.h"
 
 #include "core/FileNames.h"
+#include "core/LogContext.h"
 #include "core/LogData.h"
 #include "core/Numbers.h"
 #include "core/Paths.h"
@@ -8,6 +9,7 @@
 #include "core/UserInterface.h"
 #include "logger/TimeFormat.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -192,7 +194,7 @@ QString LogFileArgumentPath(const QString& dataFolder, const QString& file) {
     return file;
 }
 
-QString SaveLogFile(const LogData& log, const QString& folder, UserInterface& ui) {
+QString SaveLogFile(const LogData& log, const QString& folder, UserInterface& ui, const LogContext* context) {
     const auto fail = [&ui](const QString& why) {
         ui.error(SaveProcedure, why);
         return QString();
@@ -201,14 +203,43 @@ QString SaveLogFile(const LogData& log, const QString& folder, UserInterface& ui
     const QByteArray content = LogFileContent(log);
 
     makeDataFolder(folder, ui);
-    // The pending file has no ".txt", so the library never lists it.
+    // The pending files have no ".txt", so the library never lists them.
     PendingFile file;
     QString why;
     if (!file.create(folder, QStringLiteral("kv5-save"), why) || !file.write(content, why)) return fail(why);
+    // The context is made before a name is taken; a failure to make it costs only the context.
+    PendingFile sidecar;
+    QString sidecarWhy;
+    bool sidecarReady = false;
+    if (context) {
+        LogContext saved = *context;
+        saved.Records = log.RecordCount;
+        saved.Sha256 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+        sidecarReady = sidecar.create(folder, QStringLiteral("kv5-context"), sidecarWhy) &&
+                       sidecar.write(LogContextJson(saved), sidecarWhy);
+    }
     for (int sequence = 1; sequence <= MaxSequence; ++sequence) {
         const QString name = LogFileName(base, sequence);
+        const QString contextName = ContextFileName(name);
+        struct stat info;
+        if (::lstat(QFile::encodeName(ProgramFile(folder, contextName)).constData(), &info) == 0) continue;
         switch (file.publish(name, PendingFile::Publish::NeverReplacing, why)) {
         case PendingFile::Outcome::Published:
+            if (!context) return name;
+            if (sidecarReady) {
+                switch (sidecar.publish(contextName, PendingFile::Publish::NeverReplacing, sidecarWhy)) {
+                case PendingFile::Outcome::Published:
+                    return name;
+                case PendingFile::Outcome::NameTaken:
+                    sidecarWhy = QStringLiteral("%1 appeared meanwhile").arg(contextName);
+                    break;
+                case PendingFile::Outcome::Failed:
+                    break;
+                }
+            }
+            ui.error(SaveProcedure,
+                     QStringLiteral("the log was saved as %1; only its context could not be saved as %2: %3")
+                         .arg(name, contextName, sidecarWhy));
             return name;
         case PendingFile::Outcome::NameTaken:
             continue;
@@ -300,15 +331,23 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
 
 bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path) {
     QString why;
-    if (ReadLogRecords(log, path, why)) return true;
-    ui.error(OpenProcedure, why);
-    return false;
+    const bool read = ReadLogRecords(log, path, why);
+    if (!read) ui.error(OpenProcedure, why);
+    if (!ReadLogContext(path, log.Context, why)) ui.error(OpenProcedure, why);
+    return read;
 }
 
 bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why) {
     const QString path = ProgramFile(dataFolder, name);
     if (name.isEmpty() || name.contains(QLatin1Char('/'))) {
         why = QStringLiteral("%1 is not a file of %2").arg(name, dataFolder);
+        return false;
+    }
+    // The context goes first: a log left without its context stays readable, a context left
+    // without its log would only mislead.
+    const QString contextPath = ProgramFile(dataFolder, ContextFileName(name));
+    if (::unlink(QFile::encodeName(contextPath).constData()) != 0 && errno != ENOENT) {
+        why = QStringLiteral("cannot delete %1: %2").arg(contextPath, systemError(errno));
         return false;
     }
     if (::unlink(QFile::encodeName(path).constData()) != 0) {
@@ -337,6 +376,7 @@ bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterfac
     log.SelectedLogFile.clear();
     log.RecordCount = 0;
     log.SensorType = SensorVantorp;
+    log.Context.reset();
     return true;
 }
 

@@ -6,8 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace kv5 {
 
+struct LogContext;
 struct LogData;
 class UserInterface;
 
@@ -45,7 +48,13 @@ QByteArray LogFileContent(const LogData& log);
 // free (see PendingFile). A failure is
 // reported as "ERROR: SaveLogFile: " with the cause, leaves no file behind and gives "".
 // The log is never changed.
-QString SaveLogFile(const LogData& log, const QString& dataFolder, UserInterface& ui);
+// Beside it goes its context file (ContextFileName) with context, its record count and the
+// SHA-256 of the log file's bytes, published the same way; a sequence number is taken only when
+// neither name exists. Without a context the log's header values and the unit of settings are
+// not known here, so only the names are kept free. A context that cannot be saved leaves the
+// log saved and says so.
+QString SaveLogFile(const LogData& log, const QString& dataFolder, UserInterface& ui,
+                    const LogContext* context = nullptr);
 
 // Creates the DATA folder in the program folder when none exists. A failure is reported as
 // "ERROR: MakeFolders.0: " and the reason; the program runs on without it.
@@ -64,11 +73,17 @@ QString LogFileArgumentPath(const QString& dataFolder, const QString& file);
 // log line (4096 bytes) or a 17001st record gives false with the cause in why; the records read
 // before stay.
 bool ReadLogRecords(LogData& log, const QString& path, QString& why);
-// The same, a failure reported as "ERROR: OpenLogFile: " with the cause.
+// The same, a failure reported as "ERROR: OpenLogFile: " with the cause; then the context file
+// beside it into the log's Context (nothing without one). A context file that cannot be read is
+// reported the same way and left out; the records still count as read.
 bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path);
 
-// Deletes the file of that name from the DATA folder dataFolder. On failure returns false with
-// the cause in why.
+// Reads the context file beside the log file at logPath into context; nothing when there is
+// none. A context file that cannot be read gives false with the cause in why.
+bool ReadLogContext(const QString& logPath, std::optional<LogContext>& context, QString& why);
+
+// Deletes the file of that name from the DATA folder dataFolder, and its context file when it
+// has one. On failure returns false with the cause in why.
 bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why);
 
 // Asks "Do you want to delete <name> ?" and, on Yes, deletes the file of that name from the DATA
@@ -78,7 +93,7 @@ bool ConfirmDeleteLogFile(const QString& dataFolder, const QString& name, UserIn
 
 // The Delete button of the table and chart windows: "Select a file first." when no file was
 // chosen in the library; else ConfirmDeleteLogFile of it, and when that deleted it, empties
-// SelectedLogFile and the log (RecordCount 0, SensorType 40). Returns true when the log was
+// SelectedLogFile and the log (RecordCount 0, SensorType 40, no context). Returns true when the log was
 // emptied (the view then loads again).
 bool DeleteSelectedLogFile(LogData& log, const QString& dataFolder, UserInterface& ui);
 

@@ -51,6 +51,31 @@ QString TimeStampText(const QDateTime& time) {
     return lastDateText + QLatin1Char(' ') + twoDigits(clock.hour()) + separator + twoDigits(clock.minute());
 }
 
+QDateTime ReadTimeStampText(const QString& text) {
+    static const QLocale locale = QLocale::system();
+    static const QString format = dateFormat();
+    static const QString separator = timeSeparator();
+    const qsizetype blank = text.lastIndexOf(QLatin1Char(' '));
+    if (blank < 0) return {};
+    // The records of a day share their date text: it is read once.
+    thread_local QString lastDateText;
+    thread_local QDate lastDate;
+    const QStringView dateText = QStringView(text).left(blank);
+    if (dateText != lastDateText) {
+        lastDateText = dateText.toString();
+        lastDate = locale.toDate(lastDateText, format);
+    }
+    const QStringView clock = QStringView(text).mid(blank + 1);
+    const qsizetype at = clock.indexOf(separator);
+    if (!lastDate.isValid() || at < 1 || at > 2 || clock.size() != at + separator.size() + 2) return {};
+    bool hourOk = false, minuteOk = false;
+    const int hour = clock.left(at).toInt(&hourOk);
+    const int minute = clock.mid(at + separator.size()).toInt(&minuteOk);
+    const QTime time(hour, minute);
+    if (!hourOk || !minuteOk || !time.isValid()) return {};
+    return QDateTime(lastDate, time, Qt::UTC);
+}
+
 QString FormatTime(const QString& startTimeText, LogData& log, UserInterface& ui) {
     int parts[5] = {};
     for (int i = 0; i < 5; ++i) {

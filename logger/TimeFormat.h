@@ -13,6 +13,9 @@ class UserInterface;
 // The user's short date with a four-digit year, one blank, and the 24-hour time in hours and
 // minutes with the user's time separator: 5/21/2014 13:45 in the United States.
 QString TimeStampText(const QDateTime& time);
+// A time stamp text of TimeStampText read back under the same locale, as a time held as UTC
+// like the logger's clock; invalid for text of another form.
+QDateTime ReadTimeStampText(const QString& text);
 
 // Sets StartTime from the ten digits YYMMDDhhmm (years of the 2000s; a part out of its range
 // rolls over into the next larger unit) and returns its display form. The logger's clock knows

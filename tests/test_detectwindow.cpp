@@ -81,7 +81,11 @@ private slots:
         QCOMPARE(window.txtStatus->text(), QString("Update complete"));
         QVERIFY(!window.txtDesc->isReadOnly() && window.cboInt->isEnabled());
         QCOMPARE(w.state.log.RecordCount, 700);
-        QCOMPARE(w.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
+        // German short dates with the year in four digits; record 700 is 699 × 5 minutes (58 h
+        // 15 min) after the start.
+        QCOMPARE(window.txtTime->text(), QString("21.05.2026 08:00"));
+        QCOMPARE(w.state.log.LogTime[699], QString("23.05.2026 18:15"));
+        QCOMPARE(w.dataFiles(), QStringList({"SN1234-2026-05-21-08-00-01.json", "SN1234-2026-05-21-08-00-01.txt"}));
         QVERIFY(w.ui.messages.empty());
         const QString faults = LayoutFaults(window, QStringLiteral("frmApp"));
         QVERIFY2(faults.isEmpty(), qPrintable(faults));
@@ -107,7 +111,7 @@ private slots:
         });
         QTest::mouseClick(window.cmdDetect, Qt::LeftButton);
         QCOMPARE(w.state.log.RecordCount, 640);
-        QCOMPARE(w.dataFiles().size(), 1);
+        QCOMPARE(w.dataFiles().size(), 2); // the log and its context
         QTRY_VERIFY(!window.isVisible());
         QVERIFY(!w.controller->link().isOpen());
     }

@@ -52,7 +52,10 @@ void TestDevice::encodings_data() {
     QTest::newRow("-0.5") << -0.5 << bytes({0xFF, 0x80}) << -0.5 << 65408;
     QTest::newRow("150") << 150.0 << bytes({0x7F, 0x00}) << 127.0 << 32512;
     QTest::newRow("-200") << -200.0 << bytes({0x81, 0x00}) << -127.0 << 33024;
-    QTest::newRow("halves to even") << 0.005859375 << bytes({0x00, 0x02}) << 0.0078125 << 2;
+    // 1.5, 2.5 and -2.5 steps: halves go to the even neighbour, never away from zero.
+    QTest::newRow("1.5 steps") << 0.005859375 << bytes({0x00, 0x02}) << 0.0078125 << 2;
+    QTest::newRow("2.5 steps") << 0.009765625 << bytes({0x00, 0x02}) << 0.0078125 << 2;
+    QTest::newRow("-2.5 steps") << -0.009765625 << bytes({0xFF, 0xFE}) << -0.0078125 << 65534;
 }
 
 void TestDevice::encodings() {

@@ -186,7 +186,7 @@ void TestFaults::deviceFaults() {
     QCOMPARE(FileBytes(earlier), earlierText);
     if (survives) {
         QCOMPARE(rig.state.log.RecordCount, Records);
-        QCOMPARE(rig.dataFiles().size(), 2);
+        QCOMPARE(rig.dataFiles().size(), 3); // the earlier log, the new one and its context
         QCOMPARE(FileBytes(saved), LogFileContent(rig.state.log));
     } else {
         QCOMPARE(rig.state.log.RecordCount, 0);
@@ -335,7 +335,9 @@ void TestFaults::fileSystemWithoutLinks() {
         QVERIFY2(run.exitCode == 0 && saved.last().endsWith(QStringLiteral("-%1.txt").arg(i, 2, 10, QChar('0'))),
                  run.errors.constData());
     }
-    QCOMPARE(filesUnder(home + "/DATA"), QStringList({QFileInfo(saved[0]).fileName(), QFileInfo(saved[1]).fileName()}));
+    const QString first = QFileInfo(saved[0]).completeBaseName(), second = QFileInfo(saved[1]).completeBaseName();
+    QCOMPARE(filesUnder(home + "/DATA"),
+             QStringList({first + ".json", first + ".txt", second + ".json", second + ".txt"}));
     QVERIFY(FileBytes(saved[0]).count("\r\n") > 1000 && FileBytes(saved[0]) == FileBytes(saved[1]));
 
     // Room for the hidden file only.
@@ -348,12 +350,12 @@ void TestFaults::fileSystemWithoutLinks() {
     const QString name = "SN1234-2026-05-21-08-00-01.txt";
     QCOMPARE(rig.ui.messageTexts(), QStringList{"ERROR: SaveLogFile: cannot write " + home + "/DATA/" + name + ": " +
                                                 QString::fromLocal8Bit(std::strerror(ENOSPC))});
-    QCOMPARE(rig.dataFiles().size(), 2);
+    QCOMPARE(rig.dataFiles().size(), 4);
     QCOMPARE(rig.state.log.RecordCount, Records);
     QVERIFY2(mount.mount(false), mount.failure.constData());
     QCOMPARE(SaveLogFile(rig.state.log, rig.state.dataFolder(), rig.ui), name);
     QCOMPARE(FileBytes(home + "/DATA/" + name), LogFileContent(rig.state.log));
-    QCOMPARE(rig.dataFiles().size(), 3);
+    QCOMPARE(rig.dataFiles().size(), 5);
 }
 
 void TestFaults::interruptedCommands_data() {

@@ -1,5 +1,6 @@
 // Log text files and their library window, under a locale whose decimal separator is a comma.
 #include "app/frmOpenFile.h"
+#include "core/LogContext.h"
 #include "core/LogData.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
@@ -8,8 +9,11 @@
 #include "support/Windows.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -137,6 +141,66 @@ private slots:
         QCOMPARE(dataFiles().size(), 100);
     }
 
+    // A log saved with its context: a number is free only when neither name is taken, the
+    // context holds what it was given with the log's record count and hash, comes back with the
+    // log, and goes with it.
+    void contextBesideTheLog() {
+        load("q7r.txt");
+        LogContext context;
+        context.SerialNumber = log.SerialNumber;
+        context.Description = QStringLiteral("Kiln \"4\"");
+        context.SensorType = SensorQ7R;
+        context.FirmwareRevision = QStringLiteral("PKV5r3fix");
+        context.Start = QDateTime(QDate(2026, 3, 8), QTime(1, 30), Qt::UTC);
+        context.UtcOffsetSeconds = -5 * 3600;
+        context.IntervalSeconds = 1800;
+        context.Celsius = false;
+        context.Temperature = {40.5, 140.0};
+        context.Beep = false;
+        context.McSpecies[1] = {7, QStringLiteral("Red oak")};
+        context.Downloaded = QDateTime(QDate(2026, 3, 8), QTime(6, 31, 2), Qt::UTC);
+        const QString base = QStringLiteral("SN12345-2014-05-21-13-45");
+        QVERIFY(WriteFileBytes(dataPath(base + "-01.json"), "{}"));
+        const QString name = SaveLogFile(log, data, ui, &context);
+        QCOMPARE(name, base + "-02.txt");
+        QVERIFY(ui.messages.empty());
+        const QByteArray bytes = FileBytes(dataPath(name));
+        const QJsonObject json = QJsonDocument::fromJson(FileBytes(dataPath(base + "-02.json"))).object();
+        QCOMPARE(json.keys().size(), 16);
+        QCOMPARE(json["format"].toInt(), 1);
+        QCOMPARE(json["description"].toString(), context.Description);
+        QCOMPARE(json["family"].toString(), QStringLiteral("Q7R"));
+        QCOMPARE(json["start"].toString(), QStringLiteral("2026-03-08T01:30:00"));
+        QCOMPARE(json["utc_offset"].toString(), QStringLiteral("-05:00"));
+        QCOMPARE(json["records"].toInt(), int(bytes.count('\n')));
+        QCOMPARE(json["unit"].toString(), QStringLiteral("F"));
+        QCOMPARE(json["alarms"]["temperature"]["low"].toDouble(), 40.5);
+        QVERIFY(json["alarms"]["emc"]["high"].isNull() && json["alarms"]["hold"].isNull());
+        QCOMPARE(json["alarms"]["beep"].toBool(true), false);
+        QCOMPARE(json["species"][1]["name"].toString(), QStringLiteral("Red oak"));
+        QCOMPARE(json["downloaded"].toString(), QStringLiteral("2026-03-08T06:31:02Z"));
+        QCOMPARE(json["sha256"].toString().toLatin1(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+
+        LogData opened;
+        QVERIFY(ReadLogFile(opened, ui, dataPath(name)));
+        QVERIFY(opened.Context.has_value());
+        QCOMPARE(opened.ShownDescription(), context.Description);
+        QCOMPARE(opened.Context->Start, context.Start);
+        QCOMPARE(opened.Context->UtcOffsetSeconds, context.UtcOffsetSeconds);
+        QCOMPARE(opened.Context->Temperature.high, std::optional<double>(140));
+        QCOMPARE(opened.Context->McSpecies[1].Code, 7);
+        // A context that is not one is reported; the records still count as read.
+        QVERIFY(WriteFileBytes(dataPath(base + "-01.txt"), bytes));
+        QVERIFY(ReadLogFile(opened, ui, dataPath(base + "-01.txt")));
+        QVERIFY(!opened.Context && opened.RecordCount > 0);
+        QVERIFY(ui.messageTexts().value(0).startsWith(QStringLiteral("ERROR: OpenLogFile: ")));
+
+        opened.SelectedLogFile = name;
+        ui.answers = {Answer::Yes};
+        QVERIFY(DeleteSelectedLogFile(opened, data, ui));
+        QCOMPARE(dataFiles(), QStringList({base + "-01.json", base + "-01.txt"}));
+    }
+
     // DATA is no folder at all: the save says why and leaves the file alone.
     void saveFailureSaysWhy() {
         load("q7r.txt");
@@ -243,14 +307,12 @@ private slots:
 
     // The library lists ordinary, not hidden ".TXT" files by name; its buttons act on the choice.
     void library() {
-        for (const char* name : {"b.txt", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt",
+        for (const char* name : {"b.txt", "b.json", "A.TXT", "c.Txt", "notes.csv", ".hidden.txt", "txt",
                                  "SN12345-2014-05-21-13-45-100.txt"})
             QVERIFY(WriteFileBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(data).mkdir(QStringLiteral("folder.txt")));
         QStringList exported;
-        SetLogFileExporter([&](UserInterface&, const QString& path) { exported << path; });
-        frmOpenFile window(log, data, ui);
-        SetLogFileExporter({});
+        frmOpenFile window(log, data, ui, [&](const QString& path) { exported << path; });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QString faults = LayoutFaults(window, QStringLiteral("frmOpenFile"));
@@ -268,7 +330,7 @@ private slots:
         clickEntry(window, "b.txt");
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         QCOMPARE(window.List1->count(), 3);
-        QVERIFY(!QFile::exists(dataPath("b.txt")));
+        QVERIFY(!QFile::exists(dataPath("b.txt")) && !QFile::exists(dataPath("b.json")));
         clickEntry(window, "A.TXT");
         QVERIFY(QFile::remove(dataPath("A.TXT")));
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);

@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -85,6 +87,8 @@ void TestOperations::detectAndReadVantorp() {
     const QString saved = rig.operations.DetectAndRead(rig.values);
     const LogData& log = rig.state.log;
     // Record 2 is one interval (2 ticks of 30 s, extended firmware) after the start.
+    // The user's short date with the year in four digits, a blank, the 24-hour time.
+    QVERIFY2(log.LogTime[1].contains("2026") && log.LogTime[1].endsWith(" 08:01"), qPrintable(log.LogTime[1]));
     QCOMPARE(log.LogTime[1], TimeStampText(QDateTime(QDate(2026, 5, 21), QTime(8, 1))));
     const MainWindowValues& v = rig.values;
     QCOMPARE(QStringList({v.txtSN, v.txtDesc, v.txtTime, v.txtTempHi, v.txtTempLo, v.txtRhHi, v.txtEmcHi, v.txtEmcLo}),
@@ -94,8 +98,24 @@ void TestOperations::detectAndReadVantorp() {
     QCOMPARE(rig.ui.firmwareChanges, std::vector<int>{1});
     QVERIFY(rig.ui.statusLines.contains("Getting Vantorp Log Block 1"));
     QVERIFY2(rig.ui.messages.empty(), qPrintable(rig.ui.messageTexts().join('|')));
-    QCOMPARE(rig.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
+    QCOMPARE(rig.dataFiles(), QStringList({"SN1234-2026-05-21-08-00-01.json", "SN1234-2026-05-21-08-00-01.txt"}));
     QCOMPARE(FileBytes(saved), (log.LogTime[0] + ",72.1,45.8\r\n" + log.LogTime[1] + ",31.1,99.9\r\n").toUtf8());
+    // Its context as the logger gave it.
+    const QJsonObject context =
+        QJsonDocument::fromJson(FileBytes(rig.state.dataFolder() + "/SN1234-2026-05-21-08-00-01.json")).object();
+    QCOMPARE(QStringList({context["serial_number"].toString(), context["description"].toString(),
+                          context["family"].toString(), context["start"].toString(), context["unit"].toString()}),
+             QStringList({"1234", "Kiln 3 north stack", "Vantorp", "2026-05-21T08:00:00", "F"}));
+    QCOMPARE(context["interval_s"].toInt(), 60);
+    QCOMPARE(context["records"].toInt(), 2);
+    QVERIFY(context["firmware_revision"].toString().startsWith("PKV"));
+    const QJsonObject alarms = context["alarms"].toObject();
+    QCOMPARE(QList<double>({alarms["temperature"]["low"].toDouble(), alarms["temperature"]["high"].toDouble(),
+                            alarms["rh_mc"]["high"].toDouble(), alarms["emc"]["low"].toDouble(),
+                            alarms["emc"]["high"].toDouble()}),
+             QList<double>({41.0, 260.6, 90.0, 0.0, 100.0}));
+    QCOMPARE(alarms["hold"].toBool(false), true);
+    QCOMPARE(alarms["beep"].toBool(true), false);
 }
 
 void TestOperations::detectAndReadQ7R() {
@@ -176,12 +196,12 @@ void TestOperations::failedReads() {
     QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
     QCOMPARE(rig.values.txtTime, QString("COMM ERROR"));
     QCOMPARE(rig.ui.messageTexts().last(), StartTimeUnreadableText);
-    QCOMPARE(rig.dataFiles().size(), 1);
+    QCOMPARE(rig.dataFiles().size(), 2); // the log read before and its context
     // Nor an interval that failed: every stamp would be wrong.
     rig.simulator.addFault({"GETINT", -1, sim::Fault::WrongEcho, 1});
     QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
     QCOMPARE(rig.ui.messageTexts().last(), IntervalUnreadableText);
-    QCOMPARE(QList<int>({rig.state.log.RecordCount, int(rig.dataFiles().size())}), QList<int>({0, 1}));
+    QCOMPARE(QList<int>({rig.state.log.RecordCount, int(rig.dataFiles().size())}), QList<int>({0, 2}));
     QCOMPARE(rig.ui.lastStatus(), DownloadFailedStatus);
     options.startTime = "26O5210800"; // not digits
     DeviceRig bad(options);
@@ -217,7 +237,7 @@ void TestOperations::startNewLog() {
     v.Check1 = 0;
     v.txtEmcLo = "5.0";
     rig.ui.answers = {Answer::No}; // the port is never opened
-    QCOMPARE(rig.operations.StartNewLog(v), QString());
+    QVERIFY(rig.operations.StartNewLog(v) == nullptr);
     QVERIFY(rig.simulator.transcript().isEmpty());
     QCOMPARE(rig.ui.messages[0].defaultAnswer, Answer::No);
     // Yes: the exact commands; the values typed, the clock in the user's local time, reach the logger.
@@ -246,6 +266,13 @@ void TestOperations::startNewLog() {
     QCOMPARE(sim.recordCount(), 0);
     QCOMPARE(v.txtDesc, QString("Stack B")); // what the logger now holds
     QVERIFY(rig.dataFiles().isEmpty());
+
+    // An echo that lacks the last byte of its second line end confirms nothing.
+    rig.simulator.addFault({"SETINT", -1, sim::Fault::Block275, 1});
+    rig.ui.clearRecord();
+    rig.ui.answers = {Answer::Yes};
+    rig.operations.StartNewLog(v);
+    QCOMPARE(rig.ui.messageTexts().count("ERROR: Saving settings failed!"), 1);
 }
 
 // Test mode asks nothing before it clears the log; storage mode asks, and needs extended firmware.
@@ -253,7 +280,7 @@ void TestOperations::testAndStorageMode() {
     DeviceRig rig(empty());
     QVERIFY(rig.started);
     rig.values.txtSN = "COMM ERROR";
-    QCOMPARE(rig.operations.SetTestMode(rig.values), QString("txtSN"));
+    QVERIFY(rig.operations.SetTestMode(rig.values) == &MainWindowValues::txtSN);
     QVERIFY(rig.simulator.transcript().isEmpty());
     QCOMPARE(rig.ui.messageTexts(), QStringList{NotANumberText.arg("Serial Number", "COMM ERROR")});
     rig.values.txtSN = " 25 ";
@@ -366,9 +393,9 @@ void TestOperations::safeErase() {
         if (answer == int(Answer::Cancel)) QCOMPARE(commands.size(), 11);
         return;
     }
-    // A read log is in its file before the log is cleared.
+    // A read log is in its file, with its context beside it, before the log is cleared.
     const bool saves = answer == int(Answer::ReadAndSave);
-    QCOMPARE(filesAtClear.size(), filesBefore.size() + (saves ? 1 : 0));
+    QCOMPARE(filesAtClear.size(), filesBefore.size() + (saves ? 2 : 0));
     QCOMPARE(rig.dataFiles(), filesAtClear);
     if (saves) {
         const QString path = rig.state.dataFolder() + '/' + filesAtClear.last();

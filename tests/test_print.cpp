@@ -182,7 +182,6 @@ private slots:
         QVERIFY(home.isValid() && userHome.isValid() &&
                 !QStandardPaths::findExecutable("pdftotext").isEmpty());
         state.ProgramFolder = home.path();
-        SetTraceColors(state);
         qputenv("HOME", QFile::encodeName(userHome.path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(userHome.filePath(".config")));
     }
@@ -194,6 +193,17 @@ private slots:
         QVERIFY(QDir(home.path()).removeRecursively() && QDir().mkpath(home.filePath(DataFolderName)));
         QDir(userHome.filePath("Documents")).removeRecursively();
         QVERIFY(QDir(userHome.path()).mkdir("Documents"));
+    }
+
+    // A log opened from a file with its context is titled by that file's description.
+    void titleOfTheFilesOwn() {
+        fillKiln(state.log, 3);
+        state.log.Description = "The logger read last";
+        state.log.Context = LogContext();
+        state.log.Context->Description = "Kiln 7";
+        ui.inputs = {std::nullopt};
+        QCOMPARE(int(PrintTable(LogViewOf(state), ui, toPdf("table.pdf"))), int(PrintResult::Cancelled));
+        QCOMPARE(ui.inputRequests.at(0).value, QStringLiteral("Kiln 7"));
     }
 
     // A table of several pages: title, footer and margins on each, every record once, in order.

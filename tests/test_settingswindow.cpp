@@ -1,5 +1,6 @@
 // The Settings window: what it shows on opening, and what it stores on every close.
 #include "app/AppState.h"
+#include "app/IniFile.h"
 #include "app/frmSpecies.h"
 #include "support/Installation.h"
 #include "support/ScriptedUi.h"
@@ -123,6 +124,26 @@ private slots:
         frmSpecies again(*state, ui);
         QVERIFY(!again.chkCelsius->isChecked() && !again.chkEmc->isChecked());
         QCOMPARE(chosen(again), (QStringList{"Oak", "Reference", "Curve"}));
+    }
+
+    // "Show times under the chart" starts off, is written once the user changes it, and is read
+    // back at the next start with the target moisture content.
+    void chartTimes() {
+        QVERIFY(WriteFileBytes(state->iniPath(), "[General]\nTargetMc=12.5\n"));
+        state->settings = Settings();
+        {
+            frmSpecies window(*state, ui);
+            QCOMPARE(window.chkChartTimes->text(), QStringLiteral("Show times under the chart"));
+            QVERIFY(!window.chkChartTimes->isChecked());
+            window.show();
+            QTest::mouseClick(window.chkChartTimes, Qt::LeftButton);
+            window.close();
+        }
+        QVERIFY2(ini().startsWith("[General]\nTargetMc=12.5\nChartTimes=1\n"), ini().constData());
+        Settings loaded;
+        LoadSummarySettings(state->iniPath(), loaded, ui);
+        QCOMPARE(loaded.ChartTimes, 1);
+        QCOMPARE(loaded.TargetMc, 12.5);
     }
 };
 

@@ -80,6 +80,11 @@ private slots:
         QTest::newRow("curve 51") << -3 << 51.0 << 0.4375 * 51 - 10.81;
         QTest::newRow("curve 2") << -3 << 2.0 << 0.0;
         QTest::newRow("curve 300") << -3 << 300.0 << 99.9;
+        // Inside the rows the bounds above do not reach, the top row included.
+        QTest::newRow("curve 20") << -3 << 20.0 << 2.25;
+        QTest::newRow("curve 33") << -3 << 33.0 << 5.375;
+        QTest::newRow("curve 45") << -3 << 45.0 << 9.25;
+        QTest::newRow("curve 100") << -3 << 100.0 << 35.19;
         QTest::newRow("the first entry of a code") << 4 << 10.0 << 0.9 * 10 + 1.5;
         QTest::newRow("a code not in the table") << 77 << 42.5 << 42.5;
         QTest::newRow("an entry beyond the count") << 5 << 50.0 << 50.0;

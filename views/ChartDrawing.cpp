@@ -164,11 +164,26 @@ QFont fontOf(const QStringList& families, int pixelSize, bool bold = false) {
     return font;
 }
 
-// Arial where it is installed; else the fonts made to its measures, else a narrow sans serif.
-const QStringList ArialLike{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
-                            QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                            QStringLiteral("DejaVu Sans")};
+// The times along the bottom edge: a mark and its text, centred on it where it fits.
+void paintTimeMarks(QPainter& painter, const ChartPicture& picture, const ChartMapping& map, QSize size,
+                    qreal ratio) {
+    if (picture.times.empty()) return;
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(fontOf(ArialFamilies, qRound(11 * ratio)));
+    painter.setPen(QPen(Qt::black, ratio));
+    const QFontMetricsF metrics(painter.font());
+    const double bottom = size.height() * ratio;
+    for (const ChartTimeMark& mark : picture.times) {
+        const double x = onPixels(ratio * map.toX(mark.x), ratio);
+        painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5 * ratio));
+        const double width = metrics.horizontalAdvance(mark.text);
+        const double left = std::clamp(x - width / 2, 2 * ratio, size.width() * ratio - width - 2 * ratio);
+        const double base = bottom - 7 * ratio - metrics.descent();
+        // On white, so that a trace or a limit line under it does not hide it.
+        painter.fillRect(QRectF(left - ratio, base - metrics.ascent(), width + 2 * ratio, metrics.height()), Qt::white);
+        painter.drawText(QPointF(left, base), mark.text);
+    }
+}
 
 // Paints the surface; direct, when given, is the image the painter paints on without a
 // transformation, at a whole pixel ratio.
@@ -187,6 +202,13 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
         painter.drawText(QRectF(at, QSizeF(size.width() * ratio, size.height() * ratio)),
                          Qt::AlignLeft | Qt::AlignTop, QStringLiteral("The log is empty."));
     } else if (picture.kind == ChartPicture::Kind::Traces) {
+        for (const ChartLimitLine& limit : picture.limits) {
+            QPen pen(limit.color, ratio, Qt::DashLine);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            const double y = onPixels(ratio * map.toY(limit.y), ratio);
+            painter.drawLine(QPointF(0, y), QPointF(size.width() * ratio, y));
+        }
         painter.setRenderHint(QPainter::Antialiasing);
         for (const ChartTrace& trace : picture.traces) {
             QPen pen(trace.color, ratio);
@@ -206,11 +228,17 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
                 drawTrace(painter, line, trace, picture.xStep, map, ratio, top, bottom, direct);
             }
         }
+        paintTimeMarks(painter, picture, map, size, ratio);
     }
     painter.restore();
 }
 
 } // namespace
+
+const QStringList ArialFamilies{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
+                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("DejaVu Sans")};
 
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio) {
     paintSurface(painter, picture, size, ratio, nullptr);
@@ -243,11 +271,11 @@ QFont EmptyLogFont() {
 }
 
 QFont AxisFont() {
-    return fontOf(ArialLike, 15, true);
+    return fontOf(ArialFamilies, 15, true);
 }
 
 QFont LegendFont(int index) {
-    return fontOf(ArialLike, index == 0 ? 15 : 19);
+    return fontOf(ArialFamilies, index == 0 ? 15 : 19);
 }
 
 void PaintTextBox(QPainter& painter, const QRect& box, const QString& text, const QColor& color,

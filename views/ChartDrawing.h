@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QStringList>
 #include <QRect>
 #include <QString>
 
@@ -30,14 +31,30 @@ struct ChartTrace {
     int points = 0;
 };
 
-// What the chart surface shows: nothing yet, "The log is empty.", or the traces of a log of
-// recordCount records in drawing order (a later trace paints over an earlier one).
+// An alarm limit of a shown quantity: a dashed line across the surface in the quantity's colour
+// at chart Y y.
+struct ChartLimitLine {
+    QColor color;
+    double y = 0;
+};
+
+// A time under the chart: a short mark up from the bottom edge at chart X x, with its text.
+struct ChartTimeMark {
+    double x = 0;
+    QString text;
+};
+
+// What the surface shows: nothing yet, "The log is empty.", or the traces of a log of
+// recordCount records in drawing order (a later trace paints over an earlier one), over the
+// limit lines, with the time marks along the bottom edge.
 struct ChartPicture {
     enum class Kind { Blank, EmptyLog, Traces };
     Kind kind = Kind::Blank;
     int recordCount = 0;
     double xStep = ChartWidth;
     std::vector<ChartTrace> traces;
+    std::vector<ChartLimitLine> limits;
+    std::vector<ChartTimeMark> times;
 };
 using ChartPicturePtr = std::shared_ptr<const ChartPicture>;
 
@@ -64,6 +81,10 @@ void RenderChartSurface(QImage& image, const ChartPicture& picture, QSize size, 
 // The same on any painter (a printer's, an image's), in its device units at devicePixelRatio
 // units to a pixel of size.
 void PaintChartSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal devicePixelRatio);
+
+// Arial where it is installed; else the fonts made to its measures, else a narrow sans serif.
+// The chart and the printouts ask for it by this list.
+extern const QStringList ArialFamilies;
 
 // The fonts of the window: the empty-log message ("MS Sans Serif" 13.5 pt), the axis boxes
 // (Arial 11.25 pt bold), the legend boxes (Arial, 11.25 pt for box 0, 14.25 pt for the others).

@@ -4,7 +4,7 @@
 // line draws it into a picture.
 #pragma once
 
-#include "calc/Psychrometrics.h"
+#include "calc/Quantities.h"
 #include "views/ChartDrawing.h"
 #include "views/LogStatistics.h"
 #include "views/LogView.h"
@@ -30,6 +30,10 @@ int ReadoutRecord(float x, int recordCount);
 // top below the bottom becomes 100; a bottom below -40 becomes -40; a bottom above the top
 // becomes 0.
 void AdjustZoom(qint32& top, qint32& bottom);
+
+// The times under the chart of log: at most six, a whole number of hours, days or weeks apart,
+// from its context's start and interval or from its time stamps; none when they are unknown.
+std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log);
 
 class ChartState {
 public:
@@ -59,35 +63,40 @@ public:
     // "frmChart.PaintTrace: "; the chart is then finished with what could be drawn.
     void Load();
 
-    // The readout, for the mouse at chart (X, Y); button and shift are ignored. Shows the chosen
-    // record's time and values in the legend, each in its trace's colour. A value that cannot be
-    // computed shows "Calculating X axis failed: " and the cause, once while the mouse stays on
-    // that record, and the readout ends there.
-    void bmp_MouseMove(int button, int shift, float X, float Y);
+    // The readout of record (from 1; clamped to the log), as the mouse over the chart asks for
+    // it (ReadoutRecord) and the chart and its printout show it on the last record: the record's
+    // time and values in the legend, each in its quantity's colour. A value that ends the run
+    // shows "Calculating X axis failed: " and the cause, once while the readout stays on that
+    // record, and the readout ends there.
+    void showReadoutAt(int record);
 
     // "Zoom": asks for the new top and bottom in two input boxes titled "Zoom"; an empty answer
     // or Cancel in either changes nothing. Otherwise the adjusted values become the scale and the
     // chart is drawn again. Returns true when it was.
-    bool btnZoom_Click();
+    bool askZoom();
     // The scale from a new top and bottom after the zoom's adjustments (AdjustZoom); the chart is
     // not drawn again.
     void SetZoom(qint32 top, qint32 bottom);
+
+    // The records drawn: the count of the log, within what its arrays hold.
+    int recordCount() const;
 
 private:
     // One trace of the first `count` values of series, its extremes written to lowest and
     // highest. A coordinate too large to draw ends the trace with "frmChart.PaintTrace: ".
     ChartTrace PaintTrace(const QColor& color, const std::vector<double>& series, int count, double& lowest,
                           double& highest, double yScale);
-    // Fills derived_ with of(temperature, rh) for the first count records. A failure of GPP or
-    // EMC is reported once as "ERROR: " procedure ": " and counts as 0; a dew point failure ends
-    // the filling and gives its description.
-    const char* fillDerived(Derived (*of)(double, double, int), const char* procedure,
-                            const std::vector<double>& rh, int count);
-    int recordCount() const;
+    // Fills derived_ with the derived quantity of the first count records. A value left out
+    // when it cannot be computed is reported once as "ERROR: " procedure ": " and becomes a gap
+    // (NaN); one that ends the run ends the filling and gives its description.
+    const char* fillDerived(const QuantityRow& row, int count);
+    // The dashed lines of the alarm limits of the log's context, for each shown quantity that
+    // has them, within the scale.
+    void addLimitLines(ChartPicture& picture, double yScale) const;
 
     LogView view_;
     UserInterface& ui_;
-    // The derived series of one drawing, GPP, then EMC, then dew point.
+    // The derived series being drawn.
     std::vector<double> derived_;
     // The record whose readout failed last, so that moving over it does not repeat the box.
     int failedRecord_ = 0;

@@ -45,7 +45,7 @@ void ChartSurface::paintEvent(QPaintEvent* event) {
 }
 
 void ChartSurface::mouseMoveEvent(QMouseEvent* event) {
-    if (mouseMoved) mouseMoved(event->buttons(), event->modifiers(), chartPoint(event->position()));
+    if (mouseMoved) mouseMoved(chartPoint(event->position()));
     QWidget::mouseMoveEvent(event);
 }
 

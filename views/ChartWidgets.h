@@ -29,9 +29,8 @@ public:
     // The widget's point of a place in chart units.
     QPointF widgetPoint(QPointF chartPoint) const;
 
-    // Called on every mouse move over the surface with the buttons, the modifiers and the
-    // place in chart units.
-    std::function<void(Qt::MouseButtons, Qt::KeyboardModifiers, QPointF)> mouseMoved;
+    // Called on every mouse move over the surface with the place in chart units.
+    std::function<void(QPointF)> mouseMoved;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -42,8 +42,8 @@ QString fallbackFolder(const LogView& view, const PrintTarget& target) {
 // logger's serial number, then "-table" or "-chart", and a number when the name is taken.
 QString fallbackPdfPath(const LogView& view, const QString& folder, const QString& kind) {
     QString base = QFileInfo(view.log.SelectedLogFile).completeBaseName();
-    if (base.isEmpty() && !view.log.SerialNumber.isEmpty())
-        base = QStringLiteral("SN") + SafeFileNamePart(view.log.SerialNumber);
+    if (base.isEmpty() && !view.log.ShownSerialNumber().isEmpty())
+        base = QStringLiteral("SN") + SafeFileNamePart(view.log.ShownSerialNumber());
     if (base.isEmpty()) base = QStringLiteral("KV5");
     base += QLatin1Char('-') + kind;
     const QDir dir(folder);
@@ -227,7 +227,7 @@ PrintResult printChart(const LogView& view, UserInterface& ui, ChartState& chart
     if (job.toPdf()) job.printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Inch);
 
     // The surface restored from the finished chart, and the legend on the last record.
-    chart.bmp_MouseMove(0, 0, float(ChartWidth), float(ChartHeight));
+    chart.showReadoutAt(chart.recordCount());
 
     QPainter painter;
     if (!painter.begin(&job.printer)) return failed(ui, procedure, job.failure());
@@ -239,7 +239,7 @@ PrintResult printChart(const LogView& view, UserInterface& ui, ChartState& chart
 
 // The description box before either printout; false when it was cancelled or left empty.
 bool askDescription(const LogView& view, UserInterface& ui, QString& description) {
-    description = view.log.Description;
+    description = view.log.ShownDescription();
     return ui.input(PrintInputPrompt, PrintInputTitle, description) && !description.isEmpty();
 }
 
@@ -288,8 +288,7 @@ void InstallChartPrinting(frmChart& window, const LogView& view, UserInterface& 
     window.SetPrintHandler([owner, view, &ui] {
         if (PrintChart(view, ui, owner->chart, owner->bmp->size()) == PrintResult::Cancelled) return;
         // The window shows what the printout shows: the readout on the last record.
-        if (owner->bmp->mouseMoved)
-            owner->bmp->mouseMoved(Qt::NoButton, Qt::NoModifier, QPointF(ChartWidth, ChartHeight));
+        owner->showReadoutAt(owner->chart.recordCount());
     });
 }
 

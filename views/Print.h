@@ -35,7 +35,8 @@ enum class PrintResult { Printed, Cancelled, Failed };
 
 // The table window's Print button. Asks for the description ("Print Table", pre-filled with the
 // log's Description; an empty answer or Cancel prints nothing), lays the table out for the
-// printer's page with margins of 720 twips, asks "Printing needs n pages." (OK / Cancel) and
+// printer's page with margins of 720 twips (the Description is that of the log's context
+// file when it was opened from a file with one), asks "Printing needs n pages." (OK / Cancel) and
 // prints every page under the job name "Quorvane KV5", asking progress before each page: a
 // cancel there stops the job. A failure is shown as "ERROR: btnPrint_Click: " and its cause.
 PrintResult PrintTable(const LogView& view, UserInterface& ui, const PrintTarget& target = {},

@@ -18,11 +18,6 @@ namespace kv5 {
 
 namespace {
 
-// Arial where it is installed, else a font made to its measures, else the common sans serif.
-const QStringList ArialFamilies{QStringLiteral("Arial"),       QStringLiteral("Liberation Sans"),
-                                QStringLiteral("Arimo"),       QStringLiteral("Helvetica"),
-                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")};
-
 constexpr double TitlePoints = 14;
 // The grid shows 8 point text on screen; on paper 9 point stays easy to read at arm's length.
 constexpr double TablePoints = 9;
@@ -69,7 +64,7 @@ private:
 };
 
 bool rightAligned(TableColumn column) {
-    return column != TableColumn::Time;
+    return !column.isTime();
 }
 
 // Column edges for the table font: each column as wide as the window's width in characters or as
@@ -243,10 +238,10 @@ int PrintTablePages(QPagedPaintDevice& device, QPainter& painter, const TablePri
 QStringList ChartPrintLines(const LogData& log, const LogExtremes& extremes) {
     if (log.RecordCount < 1) return {QStringLiteral("There is no log data!")};
     return {QStringLiteral("Log File Info"),
-            QStringLiteral("Max Temp ") + GeneralNumberText(extremes.MaxTemp),
-            QStringLiteral("Min Temp ") + GeneralNumberText(extremes.MinTemp),
-            QStringLiteral("Max Rh ") + GeneralNumberText(extremes.MaxRh),
-            QStringLiteral("Min Rh ") + GeneralNumberText(extremes.MinRh),
+            QStringLiteral("Max Temp ") + GeneralNumberText(extremes[Quantity::Temperature].Max),
+            QStringLiteral("Min Temp ") + GeneralNumberText(extremes[Quantity::Temperature].Min),
+            QStringLiteral("Max Rh ") + GeneralNumberText(extremes[Quantity::Rh].Max),
+            QStringLiteral("Min Rh ") + GeneralNumberText(extremes[Quantity::Rh].Min),
             QStringLiteral("Records ") + QString::number(log.RecordCount)};
 }
 

@@ -18,10 +18,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
 
     bmp = new ChartSurface(this);
     bmp->setObjectName(QStringLiteral("bmp"));
-    bmp->mouseMoved = [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF at) {
-        chart.bmp_MouseMove(int(buttons), int(modifiers), float(at.x()), float(at.y()));
-        showState();
-    };
+    bmp->mouseMoved = [this](QPointF at) { showReadoutAt(ReadoutRecord(float(at.x()), chart.recordCount())); };
     txtAxisYmax = new ChartTextBox(AxisFont(), this);
     txtAxisYmax->setObjectName(QStringLiteral("txtAxisYmax"));
     txtAxisYmin = new ChartTextBox(AxisFont(), this);
@@ -39,7 +36,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
     btnPrint = MakeButton(this, "btnPrint", QStringLiteral("Print"));
     btnDelete = MakeButton(this, "btnDelete", QStringLiteral("Delete"));
     btnMeter = MakeButton(this, "btnMeter", QStringLiteral("Close"));
-    // Printing is wired separately; until then the button is not offered.
+    // Print shows only where printing is handed to the window (SetPrintHandler).
     btnPrint->hide();
 
     setMinimumSize(ChartWindowMinimumSize);
@@ -48,23 +45,19 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
     connect(btnInfo, &QPushButton::clicked, this,
             [this] { ShowLogInfo(view_.log, view_.settings, chart.extremes, ui_); });
     connect(btnZoom, &QPushButton::clicked, this, [this] {
-        if (chart.btnZoom_Click()) showState();
+        if (chart.askZoom()) showState();
     });
-    connect(btnOpen, &QPushButton::clicked, this, [this] {
-        if (actions_.open) actions_.open(this);
-        Load();
-    });
-    connect(btnPrint, &QPushButton::clicked, this, [this] {
-        if (print_) print_();
-    });
-    connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (actions_.remove && actions_.remove()) Load();
-    });
+    ConnectLogFileButtons(this, btnOpen, btnPrint, btnDelete, actions_, print_, [this] { Load(); });
     connect(btnMeter, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void frmChart::Load() {
     chart.Load();
+    showState();
+}
+
+void frmChart::showReadoutAt(int record) {
+    chart.showReadoutAt(record);
     showState();
 }
 

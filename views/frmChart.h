@@ -28,6 +28,9 @@ public:
     // Draws the chart from the in-memory log (Form_Load); runs every time the window is shown.
     void Load();
 
+    // The readout of record (from 1, within the log) in the legend.
+    void showReadoutAt(int record);
+
     // Shows btnPrint and makes it run print.
     void SetPrintHandler(std::function<void()> print);
 

@@ -62,7 +62,8 @@ frmTable::frmTable(const LogView& view, UserInterface& ui, LogFileActions action
     btnPrint = makeButton(this, "btnPrint", QStringLiteral("Print"), 1215);
     btnDelete = makeButton(this, "btnDelete", QStringLiteral("Delete"), 1215);
     btnDone = makeButton(this, "btnDone", QStringLiteral("Close"), 1095);
-    // Printing comes separately; until then its place in the row stays free.
+    // Print shows only where printing is handed to the window (SetPrintHandler); its place in the
+    // row stays free without it.
     QSizePolicy keepPlace = btnPrint->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     btnPrint->setSizePolicy(keepPlace);
@@ -81,16 +82,7 @@ frmTable::frmTable(const LogView& view, UserInterface& ui, LogFileActions action
 
     connect(btnInfo, &QPushButton::clicked, this,
             [this] { ShowLogInfo(view_.log, view_.settings, extremes, ui_); });
-    connect(btnOpen, &QPushButton::clicked, this, [this] {
-        if (actions_.open) actions_.open(this);
-        Load();
-    });
-    connect(btnPrint, &QPushButton::clicked, this, [this] {
-        if (print_) print_();
-    });
-    connect(btnDelete, &QPushButton::clicked, this, [this] {
-        if (actions_.remove && actions_.remove()) Load();
-    });
+    ConnectLogFileButtons(this, btnOpen, btnPrint, btnDelete, actions_, print_, [this] { Load(); });
     connect(btnDone, &QPushButton::clicked, this, &QDialog::accept);
 
     Load();
