@@ -7,7 +7,11 @@
 #include "app/frmOpenFile.h"
 #include "views/Print.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace kv5 {
@@ -66,6 +70,17 @@ MainController::MainController(AppState& state, frmApp& window)
     // The library window's Export button writes the workbook and hands it to the desktop.
     SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
         OpenInExcel(state.settings, TraceColorsOf(state), ui, path);
+    });
+    // Its CSV and JSON choices ask where the file goes, beside the user's documents by default.
+    SetOpenFormatExporter([&state](UserInterface& ui, const QString& path, OpenFormat format, QWidget* parent) {
+        const QString suffix = OpenFormatSuffix(format);
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString suggested = QDir(folder).filePath(QFileInfo(path).completeBaseName() + suffix);
+        const QString filter = format == OpenFormat::Csv ? QStringLiteral("CSV files (*.csv)")
+                                                         : QStringLiteral("JSON files (*.json)");
+        const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), suggested, filter);
+        if (chosen.isEmpty()) return;
+        WriteOpenFormatFile(format, state.settings, ui, path, chosen);
     });
 }
 

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -26,10 +27,19 @@ LogFileExporter& programExporter() {
     return exporter;
 }
 
+OpenFormatExporter& programOpenFormatExporter() {
+    static OpenFormatExporter exporter;
+    return exporter;
+}
+
 } // namespace
 
 void SetLogFileExporter(LogFileExporter exporter) {
     programExporter() = std::move(exporter);
+}
+
+void SetOpenFormatExporter(OpenFormatExporter exporter) {
+    programOpenFormatExporter() = std::move(exporter);
 }
 
 frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent)
@@ -63,13 +73,23 @@ frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface&
         List1->setCurrentItem(item);
         openClicked();
     });
-    connect(btnExport, &QPushButton::clicked, this, &frmOpenFile::exportClicked);
+    auto* exportMenu = new QMenu(btnExport);
+    mnuExportWorkbook = exportMenu->addAction(QStringLiteral("Workbook (.xlsx)"), this, &frmOpenFile::exportClicked);
+    mnuExportCsv = exportMenu->addAction(QStringLiteral("CSV File (.csv)..."), this,
+                                         [this] { exportOpenFormat(OpenFormat::Csv); });
+    mnuExportJson = exportMenu->addAction(QStringLiteral("JSON File (.json)..."), this,
+                                          [this] { exportOpenFormat(OpenFormat::Json); });
+    mnuExportWorkbook->setObjectName(QStringLiteral("mnuExportWorkbook"));
+    mnuExportCsv->setObjectName(QStringLiteral("mnuExportCsv"));
+    mnuExportJson->setObjectName(QStringLiteral("mnuExportJson"));
+    btnExport->setMenu(exportMenu);
     connect(btnDelete, &QPushButton::clicked, this, &frmOpenFile::deleteClicked);
     connect(btnCancel, &QPushButton::clicked, this, &frmOpenFile::cancelClicked);
 
     if (const LogFileExporter& exporter = programExporter()) {
         OpenInExcel = [this, exporter](const QString& path) { exporter(ui_, path); };
     }
+    openFormatExporter_ = programOpenFormatExporter();
     Load();
 }
 
@@ -112,6 +132,14 @@ void frmOpenFile::exportClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
     if (OpenInExcel) OpenInExcel(ProgramFile(dataFolder_, name));
+    accept();
+}
+
+void frmOpenFile::exportOpenFormat(OpenFormat format) {
+    const QString name = selectedName();
+    if (name.isEmpty()) return;
+    // The window stays open for the save dialog; the choice in the list stays as it was.
+    if (openFormatExporter_) openFormatExporter_(ui_, ProgramFile(dataFolder_, name), format, this);
     accept();
 }
 

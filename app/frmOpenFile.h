@@ -2,10 +2,13 @@
 // user open, export or delete one. Its result is SelectedLogFile.
 #pragma once
 
+#include "export/OpenFormats.h"
+
 #include <QDialog>
 
 #include <functional>
 
+class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -20,6 +23,10 @@ class UserInterface;
 using LogFileExporter = std::function<void(UserInterface& ui, const QString& path)>;
 // Sets the exporter every library window created afterwards uses.
 void SetLogFileExporter(LogFileExporter exporter);
+// What the Export button's CSV and JSON choices run with the path of the chosen file; the
+// library window is the parent of any window it opens.
+using OpenFormatExporter = std::function<void(UserInterface& ui, const QString& path, OpenFormat format, QWidget* parent)>;
+void SetOpenFormatExporter(OpenFormatExporter exporter);
 
 class frmOpenFile : public QDialog {
     Q_OBJECT
@@ -34,8 +41,14 @@ public:
     // "OpenFile.Form_Load: " and the cause.
     void Load();
 
-    // The export run by btnExport; taken from SetLogFileExporter when the window is made.
+    // The export run by btnExport's workbook choice; taken from SetLogFileExporter when the
+    // window is made.
     std::function<void(const QString& path)> OpenInExcel;
+
+    // btnExport offers its choices in a small menu: the workbook as before, CSV and JSON.
+    QAction* mnuExportWorkbook;
+    QAction* mnuExportCsv;
+    QAction* mnuExportJson;
 
     QListWidget* List1;
     QPushButton* btnOpen;
@@ -48,12 +61,14 @@ private:
     QString selectedName();
     void openClicked();
     void exportClicked();
+    void exportOpenFormat(OpenFormat format);
     void deleteClicked();
     void cancelClicked();
 
     LogData& log_;
     const QString dataFolder_;
     UserInterface& ui_;
+    OpenFormatExporter openFormatExporter_;
 };
 
 // Shows the library window of dataFolder modally over parent and, when a file was chosen

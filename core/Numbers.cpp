@@ -41,14 +41,45 @@ qint32 StrToLng(const QString& text) {
     return static_cast<qint32>(rounded);
 }
 
-QString NumberText(double value, Separator separator) {
-    if (!std::isfinite(value)) return QString::number(value);
-    // Round on the decimal value: a double a hair below a half still counts as the half.
+namespace {
+
+// Round on the decimal value: a double a hair below a half still counts as the half.
+double roundedTenths(double value) {
     double tenths = value * 10.0;
     tenths += std::copysign(1e-9 * std::max(1.0, std::fabs(tenths)), tenths);
     tenths = std::round(tenths);
-    if (tenths == 0.0) tenths = 0.0; // no "-0.0"
-    QString text = QString::number(tenths / 10.0, 'f', 1);
+    return tenths == 0.0 ? 0.0 : tenths; // no "-0.0"
+}
+
+} // namespace
+
+void AppendNumberText(QByteArray& out, double value) {
+    const double tenths = std::isfinite(value) ? roundedTenths(value) : 0.0;
+    // Beyond what a 64-bit integer holds exactly, Qt's own formatting.
+    if (!std::isfinite(value) || std::fabs(tenths) >= 1e15) {
+        out += NumberText(value, Separator::Point).toLatin1();
+        return;
+    }
+    auto whole = static_cast<long long>(tenths);
+    if (whole < 0) {
+        out += '-';
+        whole = -whole;
+    }
+    char digits[24];
+    int at = sizeof digits;
+    digits[--at] = char('0' + whole % 10);
+    digits[--at] = '.';
+    whole /= 10;
+    do {
+        digits[--at] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    out.append(digits + at, qsizetype(sizeof digits) - at);
+}
+
+QString NumberText(double value, Separator separator) {
+    if (!std::isfinite(value)) return QString::number(value);
+    QString text = QString::number(roundedTenths(value) / 10.0, 'f', 1);
     if (separator == Separator::User) {
         const QString point = QLocale::system().decimalPoint();
         if (point != QLatin1String(".")) text.replace(QLatin1Char('.'), point);

@@ -2,6 +2,7 @@
 // percentages the logger reports.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -23,5 +24,8 @@ qint32 StrToLng(const QString& text);
 // separator is the user's, or "." for text that goes into a log file.
 enum class Separator { User, Point };
 QString NumberText(double value, Separator separator = Separator::User);
+// NumberText with a point, appended to bytes: for files written in bulk, where a text per value
+// would cost more than the rest of the writing.
+void AppendNumberText(QByteArray& out, double value);
 
 } // namespace kv5

@@ -118,8 +118,11 @@ struct Accumulator {
     double daySum = 0;
 };
 
-// The records' times, held as UTC like the logger's clock; empty when they are unknown.
-std::vector<qint64> recordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
+QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); }
+
+} // namespace
+
+std::vector<qint64> RecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
                                 bool& estimated) {
     const int n = log.RecordCount;
     std::vector<qint64> times;
@@ -157,10 +160,6 @@ std::vector<qint64> recordTimes(const LogData& log, const LogContext* context, s
     return times;
 }
 
-QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); }
-
-} // namespace
-
 SummaryOptions SummaryOptionsOf(const Settings& settings) {
     SummaryOptions options;
     options.Celsius = settings.Celsius;
@@ -178,7 +177,7 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
     summary.celsius = context ? context->Celsius : options.Celsius != 0;
     summary.targetMc = options.targetMc;
     if (context) summary.utcOffsetSeconds = context->UtcOffsetSeconds;
-    const std::vector<qint64> times = recordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
+    const std::vector<qint64> times = RecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
     const bool timed = !times.empty() && n > 0;
     if (timed) {
         summary.start = timeOf(times.front());

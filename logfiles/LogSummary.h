@@ -84,6 +84,13 @@ struct LogSummary {
     std::vector<DaySummary> days;
 };
 
+// The records' times in seconds since the epoch of the logger's wall clock held as UTC: from
+// the context's start and interval, else read from the time stamps (one that cannot be read
+// follows the one before by the interval). interval is the context's, else estimated from the
+// stamps (estimated then true). Empty when no time is known.
+std::vector<qint64> RecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
+                                bool& estimated);
+
 // The summary of the records of log with their context (none: the times are read from the
 // time stamps, the interval estimated from them and the limits unknown unless options give
 // them).
