@@ -1,6 +1,8 @@
 // The user's choices, kept in KV5.INI and held in these variables for the whole run.
 #pragma once
 
+#include <QString>
+
 #include <array>
 
 namespace kv5 {
@@ -13,6 +15,9 @@ struct Settings {
     int Dewpoint = 1; // show dew point
     // Species code of MC channels 1, 2, 3; McSp[0] is channel 1.
     std::array<int, 3> McSp{1, 1, 1};
+    // The site and operator lines of a log's report; none when empty.
+    QString ReportSite;
+    QString ReportOperator;
 };
 
 } // namespace kv5

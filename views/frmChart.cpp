@@ -5,6 +5,7 @@
 #include "views/ChartWidgets.h"
 
 #include <QPointer>
+#include <QMenu>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -55,7 +56,7 @@ frmChart::frmChart(const LogView& view, UserInterface& ui, LogFileActions action
         Load();
     });
     connect(btnPrint, &QPushButton::clicked, this, [this] {
-        if (print_) print_();
+        if (print_ && btnPrint->menu() == nullptr) print_();
     });
     connect(btnDelete, &QPushButton::clicked, this, [this] {
         if (actions_.remove && actions_.remove()) Load();
@@ -71,6 +72,14 @@ void frmChart::Load() {
 void frmChart::SetPrintHandler(std::function<void()> print) {
     print_ = std::move(print);
     btnPrint->setVisible(bool(print_));
+    if (print_ && actions_.report && btnPrint->menu() == nullptr) {
+        auto* menu = new QMenu(btnPrint);
+        mnuPrint = menu->addAction(QStringLiteral("Print..."), this, [this] { print_(); });
+        mnuReport = menu->addAction(QStringLiteral("Report..."), this, [this] { actions_.report(this); });
+        mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+        mnuReport->setObjectName(QStringLiteral("mnuReport"));
+        btnPrint->setMenu(menu);
+    }
 }
 
 QImage frmChart::SurfaceImage() {

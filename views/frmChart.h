@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QPushButton;
 
 namespace kv5 {
@@ -28,8 +29,11 @@ public:
     // Draws the chart from the in-memory log (Form_Load); runs every time the window is shown.
     void Load();
 
-    // Shows btnPrint and makes it run print.
+    // Shows btnPrint and makes it run print. With a report among the window's actions the
+    // button offers both in a small menu: mnuPrint and mnuReport.
     void SetPrintHandler(std::function<void()> print);
+    QAction* mnuPrint = nullptr;
+    QAction* mnuReport = nullptr;
 
     // The surface as it shows now, at its size in device pixels.
     QImage SurfaceImage();
