@@ -182,7 +182,6 @@ void LoadProgramSettings(AppState& state, UserInterface& ui) {
     ReadSpeciesFile(state.speciesPath(), state.species, ui);
     for (int channel = 1; channel <= 3; ++channel)
         settings.McSp[channel - 1] = read(QStringLiteral("McSp%1").arg(channel), QStringLiteral("1"));
-    SetTraceColors(state);
 }
 
 bool WantsHelp(const QStringList& arguments) {

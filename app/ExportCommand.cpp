@@ -30,10 +30,9 @@ int RunExportCommand(const AppState& state, UserInterface& ui, const QString& fi
         }
         return 0;
     }
-    const TraceColors colors = TraceColorsOf(state);
     QString workbook = out.isEmpty() ? QString() : QFileInfo(out).absoluteFilePath();
-    const bool written = out.isEmpty() ? WriteNewExportWorkbook(state.settings, colors, ui, logPath, workbook)
-                                       : WriteLogWorkbook(state.settings, colors, ui, logPath, workbook);
+    const bool written = out.isEmpty() ? WriteNewExportWorkbook(state.settings, ui, logPath, workbook)
+                                       : WriteLogWorkbook(state.settings, ui, logPath, workbook);
     if (!written) return 1;
     output << workbook << '\n';
     output.flush();

@@ -69,7 +69,7 @@ MainController::MainController(AppState& state, frmApp& window)
     });
     // The library window's Export button writes the workbook and hands it to the desktop.
     SetLogFileExporter([&state](UserInterface& ui, const QString& path) {
-        OpenInExcel(state.settings, TraceColorsOf(state), ui, path);
+        OpenInExcel(state.settings, ui, path);
     });
     // Its CSV and JSON choices ask where the file goes, beside the user's documents by default.
     SetOpenFormatExporter([&state](UserInterface& ui, const QString& path, OpenFormat format, QWidget* parent) {

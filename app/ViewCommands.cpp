@@ -35,7 +35,7 @@ bool readArgument(AppState& state, UserInterface& ui, const QString& file, bool&
 } // namespace
 
 LogView LogViewOf(const AppState& state) {
-    return {state.log, state.settings, TraceColorsOf(state), state.ProgramFolder};
+    return {state.log, state.settings, state.ProgramFolder};
 }
 
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui) {
@@ -59,7 +59,7 @@ void ReportSelectedLogFile(const AppState& state, UserInterface& ui, QWidget* pa
                             : QFileDialog::getSaveFileName(parent, QStringLiteral("Report"), suggested,
                                                            QStringLiteral("PDF files (*.pdf)"));
     if (pdf.isEmpty()) return;
-    WriteLogReport(logPath, pdf, ReportOptionsOfState(state), TraceColorsOf(state), ui);
+    WriteLogReport(logPath, pdf, ReportOptionsOfState(state), ui);
 }
 
 int RunTableCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out) {
@@ -195,8 +195,7 @@ int RunReportCommand(AppState& state, UserInterface& ui, const QString& file, co
     options.summary.targetMc = request.summary.targetMc;
     if (request.site) options.site = *request.site;
     if (request.operatorName) options.operatorName = *request.operatorName;
-    return WriteLogReport(LogFileArgumentPath(state.dataFolder(), file), QFileInfo(pdf).absoluteFilePath(), options,
-                          TraceColorsOf(state), ui)
+    return WriteLogReport(LogFileArgumentPath(state.dataFolder(), file), QFileInfo(pdf).absoluteFilePath(), options, ui)
                ? 0
                : 1;
 }

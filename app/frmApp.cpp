@@ -305,8 +305,6 @@ void frmApp::readStartupSettings() {
 
     SetStatusColor(QColor(0, 0, 255));
     SetStatus(ReadyText);
-
-    SetTraceColors(state_);
 }
 
 void frmApp::EnableButtons() {

@@ -88,7 +88,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     kv5::AppState state;
-    kv5::SetTraceColors(state);
     state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 1;
     fillKilnLog(state.log);
     kv5::ConsoleUi ui;

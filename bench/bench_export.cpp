@@ -96,7 +96,6 @@ int main(int argc, char** argv) {
     if (!home.isValid()) return 1;
     kv5::AppState state;
     state.ProgramFolder = home.path();
-    kv5::SetTraceColors(state);
     state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 1;
     QDir().mkpath(state.dataFolder());
     fillKilnLog(state.log);
@@ -120,7 +119,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        if (!kv5::WriteLogWorkbook(state.settings, kv5::TraceColorsOf(state), ui, logPath, workbook)) return 1;
+        if (!kv5::WriteLogWorkbook(state.settings, ui, logPath, workbook)) return 1;
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     const double ours = median(times);

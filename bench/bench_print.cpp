@@ -43,7 +43,6 @@ int main(int argc, char** argv) {
     if (!folder.isValid()) return 1;
     kv5::AppState state;
     state.ProgramFolder = folder.path();
-    kv5::SetTraceColors(state);
     state.settings.AhGpp = state.settings.Emc = state.settings.Dewpoint = 1;
     fillKilnLog(state.log);
     // Accepts the description as offered and the page count.

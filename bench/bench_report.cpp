@@ -35,7 +35,6 @@ int main(int argc, char** argv) {
     if (!home.isValid()) return 1;
     kv5::AppState state;
     state.ProgramFolder = home.path();
-    kv5::SetTraceColors(state);
     QDir().mkpath(state.dataFolder());
     kv5::bench::fillKilnLog(state.log);
     const QString logPath = kv5::LogFilePath(state, QStringLiteral("SN12345-2014-05-21-13-45-01.txt"));
@@ -64,7 +63,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 5; ++round) {
         QElapsedTimer timer;
         timer.start();
-        if (!kv5::WriteLogReport(logPath, pdf, options, kv5::TraceColorsOf(state), ui)) return 1;
+        if (!kv5::WriteLogReport(logPath, pdf, options, ui)) return 1;
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());

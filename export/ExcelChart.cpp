@@ -1,10 +1,8 @@
 #include "export/ExcelChart.h"
 
+#include "calc/Quantities.h"
 #include "core/Settings.h"
-#include "core/TraceColors.h"
 #include "core/UserInterface.h"
-
-#include <QColor>
 
 #include <vector>
 
@@ -17,7 +15,7 @@ constexpr float MediumLineWidth = 1.5F;
 
 struct SeriesPlan {
     QString name;
-    QColor colour;
+    Rgb colour;
 };
 
 struct ChartPlan {
@@ -26,32 +24,19 @@ struct ChartPlan {
     std::vector<SeriesPlan> series; // one per column from B on, in column order
 };
 
-QString degrees(int celsius) {
-    return QString(QChar(0x00B0)) + (celsius != 0 ? QLatin1Char('C') : QLatin1Char('F'));
-}
-
-ChartPlan planOf(bool q7r, const QString& fileName, const Settings& settings, const TraceColors& colors) {
+ChartPlan planOf(bool q7r, const QString& fileName, const Settings& settings) {
     ChartPlan plan;
     // The title's second line names the file.
     plan.title = (q7r ? QStringLiteral("Temp & Moisture Chart") : QStringLiteral("Temp & Humidity Chart")) +
                  QLatin1Char('\n') + fileName;
     plan.valueAxisTitle = q7r ? QStringLiteral("Temp & Moisture") : QStringLiteral("Temp & Humidity");
-    plan.series.push_back({QStringLiteral("Temp ") + degrees(settings.Celsius), QColor(255, 0, 0)});
-    if (q7r) {
-        plan.series.push_back({QStringLiteral("MC1%"), QColor(0, 0, 0)});
-        plan.series.push_back({QStringLiteral("MC2%"), QColor(255, 0, 255)});
-        plan.series.push_back({QStringLiteral("MC3%"), colors.Mc3TraceColor});
-    }
-    plan.series.push_back({QStringLiteral("RH%"), QColor(0, 0, 255)});
-    if (settings.AhGpp != 0) plan.series.push_back({QStringLiteral("GPP"), colors.GppTraceColor});
-    if (settings.Emc != 0) plan.series.push_back({QStringLiteral("EMC%"), colors.EmcTraceColor});
-    if (settings.Dewpoint != 0)
-        plan.series.push_back({QStringLiteral("Dew ") + degrees(settings.Celsius), colors.DewTraceColor});
+    for (const QuantityRow* row : ShownQuantities(q7r, settings))
+        plan.series.push_back({QuantitySeriesName(*row, settings.Celsius), row->colour});
     return plan;
 }
 
-lxw_color_t rgbOf(const QColor& colour) {
-    const auto rgb = static_cast<lxw_color_t>(colour.rgb() & 0xFFFFFFU);
+lxw_color_t rgbOf(const Rgb& colour) {
+    const auto rgb = static_cast<lxw_color_t>((colour.red << 16) | (colour.green << 8) | colour.blue);
     // The library takes 0 for "no colour"; black has its own value.
     return rgb == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : rgb;
 }
@@ -100,15 +85,15 @@ bool buildChart(ExcelWorkbook& book, int rowCount, const ChartPlan& plan, const 
 } // namespace
 
 bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
-                      const TraceColors& colors, UserInterface& ui) {
-    return buildChart(book, rowCount, planOf(true, fileName, settings, colors),
-                      QStringLiteral("MakeExcelChartMc"), ui);
+                      UserInterface& ui) {
+    return buildChart(book, rowCount, planOf(true, fileName, settings), QStringLiteral("MakeExcelChartMc"),
+                      ui);
 }
 
 bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
-                       const TraceColors& colors, UserInterface& ui) {
-    return buildChart(book, rowCount, planOf(false, fileName, settings, colors),
-                      QStringLiteral("ExcelChartVantorp"), ui);
+                       UserInterface& ui) {
+    return buildChart(book, rowCount, planOf(false, fileName, settings), QStringLiteral("ExcelChartVantorp"),
+                      ui);
 }
 
 } // namespace kv5

@@ -1,5 +1,5 @@
 // The chart sheet of an exported workbook: one line per column of the data sheet, the two
-// families with their own titles, series names and colours.
+// families with their own titles.
 #pragma once
 
 #include <xlsxwriter.h>
@@ -9,7 +9,6 @@
 namespace kv5 {
 
 struct Settings;
-struct TraceColors;
 class UserInterface;
 
 // Name of the worksheet that holds the log's rows; the chart's ranges refer to it.
@@ -28,16 +27,14 @@ struct ExcelWorkbook {
 // Builds the chart of a Q7R log of rowCount rows in the chart sheet: XY scatter with straight
 // lines and no markers over "A1:" + ("F" advanced by the derived columns shown) + rowCount,
 // titled "Temp & Moisture Chart", a line break and fileName; axes "Elapsed Time" and
-// "Temp & Moisture"; series temperature, MC1, MC2, MC3, RH, then GPP, EMC and dew point as far
-// as the settings show them. A failure is reported as "ERROR: MakeExcelChartMc: " and the
-// cause; then false.
+// "Temp & Moisture"; one series per quantity shown (QuantitySeriesName), in the quantity's
+// colour. A failure is reported as "ERROR: MakeExcelChartMc: " and the cause; then false.
 bool MakeExcelChartMc(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
-                      const TraceColors& colors, UserInterface& ui);
+                      UserInterface& ui);
 
 // The same for a Vantorp log: range base "C", title "Temp & Humidity Chart", value axis
-// "Temp & Humidity", series temperature and RH before the derived ones. Failures are reported
-// as "ERROR: ExcelChartVantorp: ".
+// "Temp & Humidity". Failures are reported as "ERROR: ExcelChartVantorp: ".
 bool ExcelChartVantorp(ExcelWorkbook& book, int rowCount, const QString& fileName, const Settings& settings,
-                       const TraceColors& colors, UserInterface& ui);
+                       UserInterface& ui);
 
 } // namespace kv5

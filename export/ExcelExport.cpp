@@ -1,6 +1,6 @@
 #include "export/ExcelExport.h"
 
-#include "calc/Psychrometrics.h"
+#include "calc/Quantities.h"
 #include "core/LogData.h"
 #include "core/Numbers.h"
 #include "core/Paths.h"
@@ -101,6 +101,9 @@ public:
         : settings_(settings), ui_(ui), sheet_(book.dataSheet), oneDecimalFormat_(oneDecimalFormat) {}
 
     bool write(const LogData& log) {
+        quantities_ = ShownQuantities(log.isQ7R(), settings_);
+        reports_.clear();
+        for (const QuantityRow* row : quantities_) reports_.emplace_back(row->procedure, ui_);
         for (row_ = 0; row_ < log.RecordCount; ++row_)
             if (!writeRecord(log, row_)) return false;
         return true;
@@ -130,36 +133,25 @@ private:
         if (!check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row_), 0, time.constData(), nullptr),
                    0))
             return false;
-        const double temperature = log.LogTemp[i];
-        if (!number(1, temperature)) return false;
-        const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
-        lxw_col_t next = 2;
-        if (log.isQ7R())
-            for (const double mc : {log.LogMc1[i], log.LogMc2[i], log.LogMc3[i]})
-                if (!number(next++, mc)) return false;
-        if (!number(next++, rh)) return false;
-
-        const int celsius = settings_.Celsius;
-        // A GPP or EMC that cannot be computed leaves its cell empty.
-        if (settings_.AhGpp != 0) {
-            const std::optional<double> ah = ah_(CalcAh(temperature, rh, celsius));
-            if (ah && !number(next, oneDecimal(*ah), oneDecimalFormat_)) return false;
-            ++next;
-        }
-        if (settings_.Emc != 0) {
-            const std::optional<double> emc = emc_(CalcEmc(temperature, rh, celsius));
-            if (emc && !number(next, oneDecimal(*emc), oneDecimalFormat_)) return false;
-            ++next;
-        }
-        if (settings_.Dewpoint != 0) {
-            const Derived dew = CalcDewPoint(temperature, rh, celsius);
-            if (!dew.ok()) {
-                ui_.error(ExportProcedure, QStringLiteral("%1 (dew point of line %2)")
-                                               .arg(QString::fromLatin1(dew.failure))
-                                               .arg(row_ + 1));
+        lxw_col_t column = 1;
+        for (std::size_t r = 0; r < quantities_.size(); ++r, ++column) {
+            const QuantityRow& row = *quantities_[r];
+            const Derived value = QuantityValue(row, log, i, settings_.Celsius);
+            // A measured value as the file has it; a derived one as the table shows it.
+            if (row.series) {
+                if (!number(column, value.value)) return false;
+                continue;
+            }
+            if (!value.ok() && row.whenUncomputable == WhenUncomputable::EndsTheRun) {
+                ui_.error(ExportProcedure,
+                          QStringLiteral("%1 (%2 of line %3)")
+                              .arg(QString::fromLatin1(value.failure), QString::fromLatin1(row.words))
+                              .arg(row_ + 1));
                 return false;
             }
-            if (!number(next++, oneDecimal(dew.value), oneDecimalFormat_)) return false;
+            // A value left out leaves its cell empty.
+            const std::optional<double> derived = reports_[r](value);
+            if (derived && !number(column, oneDecimal(*derived), oneDecimalFormat_)) return false;
         }
         return true;
     }
@@ -170,8 +162,8 @@ private:
     lxw_format* oneDecimalFormat_;
     int row_ = 0;
     qsizetype longestTime_ = 0;
-    ReportOnce ah_{"CalcAh", ui_};
-    ReportOnce emc_{"CalcEmc", ui_};
+    std::vector<const QuantityRow*> quantities_;
+    std::vector<ReportOnce> reports_;
 };
 
 } // namespace
@@ -193,8 +185,8 @@ bool OpenWithDesktop(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
-                      const QString& logPath, const QString& workbookPath) {
+bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString& logPath,
+                      const QString& workbookPath) {
     const QFileInfo target(workbookPath);
     const QString folder = target.absolutePath();
     if (target.isDir()) {
@@ -260,9 +252,8 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
         ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
         return false;
     }
-    const bool charted = log->isQ7R()
-                             ? MakeExcelChartMc(book, log->RecordCount, fileName, settings, colors, ui)
-                             : ExcelChartVantorp(book, log->RecordCount, fileName, settings, colors, ui);
+    const bool charted = log->isQ7R() ? MakeExcelChartMc(book, log->RecordCount, fileName, settings, ui)
+                                      : ExcelChartVantorp(book, log->RecordCount, fileName, settings, ui);
     if (!charted) return false;
 
     if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
@@ -278,20 +269,20 @@ bool WriteLogWorkbook(const Settings& settings, const TraceColors& colors, UserI
     return true;
 }
 
-bool WriteNewExportWorkbook(const Settings& settings, const TraceColors& colors, UserInterface& ui,
-                            const QString& logPath, QString& workbookPath) {
+bool WriteNewExportWorkbook(const Settings& settings, UserInterface& ui, const QString& logPath,
+                            QString& workbookPath) {
     const QString folder = makeExportFolder(ui);
     if (folder.isEmpty()) return false;
     workbookPath = ProgramFile(folder, workbookNameOf(logPath));
-    if (WriteLogWorkbook(settings, colors, ui, logPath, workbookPath)) return true;
+    if (WriteLogWorkbook(settings, ui, logPath, workbookPath)) return true;
     QDir().rmdir(folder);
     return false;
 }
 
-bool OpenInExcelWith(const Settings& settings, const TraceColors& colors, UserInterface& ui,
-                     const QString& logPath, const WorkbookOpener& opener) {
+bool OpenInExcelWith(const Settings& settings, UserInterface& ui, const QString& logPath,
+                     const WorkbookOpener& opener) {
     QString workbook;
-    if (!WriteNewExportWorkbook(settings, colors, ui, logPath, workbook)) return false;
+    if (!WriteNewExportWorkbook(settings, ui, logPath, workbook)) return false;
     if (opener && opener(workbook)) return true;
     const QString noApplication =
         QStringLiteral("no application for spreadsheet files is set up to open it.");
@@ -300,9 +291,8 @@ bool OpenInExcelWith(const Settings& settings, const TraceColors& colors, UserIn
     return false;
 }
 
-bool OpenInExcel(const Settings& settings, const TraceColors& colors, UserInterface& ui,
-                 const QString& logPath) {
-    return OpenInExcelWith(settings, colors, ui, logPath, OpenWithDesktop);
+bool OpenInExcel(const Settings& settings, UserInterface& ui, const QString& logPath) {
+    return OpenInExcelWith(settings, ui, logPath, OpenWithDesktop);
 }
 
 } // namespace kv5

@@ -1,6 +1,6 @@
 #include "export/OpenFormats.h"
 
-#include "calc/Psychrometrics.h"
+#include "calc/Quantities.h"
 #include "core/JsonText.h"
 #include "core/LogContext.h"
 #include "core/LogData.h"
@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -29,48 +30,37 @@ QString procedureOf(OpenFormat format) {
     return format == OpenFormat::Csv ? QStringLiteral("ExportCsv") : QStringLiteral("ExportJson");
 }
 
-double rhOf(const LogData& log, int i) { return log.isQ7R() ? log.LogRhQ7R[size_t(i)] : log.LogRh[size_t(i)]; }
-
-std::optional<double> derived(const Derived& result) {
-    return result.ok() ? std::optional<double>(result.value) : std::nullopt;
-}
-
-// A column of values: its key, the unit as the CSV header names it and as JSON names it, and
-// its value for a record (nothing when it cannot be computed).
+// A column of values: its quantity, and its unit as the CSV header names it and as JSON does.
 struct Column {
-    QByteArray key;
+    const QuantityRow* row;
     QByteArray headerUnit; // "C", "F", "percent", or empty for none
     QByteArray unit;       // "C", "F", "%", "gr/lb"
-    std::optional<double> (*value)(const LogData& log, int i, int celsius);
 };
 
+// The columns in the order people read them first: temperature and humidity, then the wood,
+// then what is derived from them; as far as the family has them and the settings show them.
 std::vector<Column> columnsOf(const LogData& log, const Settings& settings, bool celsius) {
+    static constexpr Quantity Order[] = {Quantity::Temperature, Quantity::Rh,  Quantity::Mc1,
+                                         Quantity::Mc2,         Quantity::Mc3, Quantity::Gpp,
+                                         Quantity::Emc,         Quantity::DewPoint};
+    const std::vector<const QuantityRow*> shown = ShownQuantities(log.isQ7R(), settings);
     const QByteArray degrees = celsius ? QByteArrayLiteral("C") : QByteArrayLiteral("F");
-    const QByteArray percent = QByteArrayLiteral("percent");
     std::vector<Column> columns;
-    columns.push_back({"temperature", degrees, degrees,
-                       [](const LogData& l, int i, int) -> std::optional<double> { return l.LogTemp[size_t(i)]; }});
-    columns.push_back({"rh", percent, "%", [](const LogData& l, int i, int) -> std::optional<double> { return rhOf(l, i); }});
-    if (log.isQ7R()) {
-        columns.push_back({"mc1", percent, "%",
-                           [](const LogData& l, int i, int) -> std::optional<double> { return l.LogMc1[size_t(i)]; }});
-        columns.push_back({"mc2", percent, "%",
-                           [](const LogData& l, int i, int) -> std::optional<double> { return l.LogMc2[size_t(i)]; }});
-        columns.push_back({"mc3", percent, "%",
-                           [](const LogData& l, int i, int) -> std::optional<double> { return l.LogMc3[size_t(i)]; }});
+    for (const Quantity quantity : Order) {
+        const QuantityRow& row = RowOf(quantity);
+        if (std::find(shown.begin(), shown.end(), &row) == shown.end()) continue;
+        switch (row.unit) {
+        case QuantityUnit::Degrees:
+            columns.push_back({&row, degrees, degrees});
+            break;
+        case QuantityUnit::Percent:
+            columns.push_back({&row, QByteArrayLiteral("percent"), QByteArrayLiteral("%")});
+            break;
+        case QuantityUnit::None: // grains per pound
+            columns.push_back({&row, {}, QByteArrayLiteral("gr/lb")});
+            break;
+        }
     }
-    if (settings.AhGpp != 0)
-        columns.push_back({"gpp", {}, "gr/lb", [](const LogData& l, int i, int c) {
-                               return derived(CalcAh(l.LogTemp[size_t(i)], rhOf(l, i), c));
-                           }});
-    if (settings.Emc != 0)
-        columns.push_back({"emc", percent, "%", [](const LogData& l, int i, int c) {
-                               return derived(CalcEmc(l.LogTemp[size_t(i)], rhOf(l, i), c));
-                           }});
-    if (settings.Dewpoint != 0)
-        columns.push_back({"dew_point", degrees, degrees, [](const LogData& l, int i, int c) {
-                               return derived(CalcDewPoint(l.LogTemp[size_t(i)], rhOf(l, i), c));
-                           }});
     return columns;
 }
 
@@ -193,7 +183,7 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
     if (csv) {
         chunk += "time";
         for (const Column& column : columns) {
-            chunk += ',' + column.key;
+            chunk += ',' + QByteArray(column.row->key);
             if (!column.headerUnit.isEmpty()) chunk += '_' + column.headerUnit;
         }
         chunk += "\r\n";
@@ -202,7 +192,7 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
             JsonObjectText().add("name", JsonString(QStringLiteral("time"))).add("unit", JsonString(QStringLiteral("ISO 8601"))).text()};
         for (const Column& column : columns)
             described.push_back(JsonObjectText()
-                                    .add("name", JsonString(QString::fromLatin1(column.key)))
+                                    .add("name", JsonString(QString::fromLatin1(column.row->key)))
                                     .add("unit", JsonString(QString::fromLatin1(column.unit)))
                                     .text());
         chunk += "{\n  \"log\": ";
@@ -225,8 +215,8 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
         }
         for (const Column& column : columns) {
             chunk += ',';
-            if (const std::optional<double> value = column.value(*log, i, degrees))
-                AppendNumberText(chunk, *value);
+            if (const Derived value = QuantityValue(*column.row, *log, i, degrees); value.ok())
+                AppendNumberText(chunk, value.value);
             else if (!csv)
                 chunk += JsonNull;
         }

@@ -105,7 +105,6 @@ private slots:
         QCOMPARE(QLocale::system().decimalPoint(), QStringLiteral(","));
         state.ProgramFolder = home.path();
         QVERIFY(QDir(home.path()).mkdir(DataFolderName));
-        SetTraceColors(state);
     }
 
     void init() {
@@ -226,8 +225,8 @@ private slots:
         QVERIFY(ui.messages.at(0).text.contains("Temp " + Degree + "C\t\t25,0  /  10,0\r\r"));
         QTest::mouseClick(window.btnOpen, Qt::LeftButton);
         QCOMPARE(window.txtLegend[0]->text(), QStringLiteral("21.05.2014 11:45"));
-        QCOMPARE(window.chart.extremes.MaxTemp, 6.0);
-        QCOMPARE(NumberText(window.chart.extremes.MaxGpp), QStringLiteral("52,0"));
+        QCOMPARE(window.chart.extremes[Quantity::Temperature].Max, 6.0);
+        QCOMPARE(NumberText(window.chart.extremes[Quantity::Gpp].Max), QStringLiteral("52,0"));
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
         QVERIFY(anywhere(window.SurfaceImage(), Red));
         deleted = true;

@@ -224,7 +224,7 @@ class TestExport : public QObject {
 
     // Exports log file name of DATA as the library window does; true when it was opened.
     bool exportLog(const QString& name, bool opens = true) {
-        return OpenInExcelWith(state.settings, TraceColorsOf(state), ui, LogFilePath(state, name),
+        return OpenInExcelWith(state.settings, ui, LogFilePath(state, name),
                                [this, opens](const QString& path) { return opened << path, opens; });
     }
     // The settings that give a chart of these series.
@@ -243,7 +243,6 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(temporary.path()));
         state.ProgramFolder = home.path();
         QVERIFY(QDir().mkpath(state.dataFolder()));
-        SetTraceColors(state);
     }
 
     void init() {

@@ -204,7 +204,6 @@ private slots:
         QVERIFY(home.isValid() && userHome.isValid() &&
                 !QStandardPaths::findExecutable("pdftotext").isEmpty());
         state.ProgramFolder = home.path();
-        SetTraceColors(state);
         qputenv("HOME", QFile::encodeName(userHome.path()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(userHome.filePath(".config")));
     }

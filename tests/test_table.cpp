@@ -117,7 +117,7 @@ private slots:
                  QStringList({"ERROR: CalcAh: Saturation pressure at or above one atmosphere",
                               "Loading grid failed"}));
         QCOMPARE(row(window, 2).mid(1, 3), QStringList({"110,0", "30,0", ""}));
-        QCOMPARE(window.extremes.MaxDew, CalcDewPoint(110, 30, 1).value);
+        QCOMPARE(window.extremes[Quantity::DewPoint].Max, CalcDewPoint(110, 30, 1).value);
 
         for (int i = 0; i < 100; ++i) state.log.LogTemp[i] = -273, state.log.LogRh[i] = 50;
         state.log.RecordCount = 100;

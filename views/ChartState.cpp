@@ -1,7 +1,6 @@
 #include "views/ChartState.h"
 
 #include "core/Numbers.h"
-#include "core/Units.h"
 #include "core/UserInterface.h"
 
 #include <QLocale>
@@ -15,10 +14,9 @@ namespace kv5 {
 
 namespace {
 
-const QColor TempColor(255, 0, 0);
-const QColor RhColor(0, 0, 255);
-const QColor Mc1Color(0, 0, 0);
-const QColor Mc2Color(255, 0, 255);
+QColor colourOf(const QuantityRow& row) {
+    return QColor(row.colour.red, row.colour.green, row.colour.blue);
+}
 
 // A chart coordinate as the line drawing takes it, in single precision; false when it does not
 // fit.
@@ -98,14 +96,12 @@ ChartTrace ChartState::PaintTrace(const QColor& color, const std::vector<double>
     return trace;
 }
 
-const char* ChartState::fillDerived(Derived (*of)(double, double, int), const char* procedure,
-                                    const std::vector<double>& rh, int count) {
-    const std::vector<double>& temp = view_.log.LogTemp;
+const char* ChartState::fillDerived(const QuantityRow& row, int count) {
     const int celsius = view_.settings.Celsius;
-    ReportOnce report(procedure, ui_);
+    ReportOnce report(row.procedure, ui_);
     for (int i = 0; i < count; ++i) {
-        const Derived value = of(temp[i], rh[i], celsius);
-        if (!value.ok() && procedure == nullptr) return value.failure;
+        const Derived value = QuantityValue(row, view_.log, i, celsius);
+        if (!value.ok() && row.whenUncomputable == WhenUncomputable::EndsTheRun) return value.failure;
         derived_[i] = report(value).value_or(std::numeric_limits<double>::quiet_NaN());
     }
     return nullptr;
@@ -132,39 +128,20 @@ void ChartState::Load() {
     picture->kind = ChartPicture::Kind::Traces;
     picture->recordCount = count;
     picture->xStep = xStep;
-    const auto paint = [&](const QColor& color, const std::vector<double>& series, double& lowest,
-                           double& highest) {
-        picture->traces.push_back(PaintTrace(color, series, count, lowest, highest, yScale));
-    };
-
-    LogExtremes& e = extremes;
-    paint(TempColor, log.LogTemp, e.MinTemp, e.MaxTemp);
-    if (q7r) {
-        paint(Mc1Color, log.LogMc1, e.MinMc1, e.MaxMc1);
-        paint(Mc2Color, log.LogMc2, e.MinMc2, e.MaxMc2);
-        paint(view_.colors.Mc3TraceColor, log.LogMc3, e.MinMc3, e.MaxMc3);
-    }
-    const std::vector<double>& rh = q7r ? log.LogRhQ7R : log.LogRh;
-    paint(RhColor, rh, e.MinRh, e.MaxRh);
-
-    if (settings.AhGpp != 0) {
-        fillDerived(&CalcAh, "CalcAh", rh, count);
-        paint(view_.colors.GppTraceColor, derived_, e.MinGpp, e.MaxGpp);
-    }
-    if (settings.Emc != 0) {
-        fillDerived(&CalcEmc, "CalcEmc", rh, count);
-        paint(view_.colors.EmcTraceColor, derived_, e.MinEmc, e.MaxEmc);
-    }
-    if (settings.Dewpoint != 0) {
-        if (const char* failure = fillDerived(&CalcDewPoint, nullptr, rh, count)) {
-            // The dew point is the last trace: the chart is finished without it, so that the
-            // scale, the copy for the readout and the legend belong to what is drawn.
+    for (const QuantityRow* row : ShownQuantities(q7r, settings)) {
+        LogExtremes::Pair& pair = extremes[row->quantity];
+        const std::vector<double>* series = &derived_;
+        if (row->series) {
+            series = &row->series(log);
+        } else if (const char* failure = fillDerived(*row, count)) {
+            // The chart is finished with the traces drawn so far, so that the scale, the copy for
+            // the readout and the legend belong to what is drawn.
             const QString procedure =
                 q7r ? QStringLiteral("LoadChartQ7R: ") : QStringLiteral("frmChart.Form_Load: ");
             ui_.message({procedure + QString::fromLatin1(failure)});
-        } else {
-            paint(view_.colors.DewTraceColor, derived_, e.MinDew, e.MaxDew);
+            break;
         }
+        picture->traces.push_back(PaintTrace(colourOf(*row), *series, count, pair.Min, pair.Max, yScale));
     }
 
     txtAxisYmin.text = QString::number(AxisYmin);
@@ -185,54 +162,28 @@ void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {
     const int i = record - 1;
     bmp = picBase;
 
+    // Box 0 takes the time; the quantities follow from box 1 without a gap. A value left out
+    // shows no number (the chart reported it when it was drawn); one that ends the run ends the
+    // readout, reported once while the mouse stays on the record.
     const LogData& log = view_.log;
-    const Settings& settings = view_.settings;
-    const int celsius = settings.Celsius;
-    const double temp = log.LogTemp[i];
-    const double rh = log.isQ7R() ? log.LogRhQ7R[i] : log.LogRh[i];
-    const QString unit = DegreeLabel(settings.Celsius);
-    const auto show = [this](int box, const QColor& color, const QString& text) {
-        txtLegend[box] = {true, text, color};
-    };
-    const auto value = [&](const QString& text, double number) { return Insert(text, NumberText(number)); };
-
-    show(1, TempColor, value(QStringLiteral("Temp $") + unit, temp));
-    int next = 3;
-    if (!log.isQ7R()) {
-        show(2, RhColor, value(QStringLiteral("RH $%"), rh));
-    } else {
-        show(2, Mc1Color, value(QStringLiteral("MC1 $%"), log.LogMc1[i]));
-        show(3, Mc2Color, value(QStringLiteral("MC2 $%"), log.LogMc2[i]));
-        show(4, view_.colors.Mc3TraceColor, value(QStringLiteral("MC3 $%"), log.LogMc3[i]));
-        show(5, RhColor, value(QStringLiteral("RH $%"), rh));
-        next = 6;
-    }
-
-    // A GPP or EMC that cannot be computed shows no number (the chart reported it when it was
-    // drawn); a dew point that cannot be computed ends the readout, reported once while the
-    // mouse stays on the record.
+    const int celsius = view_.settings.Celsius;
     const bool repeated = record == failedRecord_;
     failedRecord_ = 0;
-    const auto derived = [&](const QString& text, const Derived& result) {
-        return Insert(text, result.ok() ? NumberText(result.value) : QString());
-    };
-    if (settings.AhGpp != 0)
-        show(next++, view_.colors.GppTraceColor, derived(QStringLiteral("GPP $"), CalcAh(temp, rh, celsius)));
-    if (settings.Emc != 0)
-        show(next++, view_.colors.EmcTraceColor, derived(QStringLiteral("EMC $%"), CalcEmc(temp, rh, celsius)));
-    if (settings.Dewpoint != 0) {
-        const Derived dew = CalcDewPoint(temp, rh, celsius);
-        if (!dew.ok()) {
+    std::size_t box = 1;
+    for (const QuantityRow* row : ShownQuantities(log.isQ7R(), view_.settings)) {
+        const Derived value = QuantityValue(*row, log, i, celsius);
+        if (!value.ok() && row->whenUncomputable == WhenUncomputable::EndsTheRun) {
             failedRecord_ = record;
             if (!repeated)
                 ui_.message(
-                    {QStringLiteral("Calculating X axis failed: ") + QString::fromLatin1(dew.failure)});
+                    {QStringLiteral("Calculating X axis failed: ") + QString::fromLatin1(value.failure)});
             return;
         }
-        show(next++, view_.colors.DewTraceColor, value(QStringLiteral("Dew $") + unit, dew.value));
+        txtLegend[box++] = {
+            true, Insert(QuantityReadout(*row, celsius), value.ok() ? NumberText(value.value) : QString()),
+            colourOf(*row)};
     }
-
-    show(0, Qt::black, log.LogTime[i]);
+    txtLegend[0] = {true, log.LogTime[i], Qt::black};
 }
 
 bool ChartState::btnZoom_Click() {

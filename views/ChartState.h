@@ -4,7 +4,7 @@
 // line draws it into a picture.
 #pragma once
 
-#include "calc/Psychrometrics.h"
+#include "calc/Quantities.h"
 #include "views/ChartDrawing.h"
 #include "views/LogStatistics.h"
 #include "views/LogView.h"
@@ -78,16 +78,15 @@ private:
     // highest. A coordinate too large to draw ends the trace with "frmChart.PaintTrace: ".
     ChartTrace PaintTrace(const QColor& color, const std::vector<double>& series, int count, double& lowest,
                           double& highest, double yScale);
-    // Fills derived_ with of(temperature, rh) for the first count records. A failure of GPP or
-    // EMC is reported once as "ERROR: " procedure ": " and counts as 0; a dew point failure ends
-    // the filling and gives its description.
-    const char* fillDerived(Derived (*of)(double, double, int), const char* procedure,
-                            const std::vector<double>& rh, int count);
+    // Fills derived_ with the derived quantity of the first count records. A value left out
+    // when it cannot be computed is reported once as "ERROR: " procedure ": " and becomes a gap
+    // (NaN); one that ends the run ends the filling and gives its description.
+    const char* fillDerived(const QuantityRow& row, int count);
     int recordCount() const;
 
     LogView view_;
     UserInterface& ui_;
-    // The derived series of one drawing, GPP, then EMC, then dew point.
+    // The derived series being drawn.
     std::vector<double> derived_;
     // The record whose readout failed last, so that moving over it does not repeat the box.
     int failedRecord_ = 0;

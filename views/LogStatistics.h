@@ -2,7 +2,11 @@
 // windows work them out while loading, and the "Log Info" box that shows them.
 #pragma once
 
+#include "calc/Quantities.h"
+
 #include <QString>
+
+#include <array>
 
 namespace kv5 {
 
@@ -10,27 +14,26 @@ struct LogData;
 struct Settings;
 class UserInterface;
 
-// One set per view window. MaxRh/MinRh hold the RH of whichever family the log is.
+// One set per view window, one pair per quantity (MaxTemp and MinTemp are
+// extremes[Quantity::Temperature]); the RH pair holds the RH of whichever family the log is.
 struct LogExtremes {
-    double MaxTemp = 0, MinTemp = 0;
-    double MaxRh = 0, MinRh = 0;
-    double MaxMc1 = 0, MinMc1 = 0;
-    double MaxMc2 = 0, MinMc2 = 0;
-    double MaxMc3 = 0, MinMc3 = 0;
-    double MaxGpp = 0, MinGpp = 0;
-    double MaxEmc = 0, MinEmc = 0;
-    double MaxDew = 0, MinDew = 0;
+    struct Pair {
+        double Max = 0, Min = 0;
+    };
+    std::array<Pair, QuantityCount> pairs{};
+    Pair& operator[](Quantity quantity) { return pairs[std::size_t(quantity)]; }
+    const Pair& operator[](Quantity quantity) const { return pairs[std::size_t(quantity)]; }
 };
 
-// Works out the extremes of the log (nothing changes for an empty log). Every pair starts at
-// the first record, GPP, EMC and dew point included whatever the settings; then temperature,
-// RH (and MC1..MC3 of a Q7R log) take every record, the derived quantities only when the
-// settings show them. A GPP or EMC failure is reported once per call as "ERROR: CalcAh: " or
-// "ERROR: CalcEmc: " and the value is left out of its pair; a dew point that cannot be computed leaves its pair as it was and makes the
+// Works out the extremes of the log (nothing changes for an empty log). Every pair of the
+// family's quantities starts at the first record, the derived ones included whatever the
+// settings; then the quantities the settings show take every record. A derived value that is
+// left out when it cannot be computed is reported once per call ("ERROR: CalcAh: ") and stays
+// out of its pair; one that ends the run (the dew point) leaves its pair as it was and makes the
 // result false, for the caller to report.
 bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& extremes, UserInterface& ui);
 
-// The box's text: "Reading", two tabs, "High  /  Low", CR, CR; per shown quantity its label,
+// The box's text: "Reading", two tabs, "High  /  Low", CR, CR; per shown quantity its header,
 // two tabs, high "  /  " low (numbers "0.0" with the user's separator), CR, CR; then "Records "
 // and the count, LF. An empty log gives "There is no log data!".
 QString LogInfoText(const LogData& log, const Settings& settings, const LogExtremes& extremes);

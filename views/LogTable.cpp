@@ -1,46 +1,19 @@
 #include "views/LogTable.h"
 
-#include "calc/Psychrometrics.h"
 #include "core/LogData.h"
 #include "core/Numbers.h"
 #include "core/Settings.h"
-#include "core/Units.h"
 
 namespace kv5 {
 
 std::vector<TableColumn> TableColumns(const LogData& log, const Settings& settings) {
-    std::vector<TableColumn> columns{TableColumn::Time, TableColumn::Temp};
-    if (log.isQ7R()) columns.insert(columns.end(), {TableColumn::Mc1, TableColumn::Mc2, TableColumn::Mc3});
-    columns.push_back(TableColumn::Rh);
-    if (settings.AhGpp != 0) columns.push_back(TableColumn::Gpp);
-    if (settings.Emc != 0) columns.push_back(TableColumn::Emc);
-    if (settings.Dewpoint != 0) columns.push_back(TableColumn::Dew);
+    std::vector<TableColumn> columns{TableColumn{}};
+    for (const QuantityRow* row : ShownQuantities(log.isQ7R(), settings)) columns.push_back({row});
     return columns;
 }
 
 QString ColumnHeader(TableColumn column, const Settings& settings) {
-    const QString unit = DegreeLabel(settings.Celsius);
-    switch (column) {
-    case TableColumn::Time:
-        return QStringLiteral("Time");
-    case TableColumn::Temp:
-        return QStringLiteral("Temp ") + unit;
-    case TableColumn::Mc1:
-        return QStringLiteral("MC1 %");
-    case TableColumn::Mc2:
-        return QStringLiteral("MC2 %");
-    case TableColumn::Mc3:
-        return QStringLiteral("MC3 %");
-    case TableColumn::Rh:
-        return QStringLiteral("RH %");
-    case TableColumn::Gpp:
-        return QStringLiteral("GPP");
-    case TableColumn::Emc:
-        return QStringLiteral("EMC %");
-    case TableColumn::Dew:
-        return QStringLiteral("Dew ") + unit;
-    }
-    return {};
+    return column.isTime() ? QStringLiteral("Time") : QuantityHeader(*column.quantity, settings.Celsius);
 }
 
 ColumnWidths TableColumnWidths(bool q7r, int columns) {
@@ -68,33 +41,10 @@ ColumnWidths TableColumnWidths(bool q7r, int columns) {
     }
 }
 
-// A derived value that cannot be computed leaves its cell blank.
-static QString valueText(const Derived& value) { return value.ok() ? NumberText(value.value) : QString(); }
-
 QString CellText(const LogData& log, const Settings& settings, TableColumn column, int slot) {
-    const double t = log.LogTemp[slot];
-    const double rh = log.isQ7R() ? log.LogRhQ7R[slot] : log.LogRh[slot];
-    switch (column) {
-    case TableColumn::Time:
-        return log.LogTime[slot];
-    case TableColumn::Temp:
-        return NumberText(t);
-    case TableColumn::Mc1:
-        return NumberText(log.LogMc1[slot]);
-    case TableColumn::Mc2:
-        return NumberText(log.LogMc2[slot]);
-    case TableColumn::Mc3:
-        return NumberText(log.LogMc3[slot]);
-    case TableColumn::Rh:
-        return NumberText(rh);
-    case TableColumn::Gpp:
-        return valueText(CalcAh(t, rh, settings.Celsius));
-    case TableColumn::Emc:
-        return valueText(CalcEmc(t, rh, settings.Celsius));
-    case TableColumn::Dew:
-        return valueText(CalcDewPoint(t, rh, settings.Celsius));
-    }
-    return {};
+    if (column.isTime()) return log.LogTime[slot];
+    const Derived value = QuantityValue(*column.quantity, log, slot, settings.Celsius);
+    return value.ok() ? NumberText(value.value) : QString();
 }
 
 QStringList TableLines(const LogData& log, const Settings& settings, QChar separator) {
@@ -136,7 +86,7 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_ || index.column() >= columnCount()) return {};
     const TableColumn column = columns_[static_cast<std::size_t>(index.column())];
     if (role == Qt::DisplayRole) return CellText(log_, settings_, column, index.row());
-    if (role == Qt::TextAlignmentRole && column != TableColumn::Time)
+    if (role == Qt::TextAlignmentRole && !column.isTime())
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     return {};
 }

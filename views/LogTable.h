@@ -2,6 +2,8 @@
 // and widths, and the cell texts, computed when a cell is asked for.
 #pragma once
 
+#include "calc/Quantities.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
@@ -10,17 +12,16 @@
 
 namespace kv5 {
 
-struct LogData;
-struct Settings;
+// A column of the table: the time, or a quantity.
+struct TableColumn {
+    const QuantityRow* quantity = nullptr; // nullptr: the time
+    bool isTime() const { return quantity == nullptr; }
+};
 
-enum class TableColumn { Time, Temp, Mc1, Mc2, Mc3, Rh, Gpp, Emc, Dew };
-
-// Time, temperature, (MC1, MC2, MC3 of a Q7R log,) RH, then GPP, EMC and dew point as far as
-// the settings show them.
+// The time, then the quantities the family and the settings show.
 std::vector<TableColumn> TableColumns(const LogData& log, const Settings& settings);
 
-// "Time", "Temp °F" or "Temp °C", "MC1 %", "MC2 %", "MC3 %", "RH %", "GPP", "EMC %",
-// "Dew °F" or "Dew °C".
+// "Time", or the quantity's header ("Temp °F", "MC1 %", "GPP").
 QString ColumnHeader(TableColumn column, const Settings& settings);
 
 // Widths in characters of the first column and of every other one, by family and column count.
@@ -31,8 +32,7 @@ struct ColumnWidths {
 ColumnWidths TableColumnWidths(bool q7r, int columns);
 
 // The text of one cell of the record in slot: the time text, or the number "0.0" with the
-// user's decimal separator. A dew point that cannot be computed leaves its cell empty; a GPP or
-// EMC that cannot is 0.
+// user's decimal separator. A derived value that cannot be computed leaves its cell empty.
 QString CellText(const LogData& log, const Settings& settings, TableColumn column, int slot);
 
 // The table's rows as text lines: the headers, then one line per record, cells separated by

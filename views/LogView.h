@@ -5,7 +5,6 @@
 
 #include "core/LogData.h"
 #include "core/Settings.h"
-#include "core/TraceColors.h"
 
 #include <QString>
 
@@ -18,7 +17,6 @@ namespace kv5 {
 struct LogView {
     const LogData& log;
     const Settings& settings;
-    TraceColors colors;
     // Folder of the program's files, where a printout goes as a PDF file when no printer is
     // installed and the user has no Documents folder.
     QString ProgramFolder;

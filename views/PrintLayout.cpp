@@ -69,7 +69,7 @@ private:
 };
 
 bool rightAligned(TableColumn column) {
-    return column != TableColumn::Time;
+    return !column.isTime();
 }
 
 // Column edges for the table font: each column as wide as the window's width in characters or as
@@ -243,10 +243,10 @@ int PrintTablePages(QPagedPaintDevice& device, QPainter& painter, const TablePri
 QStringList ChartPrintLines(const LogData& log, const LogExtremes& extremes) {
     if (log.RecordCount < 1) return {QStringLiteral("There is no log data!")};
     return {QStringLiteral("Log File Info"),
-            QStringLiteral("Max Temp ") + GeneralNumberText(extremes.MaxTemp),
-            QStringLiteral("Min Temp ") + GeneralNumberText(extremes.MinTemp),
-            QStringLiteral("Max Rh ") + GeneralNumberText(extremes.MaxRh),
-            QStringLiteral("Min Rh ") + GeneralNumberText(extremes.MinRh),
+            QStringLiteral("Max Temp ") + GeneralNumberText(extremes[Quantity::Temperature].Max),
+            QStringLiteral("Min Temp ") + GeneralNumberText(extremes[Quantity::Temperature].Min),
+            QStringLiteral("Max Rh ") + GeneralNumberText(extremes[Quantity::Rh].Max),
+            QStringLiteral("Min Rh ") + GeneralNumberText(extremes[Quantity::Rh].Min),
             QStringLiteral("Records ") + QString::number(log.RecordCount)};
 }
 

@@ -1,6 +1,6 @@
 #include "views/Report.h"
 
-#include "calc/Psychrometrics.h"
+#include "calc/Quantities.h"
 #include "core/LogData.h"
 #include "core/SafePublish.h"
 #include "core/Settings.h"
@@ -50,31 +50,16 @@ QFont font(const char* family, qreal points, bool bold = false) {
 QFont textFont(qreal points, bool bold = false) { return font("Liberation Sans", points, bold); }
 QFont tableFont(qreal points, bool bold = false) { return font("Liberation Sans Narrow", points, bold); }
 
-double rhOf(const LogData& log, int i) { return log.isQ7R() ? log.LogRhQ7R[size_t(i)] : log.LogRh[size_t(i)]; }
-
-// A quantity's value of record i, nothing when it cannot be computed.
-std::optional<double> valueOf(const QString& key, const LogData& log, int i, int celsius) {
-    const auto slot = size_t(i);
-    const auto derived = [](const Derived& d) { return d.ok() ? std::optional<double>(d.value) : std::nullopt; };
-    if (key == QLatin1String("temperature")) return log.LogTemp[slot];
-    if (key == QLatin1String("rh")) return rhOf(log, i);
-    if (key == QLatin1String("mc1")) return log.LogMc1[slot];
-    if (key == QLatin1String("mc2")) return log.LogMc2[slot];
-    if (key == QLatin1String("mc3")) return log.LogMc3[slot];
-    if (key == QLatin1String("gpp")) return derived(CalcAh(log.LogTemp[slot], rhOf(log, i), celsius));
-    if (key == QLatin1String("emc")) return derived(CalcEmc(log.LogTemp[slot], rhOf(log, i), celsius));
-    return derived(CalcDewPoint(log.LogTemp[slot], rhOf(log, i), celsius));
+// The quantity table's row of a summary's quantity.
+const QuantityRow& rowOf(const QString& key) {
+    for (const QuantityRow& row : QuantityTable)
+        if (key == QLatin1String(row.key)) return row;
+    return QuantityTable.front();
 }
 
-QColor colorOf(const QString& key, const TraceColors& colors) {
-    if (key == QLatin1String("temperature")) return QColor(255, 0, 0);
-    if (key == QLatin1String("rh")) return QColor(0, 0, 255);
-    if (key == QLatin1String("mc1")) return QColor(0, 0, 0);
-    if (key == QLatin1String("mc2")) return QColor(255, 0, 255);
-    if (key == QLatin1String("mc3")) return colors.Mc3TraceColor;
-    if (key == QLatin1String("gpp")) return colors.GppTraceColor;
-    if (key == QLatin1String("emc")) return colors.EmcTraceColor;
-    return colors.DewTraceColor;
+QColor colorOf(const QString& key) {
+    const Rgb c = rowOf(key).colour;
+    return QColor(c.red, c.green, c.blue);
 }
 
 // Rows of the period table: days, weeks from Monday or months, merged from the summary's days.
@@ -145,9 +130,9 @@ class ReportPainter {
 public:
     ReportPainter(QPdfWriter& writer, QPainter& painter, const LogData& log, const LogContext* context,
                   const LogSummary& summary, const std::vector<qint64>& times, const ReportOptions& options,
-                  const TraceColors& colors, const QString& fileName, const QString& sha256)
+                  const QString& fileName, const QString& sha256)
         : writer_(writer), p_(painter), log_(log), context_(context), summary_(summary), times_(times),
-          options_(options), colors_(colors), fileName_(fileName), sha256_(sha256) {
+          options_(options), fileName_(fileName), sha256_(sha256) {
         width_ = writer.width();
         height_ = writer.height();
     }
@@ -272,7 +257,7 @@ private:
             }
             row({q.label, fixed(q.min, 1), timeText(q.minAt), fixed(q.max, 1), timeText(q.maxAt), fixed(q.mean, 2),
                  q.mkt ? fixed(*q.mkt, 2) : QString(), QString::number(q.count)},
-                widths, body, {colorOf(q.key, colors_)});
+                widths, body, {colorOf(q.key)});
         }
     }
 
@@ -298,7 +283,7 @@ private:
                 row({q.label, (high ? QStringLiteral("above ") : QStringLiteral("below ")) + fixed(*limit, 1),
                      QString::number(f->records), hoursText(f->seconds), QString::number(f->excursions),
                      QStringLiteral("%1 rec.").arg(f->longestRecords), hoursText(f->longestSeconds)},
-                    widths, body, {colorOf(q.key, colors_)});
+                    widths, body, {colorOf(q.key)});
             }
         }
         if (!any) row({QStringLiteral("No alarm limits are known for this log.")}, {contentWidth()}, body);
@@ -340,7 +325,7 @@ private:
         // Legend.
         qreal x = plot.left();
         for (const QuantitySummary& q : summary_.quantities) {
-            p_.setPen(QPen(colorOf(q.key, colors_), 1.5));
+            p_.setPen(QPen(colorOf(q.key), 1.5));
             p_.drawLine(QPointF(x, y_ + legendHeight / 2), QPointF(x + 12, y_ + legendHeight / 2));
             p_.setPen(Qt::black);
             text(x + 15, y_, q.label, axis);
@@ -391,7 +376,8 @@ private:
         p_.setRenderHint(QPainter::Antialiasing);
         for (const QuantitySummary& q : summary_.quantities) {
             if (q.count == 0) continue;
-            const QColor color = colorOf(q.key, colors_);
+            const QColor color = colorOf(q.key);
+            const QuantityRow& quantity = rowOf(q.key);
             QPainterPath path;
             bool open = false;
             int column = -1;
@@ -404,7 +390,8 @@ private:
                 path.lineTo(cx, yOf(cLast));
             };
             for (int i = 0; i < n; ++i) {
-                const std::optional<double> v = valueOf(q.key, log_, i, celsius);
+                const Derived value = QuantityValue(quantity, log_, i, celsius);
+                const std::optional<double> v = value.ok() ? std::optional<double>(value.value) : std::nullopt;
                 if (!v) {
                     flushColumn();
                     column = -1;
@@ -483,7 +470,7 @@ private:
         for (const QuantitySummary& q : summary_.quantities) {
             widths.push_back(each);
             titles << q.label;
-            titleColors.push_back(colorOf(q.key, colors_));
+            titleColors.push_back(colorOf(q.key));
         }
         const auto titleRow = [&] {
             row(titles, widths, head, titleColors);
@@ -528,7 +515,6 @@ private:
     const LogSummary& summary_;
     const std::vector<qint64>& times_;
     const ReportOptions& options_;
-    const TraceColors& colors_;
     QString fileName_, sha256_;
     qreal width_ = 0, height_ = 0, y_ = 0;
     int page_ = 1;
@@ -563,7 +549,7 @@ ReportOptions ReportOptionsOf(const Settings& settings, const QLocale& locale) {
 }
 
 bool WriteLogReport(const QString& logPath, const QString& pdfPath, const ReportOptions& options,
-                    const TraceColors& colors, UserInterface& ui) {
+                    UserInterface& ui) {
     const auto log = std::make_unique<LogData>();
     QString why;
     if (!ReadLogRecords(*log, logPath, why)) {
@@ -617,7 +603,7 @@ bool WriteLogReport(const QString& logPath, const QString& pdfPath, const Report
             ui.error(Procedure, QStringLiteral("cannot start the PDF of %1").arg(target.absoluteFilePath()));
             return false;
         }
-        ReportPainter(writer, painter, *log, known, summary, times, options, colors, fileName, sha256).paint();
+        ReportPainter(writer, painter, *log, known, summary, times, options, fileName, sha256).paint();
         painter.end();
     }
     if (!pending.write(pdf, why) ||

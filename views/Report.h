@@ -3,7 +3,6 @@
 // with its fonts embedded; every number in it is written the same under every locale.
 #pragma once
 
-#include "core/TraceColors.h"
 #include "logfiles/LogSummary.h"
 
 #include <QDateTime>
@@ -38,6 +37,6 @@ ReportOptions ReportOptionsOf(const Settings& settings, const QLocale& locale);
 // failure is reported as "ERROR: MakeReport: " with the cause; an empty log is told there is
 // nothing to report. Returns true when the report was written.
 bool WriteLogReport(const QString& logPath, const QString& pdfPath, const ReportOptions& options,
-                    const TraceColors& colors, UserInterface& ui);
+                    UserInterface& ui);
 
 } // namespace kv5
