@@ -155,6 +155,10 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
     std::optional<int> interval;
     bool estimated = false;
     const std::vector<qint64> times = RecordTimes(*log, context ? &*context : nullptr, interval, estimated);
+    if (times.empty())
+        ui.error(procedure, QStringLiteral("the time stamps of %1 are not in this computer's date format; the "
+                                           "times are left out")
+                                .arg(fileName));
     // The logger's clock knows no daylight-saving change: one offset holds for the whole log.
     int offset = 0;
     if (context && context->UtcOffsetSeconds)

@@ -6,6 +6,7 @@
 #include "calc/Psychrometrics.h"
 #include "core/LogContext.h"
 #include "core/LogData.h"
+#include "core/Numbers.h"
 #include "export/ExcelExport.h"
 #include "export/OpenFormats.h"
 #include "logfiles/LogFile.h"
@@ -30,8 +31,9 @@
 #include <cstring>
 #include <vector>
 
-#include <clocale>
 #include <ctime>
+
+#include <locale.h> // newlocale
 
 #include <sys/stat.h>
 
@@ -530,7 +532,7 @@ private slots:
         // The report's text but the line of when it was made.
         QCOMPARE(run(kv5, {"--home", home.path(), "report", path, "-o", pdf, "--limit", "rh=42.5:"}), QByteArray());
         QByteArrayList report = run("pdftotext", {"-layout", pdf, "-"}).split('\n');
-        QCOMPARE(report.removeIf([](const QByteArray& line) { return line.contains("Made by"); }), 1); // one page
+        QCOMPARE(report.removeIf([](const QByteArray& line) { return line.contains("Made by"); }), qsizetype(1)); // one page
         outputs << report.join('\n');
         if (locale == "C.UTF-8") inCLocale = outputs;
         QVERIFY2(!inCLocale.isEmpty(), "the C.UTF-8 row runs first");

@@ -27,6 +27,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -420,7 +421,7 @@ private slots:
         write(ContextFileName(path), QString::fromUtf8(LogContextJson(context)));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString sha256 = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+        const QString sha256 = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
 
         const QString pdf = home.filePath("report.pdf");
         ReportRequest request;
@@ -465,6 +466,22 @@ private slots:
         }
     }
 
+    // Letter where it is the custom, else A4.
+    void reportPaper_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("letter");
+        QTest::newRow("United States") << "en_US" << true;
+        QTest::newRow("Canada, French") << "fr_CA" << true;
+        QTest::newRow("Mexico") << "es_MX" << true;
+        QTest::newRow("United Kingdom") << "en_GB" << false;
+        QTest::newRow("Egypt") << "ar_EG" << false;
+    }
+    void reportPaper() {
+        QFETCH(QString, locale);
+        QFETCH(bool, letter);
+        QCOMPARE(ReportPageSizeOf(QLocale(locale)), letter ? QPageSize::Letter : QPageSize::A4);
+    }
+
     // The windows' Report: made from the file chosen in the library, where the user says.
     void reportOfTheChosenFile() {
         fillKiln(state.log, 50);
@@ -480,8 +497,8 @@ private slots:
         ReportSelectedLogFile(state, ui, nullptr, ask);
         QCOMPARE(suggested, QStringList{userHome.filePath("Documents/k-report.pdf")});
         QCOMPARE(ui.messageTexts(), QStringList());
-        QVERIFY(readPdf(pdf).at(0).texts.contains("File k.txt SHA-256 " +
-                                                  QCryptographicHash::hash(LogFileContent(state.log), QCryptographicHash::Sha256).toHex()));
+        const QByteArray hash = QCryptographicHash::hash(LogFileContent(state.log), QCryptographicHash::Sha256);
+        QVERIFY(readPdf(pdf).at(0).texts.contains("File k.txt SHA-256 " + QString::fromLatin1(hash.toHex())));
         // The Print button offers it beside the printout.
         frmTable table(LogViewOf(state), ui, LogFileActionsOf(state, ui));
         InstallTablePrinting(table, LogViewOf(state), ui);
