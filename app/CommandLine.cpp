@@ -176,8 +176,7 @@ void LoadProgramSettings(AppState& state, UserInterface& ui) {
     settings.TestMode = read(QStringLiteral("TestMode"), QStringLiteral("0"));
     settings.Emc = read(QStringLiteral("Emc"), QStringLiteral("1"));
     settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
-    settings.ReportSite = GetIniSetting(ini, GeneralSection, QStringLiteral("ReportSite"), QString(), ui);
-    settings.ReportOperator = GetIniSetting(ini, GeneralSection, QStringLiteral("ReportOperator"), QString(), ui);
+    LoadSummarySettings(ini, settings, ui);
     MakeFolders(state.ProgramFolder, ui);
     ReadSpeciesFile(state.speciesPath(), state.species, ui);
     for (int channel = 1; channel <= 3; ++channel)

@@ -1,5 +1,7 @@
 #include "app/IniFile.h"
 
+#include "core/Numbers.h"
+#include "core/Settings.h"
 #include "core/UserInterface.h"
 
 #include <QDir>
@@ -213,6 +215,16 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
         return false;
     }
     return file.commit() || refused(file);
+}
+
+void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterface& ui) {
+    settings.ChartTimes = StrToLng(GetIniSetting(iniPath, GeneralSection, QStringLiteral("ChartTimes"), QStringLiteral("0"), ui));
+    const std::optional<double> target =
+        ReadNumber(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));
+    settings.TargetMc = target && *target > 0 ? *target : 0;
+    // The report's site and operator lines, only ever set by editing the file; none by default.
+    settings.ReportSite = GetIniSetting(iniPath, GeneralSection, QStringLiteral("ReportSite"), QString(), ui);
+    settings.ReportOperator = GetIniSetting(iniPath, GeneralSection, QStringLiteral("ReportOperator"), QString(), ui);
 }
 
 } // namespace kv5

@@ -103,7 +103,7 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     if (!readArgument(state, ui, file, read)) return 1;
     SummaryOptions options = SummaryOptionsOf(state.settings);
     options.limits = request.limits;
-    options.targetMc = request.targetMc;
+    if (request.targetMc) options.targetMc = request.targetMc;
     const LogContext* context = state.log.Context ? &*state.log.Context : nullptr;
     const LogSummary summary = SummarizeLog(state.log, context, options);
     if (request.json) {
@@ -120,7 +120,8 @@ int RunInfoCommand(AppState& state, UserInterface& ui, const QString& file, QTex
     QString text = LogInfoText(state.log, state.settings, extremes);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
-    out << text << '\n' << SummaryText(summary);
+    out << text;
+    if (state.log.RecordCount > 0) out << '\n' << SummaryText(summary);
     out.flush();
     return read && computed ? 0 : 1;
 }
@@ -192,7 +193,7 @@ int RunReportCommand(AppState& state, UserInterface& ui, const QString& file, co
     }
     ReportOptions options = ReportOptionsOfState(state);
     options.summary.limits = request.summary.limits;
-    options.summary.targetMc = request.summary.targetMc;
+    if (request.summary.targetMc) options.summary.targetMc = request.summary.targetMc;
     if (request.site) options.site = *request.site;
     if (request.operatorName) options.operatorName = *request.operatorName;
     return WriteLogReport(LogFileArgumentPath(state.dataFolder(), file), QFileInfo(pdf).absoluteFilePath(), options, ui)

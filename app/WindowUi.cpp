@@ -71,6 +71,7 @@ Answer WindowUi::message(const Message& message) {
     QMessageBox box(boxIcon(message.icon), message.title, text, buttons, ownerOf(window_));
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
+    if (!message.detailedText.isEmpty()) box.setDetailedText(message.detailedText);
     // A default that is not among the box's buttons falls back to its first button.
     const QMessageBox::StandardButton wanted = boxButton(message.defaultAnswer);
     box.setDefaultButton(buttons.testFlag(wanted) ? wanted : first);

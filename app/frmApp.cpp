@@ -285,9 +285,7 @@ void frmApp::readStartupSettings() {
     writeBack(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = read(QStringLiteral("Dewpoint"), QStringLiteral("1"));
     writeBack(QStringLiteral("Dewpoint"), settings.Dewpoint);
-    // The report's site and operator are only ever set by editing the file; none by default.
-    settings.ReportSite = GetIniSetting(ini, GeneralSection, QStringLiteral("ReportSite"), QString(), ui());
-    settings.ReportOperator = GetIniSetting(ini, GeneralSection, QStringLiteral("ReportOperator"), QString(), ui());
+    LoadSummarySettings(state_.iniPath(), settings, ui());
 
     MakeFolders(state_.ProgramFolder, ui());
 

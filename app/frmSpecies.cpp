@@ -32,6 +32,7 @@ frmSpecies::frmSpecies(AppState& state, UserInterface& ui, QWidget* parent)
     chkAhGpp = makeCheckBox(this, "chkAhGpp", QStringLiteral("Show GPP"));
     chkEmc = makeCheckBox(this, "chkEmc", QStringLiteral("Show EMC"));
     chkDew = makeCheckBox(this, "chkDew", QStringLiteral("Show Dewpoint"));
+    chkChartTimes = makeCheckBox(this, "chkChartTimes", QStringLiteral("Show times under the chart"));
     capMC1 = new QLabel(QStringLiteral("MC 1"), this);
     capMC1->setObjectName(QStringLiteral("capMC1"));
     capMC2 = new QLabel(QStringLiteral("MC 2"), this);
@@ -50,7 +51,8 @@ frmSpecies::frmSpecies(AppState& state, UserInterface& ui, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    for (QCheckBox* box : {chkCelsius, chkAhGpp, chkEmc, chkDew}) layout->addWidget(box, 0, Qt::AlignLeft);
+    for (QCheckBox* box : {chkCelsius, chkAhGpp, chkEmc, chkDew, chkChartTimes})
+        layout->addWidget(box, 0, Qt::AlignLeft);
     layout->addSpacing(fontMetrics().height() / 2);
     auto* species = new QGridLayout;
     species->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
@@ -92,6 +94,7 @@ void frmSpecies::LoadSpeciesComboBox() {
     chkAhGpp->setChecked(state_.settings.AhGpp != 0);
     chkEmc->setChecked(state_.settings.Emc != 0);
     chkDew->setChecked(state_.settings.Dewpoint != 0);
+    chkChartTimes->setChecked(state_.settings.ChartTimes != 0);
 }
 
 void frmSpecies::SaveSpecies() {
@@ -114,6 +117,10 @@ void frmSpecies::SaveSpecies() {
     write(QStringLiteral("Emc"), settings.Emc);
     settings.Dewpoint = chkDew->isChecked() ? 1 : 0;
     write(QStringLiteral("Dewpoint"), settings.Dewpoint);
+    // Written only when changed: a settings file of a user who never chose it stays as it was.
+    const int chartTimes = chkChartTimes->isChecked() ? 1 : 0;
+    if (chartTimes != settings.ChartTimes) write(QStringLiteral("ChartTimes"), chartTimes);
+    settings.ChartTimes = chartTimes;
     ReportUnsavedSettings(ini, refusal, ui_);
 }
 

@@ -39,6 +39,7 @@ public:
     QCheckBox* chkAhGpp;
     QCheckBox* chkEmc;
     QCheckBox* chkDew;
+    QCheckBox* chkChartTimes;
     QLabel* capMC1;
     QLabel* capMC2;
     QLabel* capMC3;

@@ -22,6 +22,8 @@ struct Message {
     Buttons buttons = Buttons::Ok;
     QString title = ProgramTitle;
     Answer defaultAnswer = Answer::Ok;
+    // More to read behind the box's "Show Details..." button; none when empty.
+    QString detailedText = {};
 };
 
 class UserInterface {

@@ -154,7 +154,7 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
     const bool celsius = context ? context->Celsius : settings.Celsius != 0;
     std::optional<int> interval;
     bool estimated = false;
-    const std::vector<qint64> times = RecordTimes(*log, context ? &*context : nullptr, interval, estimated);
+    const std::vector<qint64> times = LogRecordTimes(*log, context ? &*context : nullptr, interval, estimated);
     if (times.empty())
         ui.error(procedure, QStringLiteral("the time stamps of %1 are not in this computer's date format; the "
                                            "times are left out")

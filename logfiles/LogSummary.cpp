@@ -122,8 +122,8 @@ QDateTime timeOf(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds,
 
 } // namespace
 
-std::vector<qint64> RecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
-                                bool& estimated) {
+std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
+                                   bool& estimated) {
     const int n = log.RecordCount;
     std::vector<qint64> times;
     estimated = false;
@@ -166,6 +166,7 @@ SummaryOptions SummaryOptionsOf(const Settings& settings) {
     options.AhGpp = settings.AhGpp;
     options.Emc = settings.Emc;
     options.Dewpoint = settings.Dewpoint;
+    if (settings.TargetMc > 0) options.targetMc = settings.TargetMc;
     return options;
 }
 
@@ -177,7 +178,7 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
     summary.celsius = context ? context->Celsius : options.Celsius != 0;
     summary.targetMc = options.targetMc;
     if (context) summary.utcOffsetSeconds = context->UtcOffsetSeconds;
-    const std::vector<qint64> times = RecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
+    const std::vector<qint64> times = LogRecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
     const bool timed = !times.empty() && n > 0;
     if (timed) {
         summary.start = timeOf(times.front());

@@ -30,7 +30,7 @@ struct SummaryOptions {
     int Emc = 1;
     int Dewpoint = 1;
 };
-// The options of the user's settings.
+// The options of the user's settings (the target moisture content among them).
 SummaryOptions SummaryOptionsOf(const Settings& settings);
 
 // Records beyond one limit: strictly below the low one or strictly above the high one.
@@ -84,12 +84,12 @@ struct LogSummary {
     std::vector<DaySummary> days;
 };
 
-// The records' times in seconds since the epoch of the logger's wall clock held as UTC: from
-// the context's start and interval, else read from the time stamps (one that cannot be read
-// follows the one before by the interval). interval is the context's, else estimated from the
-// stamps (estimated then true). Empty when no time is known.
-std::vector<qint64> RecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
-                                bool& estimated);
+// The times of the records of log, in seconds since 1970 of the logger's wall-clock time held as
+// UTC: from the context's start and interval, else read from the time stamps (a stamp that
+// cannot be read follows the one before by the interval). interval is the context's, else
+// estimated from the stamps (estimated then true). Empty when no time is known.
+std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context, std::optional<int>& interval,
+                                   bool& estimated);
 
 // The summary of the records of log with their context (none: the times are read from the
 // time stamps, the interval estimated from them and the limits unknown unless options give

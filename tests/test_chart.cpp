@@ -209,6 +209,42 @@ private slots:
         QCOMPARE(rows(image, last * 3 / 4, Blue), 0);
     }
 
+    // The alarm limits of the log's context as dashed lines in the quantity's colour, within the
+    // scale only; the times under the chart only when the setting asks for them.
+    void limitLinesAndTimes() {
+        frmChart window(LogViewOf(state), ui);
+        setLog(state.log, {{50, 20}, {50, 20}});
+        state.log.Context = LogContext();
+        state.log.Context->Temperature = {25.0, 75.0};
+        state.log.Context->RhMc = {std::nullopt, 140.0};
+        window.show();
+        QImage image = window.SurfaceImage();
+        const auto dashed = [&](int row, const QColor& c) {
+            int on = 0;
+            for (int x = 0; x < image.width(); ++x) on += share(image.pixel(x, row), c) >= 0.45;
+            return on > image.width() / 4 && on < image.width() * 3 / 4;
+        };
+        QVERIFY(dashed(rowOf(image, 25), Red) && dashed(rowOf(image, 75), Red));
+        QVERIFY(!anywhere(image, Blue) || rows(image, image.width() / 2, Blue) == rows(image, 0, Blue));
+        QCOMPARE(window.chart.bmp->limits.size(), size_t(2));
+        QVERIFY(window.chart.bmp->times.empty());
+        // 23:00 on 7 March and every half hour for two days: marks every 12 hours from midnight.
+        for (int i = 0; i < 97; ++i) state.log.LogTime[i] = "x", state.log.LogTemp[i] = 50, state.log.LogRh[i] = 20;
+        state.log.RecordCount = 97;
+        state.log.Context->Start = QDateTime(QDate(2026, 3, 7), QTime(23, 0), Qt::UTC);
+        state.log.Context->IntervalSeconds = 1800;
+        state.settings.ChartTimes = 1;
+        window.Load();
+        QStringList texts;
+        for (const ChartTimeMark& mark : window.chart.bmp->times) texts << mark.text;
+        QCOMPARE(texts, QStringList({"03-08 00:00", "03-08 12:00", "03-09 00:00", "03-09 12:00"}));
+        QCOMPARE(window.chart.bmp->times[1].x, 156.0 * 13 / 48);
+        image = window.SurfaceImage();
+        image.save(home.filePath("limits-and-times.png"));
+        const int markX = qRound((image.width() - 1) * 13.0 / 48);
+        QVERIFY(rows(image, markX, Black, image.height() - 6, image.height() - 1) >= 3);
+    }
+
     // Open and Delete run their actions and draw the log there then, an empty one too; Info shows
     // the extremes of the last drawing, a trace not drawn keeping those before.
     void openDeleteAndInfo() {

@@ -150,6 +150,10 @@ private slots:
                  QStringList{"Reading\t\tHigh  /  Low\r\rTemp °F\t\t21,8  /  -10,0\r\rMC1 %\t\t99,9  /  "
                              "11,9\r\rMC2 %\t\t8,6  /  0,0\r\r"
                              "MC3 %\t\t30,1  /  -0,3\r\rRH %\t\t56,0  /  0,0\r\rRecords 3\n"});
+        // Its details: the summary, with the user's decimal comma.
+        const QString details = ui.messages.back().detailedText;
+        QVERIFY2(details.startsWith("Summary\n") && details.contains("\nTemp °F: min -10,0 at 2014-05-21 14:45,"),
+                 qPrintable(details));
 
         // Delete answered No keeps the log; Yes empties it and the grid shows headers only.
         ui.answers = {Answer::No, Answer::Yes};
@@ -183,7 +187,7 @@ private slots:
         printed.clear();
         QCOMPARE(RunInfoCommand(state, ui, LogFilePath(state, "v.txt"), out), 0);
         QVERIFY2(printed.startsWith("Reading\t\tHigh  /  Low\n\nTemp °F\t\t72,5  /  -3,3\n\n") &&
-                     printed.endsWith("\n\nRecords 5\n") && !printed.contains('\r'),
+                     printed.contains("\n\nRecords 5\n\nSummary\n") && !printed.contains('\r'),
                  qPrintable(printed));
         QCOMPARE(RunInfoCommand(state, ui, huge.fileName(), out), 1);
         QVERIFY(ui.messageTexts().contains("ERROR: RunInfoCommand: the dew point of some records cannot be "

@@ -170,6 +170,27 @@ const QStringList ArialLike{QStringLiteral("Arial"),       QStringLiteral("Liber
                             QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed"),
                             QStringLiteral("DejaVu Sans")};
 
+// The times along the bottom edge: a mark and its text, centred on it where it fits.
+void paintTimeMarks(QPainter& painter, const ChartPicture& picture, const ChartMapping& map, QSize size,
+                    qreal ratio) {
+    if (picture.times.empty()) return;
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(fontOf(ArialLike, qRound(11 * ratio)));
+    painter.setPen(QPen(Qt::black, ratio));
+    const QFontMetricsF metrics(painter.font());
+    const double bottom = size.height() * ratio;
+    for (const ChartTimeMark& mark : picture.times) {
+        const double x = onPixels(ratio * map.toX(mark.x), ratio);
+        painter.drawLine(QPointF(x, bottom), QPointF(x, bottom - 5 * ratio));
+        const double width = metrics.horizontalAdvance(mark.text);
+        const double left = std::clamp(x - width / 2, 2 * ratio, size.width() * ratio - width - 2 * ratio);
+        const double base = bottom - 7 * ratio - metrics.descent();
+        // On white, so that a trace or a limit line under it does not hide it.
+        painter.fillRect(QRectF(left - ratio, base - metrics.ascent(), width + 2 * ratio, metrics.height()), Qt::white);
+        painter.drawText(QPointF(left, base), mark.text);
+    }
+}
+
 // Paints the surface; direct, when given, is the image the painter paints on without a
 // transformation, at a whole pixel ratio.
 void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qreal ratio,
@@ -187,6 +208,13 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
         painter.drawText(QRectF(at, QSizeF(size.width() * ratio, size.height() * ratio)),
                          Qt::AlignLeft | Qt::AlignTop, QStringLiteral("The log is empty."));
     } else if (picture.kind == ChartPicture::Kind::Traces) {
+        for (const ChartLimitLine& limit : picture.limits) {
+            QPen pen(limit.color, ratio, Qt::DashLine);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            const double y = onPixels(ratio * map.toY(limit.y), ratio);
+            painter.drawLine(QPointF(0, y), QPointF(size.width() * ratio, y));
+        }
         painter.setRenderHint(QPainter::Antialiasing);
         for (const ChartTrace& trace : picture.traces) {
             QPen pen(trace.color, ratio);
@@ -206,6 +234,7 @@ void paintSurface(QPainter& painter, const ChartPicture& picture, QSize size, qr
                 drawTrace(painter, line, trace, picture.xStep, map, ratio, top, bottom, direct);
             }
         }
+        paintTimeMarks(painter, picture, map, size, ratio);
     }
     painter.restore();
 }

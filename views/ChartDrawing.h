@@ -30,14 +30,30 @@ struct ChartTrace {
     int points = 0;
 };
 
-// What the chart surface shows: nothing yet, "The log is empty.", or the traces of a log of
-// recordCount records in drawing order (a later trace paints over an earlier one).
+// An alarm limit of a shown quantity: a dashed line across the surface in the quantity's colour
+// at chart Y y.
+struct ChartLimitLine {
+    QColor color;
+    double y = 0;
+};
+
+// A time under the chart: a short mark up from the bottom edge at chart X x, with its text.
+struct ChartTimeMark {
+    double x = 0;
+    QString text;
+};
+
+// What the surface shows: nothing yet, "The log is empty.", or the traces of a log of
+// recordCount records in drawing order (a later trace paints over an earlier one), over the
+// limit lines, with the time marks along the bottom edge.
 struct ChartPicture {
     enum class Kind { Blank, EmptyLog, Traces };
     Kind kind = Kind::Blank;
     int recordCount = 0;
     double xStep = ChartWidth;
     std::vector<ChartTrace> traces;
+    std::vector<ChartLimitLine> limits;
+    std::vector<ChartTimeMark> times;
 };
 using ChartPicturePtr = std::shared_ptr<const ChartPicture>;
 

@@ -2,6 +2,7 @@
 
 #include "core/Numbers.h"
 #include "core/UserInterface.h"
+#include "logfiles/LogSummary.h"
 
 #include <QLocale>
 
@@ -144,11 +145,63 @@ void ChartState::Load() {
         picture->traces.push_back(PaintTrace(colourOf(*row), *series, count, pair.Min, pair.Max, yScale));
     }
 
+    addLimitLines(*picture, yScale);
+    if (settings.ChartTimes != 0) picture->times = ChartTimeMarks(log);
+
     txtAxisYmin.text = QString::number(AxisYmin);
     txtAxisYmax.text = QString::number(qRound64(AxisYmin + AxisYrange));
     bmp = picture;
     picBase = bmp;
     bmp_MouseMove(0, 0, float(ChartWidth), float(ChartHeight));
+}
+
+void ChartState::addLimitLines(ChartPicture& picture, double yScale) const {
+    const LogData& log = view_.log;
+    if (!log.Context) return;
+    const LogContext& context = *log.Context;
+    const auto add = [&](const QColor& color, const AlarmLimits& limits) {
+        for (const std::optional<double>& limit : {limits.low, limits.high}) {
+            if (!limit) continue;
+            const double y = ChartHeight - (*limit - AxisYmin) * yScale;
+            // A limit off the scale has no line; zooming out brings it in.
+            if (y >= 0 && y <= ChartHeight) picture.limits.push_back({color, y});
+        }
+    };
+    add(TempColor, context.Temperature);
+    if (log.isQ7R()) {
+        add(Mc1Color, context.RhMc);
+        add(Mc2Color, context.RhMc);
+        add(view_.colors.Mc3TraceColor, context.RhMc);
+    }
+    add(RhColor, context.RhMc);
+    if (view_.settings.Emc != 0) add(view_.colors.EmcTraceColor, context.EmcAlarm);
+}
+
+std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log) {
+    std::optional<int> interval;
+    bool estimated = false;
+    const std::vector<qint64> times =
+        LogRecordTimes(log, log.Context ? &*log.Context : nullptr, interval, estimated);
+    if (times.size() < 2 || times.back() <= times.front()) return {};
+    const qint64 first = times.front(), span = times.back() - first;
+    // The smallest step that leaves at most six marks: hours, days or weeks.
+    constexpr qint64 Hour = 3600, Day = 24 * Hour;
+    qint64 step = 0;
+    for (const qint64 candidate : {Hour, 2 * Hour, 3 * Hour, 6 * Hour, 12 * Hour, Day, 2 * Day, 7 * Day, 14 * Day,
+                                   28 * Day, 91 * Day, 364 * Day}) {
+        step = candidate;
+        if (span / candidate <= 5) break;
+    }
+    // Marks fall on whole steps of the day (hours), on midnights (days) or on Mondays (weeks);
+    // 1 January 1970 was a Thursday.
+    const qint64 origin = step >= 7 * Day ? 4 * Day : 0;
+    qint64 mark = first - origin + (step - (first - origin) % step) % step + origin;
+    std::vector<ChartTimeMark> marks;
+    const QString format = step < Day ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("yyyy-MM-dd");
+    for (; mark <= times.back(); mark += step)
+        marks.push_back({ChartWidth * double(mark - first) / double(span),
+                         QDateTime::fromSecsSinceEpoch(mark, Qt::UTC).toString(format)});
+    return marks;
 }
 
 void ChartState::bmp_MouseMove(int button, int shift, float X, float Y) {

@@ -31,6 +31,10 @@ int ReadoutRecord(float x, int recordCount);
 // becomes 0.
 void AdjustZoom(qint32& top, qint32& bottom);
 
+// The times under the chart of log: at most six, a whole number of hours, days or weeks apart,
+// from its context's start and interval or from its time stamps; none when they are unknown.
+std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log);
+
 class ChartState {
 public:
     ChartState(const LogView& view, UserInterface& ui);
@@ -83,6 +87,9 @@ private:
     // (NaN); one that ends the run ends the filling and gives its description.
     const char* fillDerived(const QuantityRow& row, int count);
     int recordCount() const;
+    // The dashed lines of the alarm limits of the log's context, for each shown quantity that
+    // has them, within the scale.
+    void addLimitLines(ChartPicture& picture, double yScale) const;
 
     LogView view_;
     UserInterface& ui_;

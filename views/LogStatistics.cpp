@@ -4,6 +4,7 @@
 #include "core/Numbers.h"
 #include "core/Settings.h"
 #include "core/UserInterface.h"
+#include "logfiles/LogSummary.h"
 
 namespace kv5 {
 
@@ -53,8 +54,11 @@ QString LogInfoText(const LogData& log, const Settings& settings, const LogExtre
 
 void ShowLogInfo(const LogData& log, const Settings& settings, const LogExtremes& extremes,
                  UserInterface& ui) {
-    ui.message(
-        {LogInfoText(log, settings, extremes), Icon::Information, Buttons::Ok, QStringLiteral("Log Info")});
+    Message box{LogInfoText(log, settings, extremes), Icon::Information, Buttons::Ok, QStringLiteral("Log Info")};
+    if (log.RecordCount > 0)
+        box.detailedText =
+            SummaryText(SummarizeLog(log, log.Context ? &*log.Context : nullptr, SummaryOptionsOf(settings)));
+    ui.message(box);
 }
 
 } // namespace kv5

@@ -39,7 +39,8 @@ bool ComputeExtremes(const LogData& log, const Settings& settings, LogExtremes& 
 QString LogInfoText(const LogData& log, const Settings& settings, const LogExtremes& extremes);
 
 // The Info button of the table and chart windows: the text above in a box titled "Log Info"
-// with the information icon and an OK button.
+// with the information icon and an OK button; behind its details the log's summary (with the
+// limits of the log's context).
 void ShowLogInfo(const LogData& log, const Settings& settings, const LogExtremes& extremes,
                  UserInterface& ui);
 

@@ -576,7 +576,7 @@ bool WriteLogReport(const QString& logPath, const QString& pdfPath, const Report
     const LogSummary summary = SummarizeLog(*log, known, options.summary);
     std::optional<int> interval;
     bool estimated = false;
-    const std::vector<qint64> times = RecordTimes(*log, known, interval, estimated);
+    const std::vector<qint64> times = LogRecordTimes(*log, known, interval, estimated);
 
     const QFileInfo target(pdfPath);
     if (target.isDir()) {
