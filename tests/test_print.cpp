@@ -455,7 +455,7 @@ private slots:
             const QString label = labels.value(q["name"].toString());
             QVERIFY(!label.isEmpty());
             // The summary row: label, min and its time, max and its time, mean.
-            const QString row = label + QString(" %1 %2 %3 %4 %5 %6")
+            const QString row = label + QString(" %1 %2 %3 %4 %5")
                                             .arg(q["min"].toDouble(), 0, 'f', 1)
                                             .arg(q["min_at"].toString().left(16).replace('T', ' '))
                                             .arg(q["max"].toDouble(), 0, 'f', 1)

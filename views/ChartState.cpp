@@ -167,14 +167,18 @@ void ChartState::addLimitLines(ChartPicture& picture, double yScale) const {
             if (y >= 0 && y <= ChartHeight) picture.limits.push_back({color, y});
         }
     };
-    add(TempColor, context.Temperature);
+    const auto colour = [](Quantity quantity) {
+        const Rgb rgb = RowOf(quantity).colour;
+        return QColor(rgb.red, rgb.green, rgb.blue);
+    };
+    add(colour(Quantity::Temperature), context.Temperature);
     if (log.isQ7R()) {
-        add(Mc1Color, context.RhMc);
-        add(Mc2Color, context.RhMc);
-        add(view_.colors.Mc3TraceColor, context.RhMc);
+        add(colour(Quantity::Mc1), context.RhMc);
+        add(colour(Quantity::Mc2), context.RhMc);
+        add(colour(Quantity::Mc3), context.RhMc);
     }
-    add(RhColor, context.RhMc);
-    if (view_.settings.Emc != 0) add(view_.colors.EmcTraceColor, context.EmcAlarm);
+    add(colour(Quantity::Rh), context.RhMc);
+    if (view_.settings.Emc != 0) add(colour(Quantity::Emc), context.EmcAlarm);
 }
 
 std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log) {

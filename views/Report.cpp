@@ -462,7 +462,7 @@ private:
                      : heading == QLatin1String("Month") ? QStringLiteral("Monthly figures (min / mean / max)")
                                                           : QStringLiteral("Weekly figures (min / mean / max)"));
         const size_t count = summary_.quantities.size();
-        const qreal lead = 46, records = 28;
+        const qreal lead = 46, records = 34;
         const qreal each = (contentWidth() - lead - records) / qreal(std::max<size_t>(count, 1));
         std::vector<qreal> widths{lead, records};
         QStringList titles{heading, QStringLiteral("Records")};
