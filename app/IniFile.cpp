@@ -218,6 +218,8 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
 }
 
 void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterface& ui) {
+    // A settings file that is not there or no file has been reported by the settings before.
+    if (!QFileInfo(iniPath).isFile()) return;
     settings.ChartTimes = StrToLng(GetIniSetting(iniPath, GeneralSection, QStringLiteral("ChartTimes"), QStringLiteral("0"), ui));
     const std::optional<double> target =
         ReadNumber(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));

@@ -8,7 +8,9 @@
 #include "core/Settings.h"
 #include "core/UserInterface.h"
 #include "export/ExcelChart.h"
+#include "export/ExcelSummary.h"
 #include "logfiles/LogFile.h"
+#include "logfiles/LogSummary.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -221,8 +223,10 @@ bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString
     book.workbook = workbook.get();
     book.chartSheet = workbook_add_chartsheet(book.workbook, ExcelChartSheetName);
     book.dataSheet = workbook_add_worksheet(book.workbook, ExcelDataSheetName);
+    lxw_worksheet* summarySheet = workbook_add_worksheet(book.workbook, ExcelSummarySheetName);
     lxw_format* oneDecimalFormat = workbook_add_format(book.workbook);
-    if (book.chartSheet == nullptr || book.dataSheet == nullptr || oneDecimalFormat == nullptr) {
+    if (book.chartSheet == nullptr || book.dataSheet == nullptr || summarySheet == nullptr ||
+        oneDecimalFormat == nullptr) {
         ui.error(ExportProcedure, QStringLiteral("cannot add the sheets to the workbook"));
         return false;
     }
@@ -255,6 +259,13 @@ bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString
     const bool charted = log->isQ7R() ? MakeExcelChartMc(book, log->RecordCount, fileName, settings, ui)
                                       : ExcelChartVantorp(book, log->RecordCount, fileName, settings, ui);
     if (!charted) return false;
+    // The summary with the limits of the log's context; a context that cannot be read leaves
+    // only the limits out.
+    std::optional<LogContext> context;
+    ReadLogContext(logPath, context, why);
+    if (!WriteSummarySheet(summarySheet, SummarizeLog(*log, context ? &*context : nullptr, SummaryOptionsOf(settings)),
+                           ui))
+        return false;
 
     if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
         ui.error(ExportProcedure, QStringLiteral("%1 (%2)").arg(QString::fromUtf8(lxw_strerror(error)),

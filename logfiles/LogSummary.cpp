@@ -1,6 +1,5 @@
 #include "logfiles/LogSummary.h"
 
-#include "calc/Psychrometrics.h"
 #include "core/JsonText.h"
 #include "core/LogData.h"
 #include "core/Settings.h"
@@ -21,75 +20,21 @@ constexpr double SecondsPerDay = 86400;
 constexpr double MktActivation = 10000;
 constexpr double KelvinOffset = 273.15;
 
-enum class Limit { None, Temperature, RhMc, Emc };
-
-// A quantity of a log: how its value is had for a record, and which alarm watches it.
-struct Quantity {
-    const char* key;
-    Limit limit;
-    bool moisture;
-    std::optional<double> (*value)(const LogData& log, int i, int celsius);
-};
-
-double rhOf(const LogData& log, int i) { return log.isQ7R() ? log.LogRhQ7R[size_t(i)] : log.LogRh[size_t(i)]; }
-std::optional<double> derived(const Derived& result) {
-    return result.ok() ? std::optional<double>(result.value) : std::nullopt;
+bool isMoisture(Quantity quantity) {
+    return quantity == Quantity::Mc1 || quantity == Quantity::Mc2 || quantity == Quantity::Mc3;
 }
 
-const Quantity Quantities[] = {
-    {"temperature", Limit::Temperature, false,
-     [](const LogData& log, int i, int) -> std::optional<double> { return log.LogTemp[size_t(i)]; }},
-    {"mc1", Limit::RhMc, true, [](const LogData& log, int i, int) -> std::optional<double> { return log.LogMc1[size_t(i)]; }},
-    {"mc2", Limit::RhMc, true, [](const LogData& log, int i, int) -> std::optional<double> { return log.LogMc2[size_t(i)]; }},
-    {"mc3", Limit::RhMc, true, [](const LogData& log, int i, int) -> std::optional<double> { return log.LogMc3[size_t(i)]; }},
-    {"rh", Limit::RhMc, false, [](const LogData& log, int i, int) -> std::optional<double> { return rhOf(log, i); }},
-    {"gpp", Limit::None, false,
-     [](const LogData& log, int i, int celsius) { return derived(CalcAh(log.LogTemp[size_t(i)], rhOf(log, i), celsius)); }},
-    {"emc", Limit::Emc, false,
-     [](const LogData& log, int i, int celsius) { return derived(CalcEmc(log.LogTemp[size_t(i)], rhOf(log, i), celsius)); }},
-    {"dew_point", Limit::None, false,
-     [](const LogData& log, int i, int celsius) {
-         return derived(CalcDewPoint(log.LogTemp[size_t(i)], rhOf(log, i), celsius));
-     }},
-};
-
-bool shown(const Quantity& q, const LogData& log, const SummaryOptions& options) {
-    const QLatin1String key(q.key);
-    if (q.moisture) return log.isQ7R();
-    if (key == QLatin1String("gpp")) return options.AhGpp != 0;
-    if (key == QLatin1String("emc")) return options.Emc != 0;
-    if (key == QLatin1String("dew_point")) return options.Dewpoint != 0;
-    return true;
-}
-
-QString labelOf(const QString& key, bool celsius) {
-    const QString degrees = DegreeLabel(celsius ? 1 : 0);
-    if (key == QLatin1String("temperature")) return QStringLiteral("Temp ") + degrees;
-    if (key == QLatin1String("dew_point")) return QStringLiteral("Dew ") + degrees;
-    if (key == QLatin1String("gpp")) return QStringLiteral("GPP");
-    return key.toUpper() + QStringLiteral(" %");
-}
-
-QString unitOf(const QString& key, bool celsius) {
-    if (key == QLatin1String("temperature") || key == QLatin1String("dew_point"))
+// The unit of a quantity in the summary's files.
+QString unitOf(const QuantityRow& row, bool celsius) {
+    switch (row.unit) {
+    case QuantityUnit::Degrees:
         return celsius ? QStringLiteral("C") : QStringLiteral("F");
-    if (key == QLatin1String("gpp")) return QStringLiteral("gr/lb");
-    return QStringLiteral("%");
-}
-
-AlarmLimits limitsOf(Limit limit, const LogContext* context) {
-    if (!context) return {};
-    switch (limit) {
-    case Limit::Temperature:
-        return context->Temperature;
-    case Limit::RhMc:
-        return context->RhMc;
-    case Limit::Emc:
-        return context->EmcAlarm;
-    case Limit::None:
+    case QuantityUnit::Percent:
+        return QStringLiteral("%");
+    case QuantityUnit::None:
         break;
     }
-    return {};
+    return row.quantity == Quantity::Gpp ? QStringLiteral("gr/lb") : QString();
 }
 
 // Runs of records beyond one limit, counted as they come.
@@ -160,6 +105,24 @@ std::vector<qint64> LogRecordTimes(const LogData& log, const LogContext* context
     return times;
 }
 
+AlarmLimits QuantityLimits(const LogContext& context, Quantity quantity) {
+    switch (quantity) {
+    case Quantity::Temperature:
+        return context.Temperature;
+    case Quantity::Mc1:
+    case Quantity::Mc2:
+    case Quantity::Mc3:
+    case Quantity::Rh:
+        return context.RhMc;
+    case Quantity::Emc:
+        return context.EmcAlarm;
+    case Quantity::Gpp:
+    case Quantity::DewPoint:
+        break;
+    }
+    return {};
+}
+
 SummaryOptions SummaryOptionsOf(const Settings& settings) {
     SummaryOptions options;
     options.Celsius = settings.Celsius;
@@ -178,25 +141,30 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
     summary.celsius = context ? context->Celsius : options.Celsius != 0;
     summary.targetMc = options.targetMc;
     if (context) summary.utcOffsetSeconds = context->UtcOffsetSeconds;
+    const int celsius = summary.celsius ? 1 : 0;
     const std::vector<qint64> times = LogRecordTimes(log, context, summary.intervalSeconds, summary.intervalEstimated);
     const bool timed = !times.empty() && n > 0;
     if (timed) {
         summary.start = timeOf(times.front());
         summary.end = timeOf(times.back());
     }
-    const int celsius = summary.celsius ? 1 : 0;
 
-    std::vector<const Quantity*> chosen;
-    for (const Quantity& q : Quantities) {
-        if (!shown(q, log, options)) continue;
-        chosen.push_back(&q);
+    Settings shownBy;
+    shownBy.AhGpp = options.AhGpp;
+    shownBy.Emc = options.Emc;
+    shownBy.Dewpoint = options.Dewpoint;
+    const std::vector<const QuantityRow*> chosen = ShownQuantities(log.isQ7R(), shownBy);
+    for (const QuantityRow* row : chosen) {
         QuantitySummary s;
-        s.key = QLatin1String(q.key);
-        s.label = labelOf(s.key, summary.celsius);
-        s.unit = unitOf(s.key, summary.celsius);
-        s.moisture = q.moisture;
+        s.quantity = row->quantity;
+        s.key = QLatin1String(row->key);
+        s.label = QuantityHeader(*row, celsius);
+        s.unit = unitOf(*row, summary.celsius);
+        s.moisture = isMoisture(row->quantity);
         const auto given = options.limits.find(s.key);
-        s.limits = given != options.limits.end() ? given->second : limitsOf(q.limit, context);
+        s.limits = given != options.limits.end() ? given->second
+                   : context                     ? QuantityLimits(*context, row->quantity)
+                                                 : AlarmLimits();
         summary.quantities.push_back(s);
     }
     const size_t count = chosen.size();
@@ -231,15 +199,15 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
         for (size_t q = 0; q < count; ++q) {
             QuantitySummary& s = summary.quantities[q];
             Accumulator& a = acc[q];
-            const std::optional<double> value = chosen[q]->value(log, i, celsius);
+            const Derived value = QuantityValue(*chosen[q], log, i, celsius);
             // A value that cannot be computed is beyond no limit and breaks no run.
-            if (!value) continue;
-            const double v = *value;
+            if (!value.ok()) continue;
+            const double v = value.value;
             if (s.count == 0 || v < s.min) s.min = v, s.minRecord = i;
             if (s.count == 0 || v > s.max) s.max = v, s.maxRecord = i;
             s.count += 1;
             a.sum += v;
-            if (s.key == QLatin1String("temperature"))
+            if (s.quantity == Quantity::Temperature)
                 a.mktSum += std::exp(-MktActivation / ((celsius ? v : ToCelsius(v)) + KelvinOffset));
             if (s.limits.low) a.low.take(v < *s.limits.low);
             if (s.limits.high) a.high.take(v > *s.limits.high);
@@ -264,7 +232,7 @@ LogSummary SummarizeLog(const LogData& log, const LogContext* context, const Sum
         if (s.count > 0) {
             s.mean = a.sum / s.count;
             if (timed) s.minAt = timeOf(times[size_t(s.minRecord)]), s.maxAt = timeOf(times[size_t(s.maxRecord)]);
-            if (s.key == QLatin1String("temperature")) {
+            if (s.quantity == Quantity::Temperature) {
                 const double kelvin = MktActivation / -std::log(a.mktSum / s.count);
                 s.mkt = celsius ? kelvin - KelvinOffset : ToFahrenheit(kelvin - KelvinOffset);
             }
@@ -392,7 +360,7 @@ QByteArray SummaryJson(const LogSummary& summary, const QString& file) {
             .add("max", any ? JsonNumber(q.max) : JsonNull)
             .add("max_at", any ? time(q.maxAt) : JsonNull)
             .add("mean", any ? JsonNumber(q.mean) : JsonNull);
-        if (q.key == QLatin1String("temperature")) item.add("mkt", JsonNumber(q.mkt));
+        if (q.quantity == Quantity::Temperature) item.add("mkt", JsonNumber(q.mkt));
         item.add("low_limit", JsonNumber(q.limits.low))
             .add("high_limit", JsonNumber(q.limits.high))
             .add("below_low", excursionJson(q.belowLow))

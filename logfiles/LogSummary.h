@@ -3,6 +3,7 @@
 // pass over the records from the log, its context (when known) and the caller's options.
 #pragma once
 
+#include "calc/Quantities.h"
 #include "core/LogContext.h"
 
 #include <QByteArray>
@@ -33,6 +34,10 @@ struct SummaryOptions {
 // The options of the user's settings (the target moisture content among them).
 SummaryOptions SummaryOptionsOf(const Settings& settings);
 
+// The alarm limits of the context that watch a quantity: the temperature alarm the temperature,
+// the RH / MC alarm the RH and each MC channel, the EMC alarm the EMC; none for the others.
+AlarmLimits QuantityLimits(const LogContext& context, Quantity quantity);
+
 // Records beyond one limit: strictly below the low one or strictly above the high one.
 struct ExcursionFigures {
     int records = 0;
@@ -43,6 +48,7 @@ struct ExcursionFigures {
 };
 
 struct QuantitySummary {
+    Quantity quantity = Quantity::Temperature;
     QString key;   // temperature, rh, mc1, mc2, mc3, gpp, emc, dew_point
     QString label; // as the table's column header: "Temp °C", "MC1 %", ...
     QString unit;  // "C", "F", "%" or "gr/lb"

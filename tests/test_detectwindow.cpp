@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(window.txtStatus->text(), QString("Update complete"));
         QVERIFY(!window.txtDesc->isReadOnly() && window.cboInt->isEnabled());
         QCOMPARE(w.state.log.RecordCount, 700);
-        QCOMPARE(w.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
+        QCOMPARE(w.dataFiles(), QStringList({"SN1234-2026-05-21-08-00-01.json", "SN1234-2026-05-21-08-00-01.txt"}));
         QVERIFY(w.ui.messages.empty());
         const QString faults = LayoutFaults(window, QStringLiteral("frmApp"));
         QVERIFY2(faults.isEmpty(), qPrintable(faults));
@@ -107,7 +107,7 @@ private slots:
         });
         QTest::mouseClick(window.cmdDetect, Qt::LeftButton);
         QCOMPARE(w.state.log.RecordCount, 640);
-        QCOMPARE(w.dataFiles().size(), 1);
+        QCOMPARE(w.dataFiles().size(), 2); // the log and its context
         QTRY_VERIFY(!window.isVisible());
         QVERIFY(!w.controller->link().isOpen());
     }

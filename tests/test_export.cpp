@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -128,6 +129,7 @@ struct Workbook {
     std::vector<QStringList> rows; // of the data sheet: "text" or number
     double timeWidth = 0;          // of column A, in characters
     QStringList chart; // plot and scatter style, title, one line a series, then the axes ("position title")
+    QStringList summaryFirstColumn; // the texts of column A of the summary sheet
 };
 
 Workbook readWorkbook(const QString& zip) {
@@ -150,6 +152,8 @@ Workbook readWorkbook(const QString& zip) {
         if (e.path.endsWith("/c/is/t")) *cell = '"' + e.text + '"';
     }
     for (QStringList& row : book.rows) row.resize(columns);
+    for (const Element& e : elements(zip, "xl/worksheets/sheet2.xml"))
+        if (e.path.endsWith("/c/is/t") && e.path.contains("sheetData/row/c")) book.summaryFirstColumn << e.text;
     // The series: name, colour, X and Y ranges, marker, line width in EMU.
     const QStringList fields{"ser/tx/v",          "ln/solidFill/srgbClr", "ser/xVal/numRef/f",
                              "ser/yVal/numRef/f", "ser/marker/symbol",    "ser/spPr/ln"};
@@ -318,7 +322,11 @@ private slots:
 
         // The chart sheet first: XY scatter with straight lines over the data's rows, titled,
         // each series in its trace's colour, a medium line (1.5 points of 12700 EMU), no markers.
-        QCOMPARE(book.sheets, QStringList({"Chart1", "Sheet1"}));
+        QCOMPARE(book.sheets, QStringList({"Chart1", "Sheet1", "Summary"}));
+        // The summary's rows start with the quantities' labels as the chart's series name them.
+        for (const QString& series : names)
+            QVERIFY2(book.summaryFirstColumn.contains(QString(series).replace(QRegularExpression("(\\S)%$"), "\\1 %")),
+                     qPrintable(series + " in " + book.summaryFirstColumn.join('|')));
         const QString kind = measured == 5 ? "Temp & Moisture" : "Temp & Humidity";
         QStringList chart{"scatterChart lineMarker", kind + " Chart\n" + name};
         const QMap<QString, QString> colours{{"Temp", "FF0000"}, {"MC1%", "000000"}, {"MC2%", "FF00FF"},

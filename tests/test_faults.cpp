@@ -113,7 +113,7 @@ void TestFaults::deviceFaults() {
     QCOMPARE(FileBytes(earlier), earlierText);
     if (survives) {
         QCOMPARE(rig.state.log.RecordCount, Records);
-        QCOMPARE(rig.dataFiles().size(), 2);
+        QCOMPARE(rig.dataFiles().size(), 3); // the earlier log, the new one and its context
         QCOMPARE(FileBytes(saved), LogFileContent(rig.state.log));
     } else {
         QCOMPARE(rig.state.log.RecordCount, 0);

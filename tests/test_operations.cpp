@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -84,8 +86,24 @@ void TestOperations::detectAndReadVantorp() {
     QCOMPARE(rig.ui.firmwareChanges, std::vector<int>{1});
     QVERIFY(rig.ui.statusLines.contains("Getting Vantorp Log Block 1"));
     QVERIFY2(rig.ui.messages.empty(), qPrintable(rig.ui.messageTexts().join('|')));
-    QCOMPARE(rig.dataFiles(), QStringList{"SN1234-2026-05-21-08-00-01.txt"});
+    QCOMPARE(rig.dataFiles(), QStringList({"SN1234-2026-05-21-08-00-01.json", "SN1234-2026-05-21-08-00-01.txt"}));
     QCOMPARE(FileBytes(saved), (log.LogTime[0] + ",72.1,45.8\r\n" + log.LogTime[1] + ",31.1,99.9\r\n").toUtf8());
+    // Its context as the logger gave it.
+    const QJsonObject context =
+        QJsonDocument::fromJson(FileBytes(rig.state.dataFolder() + "/SN1234-2026-05-21-08-00-01.json")).object();
+    QCOMPARE(QStringList({context["serial_number"].toString(), context["description"].toString(),
+                          context["family"].toString(), context["start"].toString(), context["unit"].toString()}),
+             QStringList({"1234", "Kiln 3 north stack", "Vantorp", "2026-05-21T08:00:00", "F"}));
+    QCOMPARE(context["interval_s"].toInt(), 60);
+    QCOMPARE(context["records"].toInt(), 2);
+    QVERIFY(context["firmware_revision"].toString().startsWith("PKV"));
+    const QJsonObject alarms = context["alarms"].toObject();
+    QCOMPARE(QList<double>({alarms["temperature"]["low"].toDouble(), alarms["temperature"]["high"].toDouble(),
+                            alarms["rh_mc"]["high"].toDouble(), alarms["emc"]["low"].toDouble(),
+                            alarms["emc"]["high"].toDouble()}),
+             QList<double>({41.0, 260.6, 90.0, 0.0, 100.0}));
+    QCOMPARE(alarms["hold"].toBool(false), true);
+    QCOMPARE(alarms["beep"].toBool(true), false);
 }
 
 void TestOperations::detectAndReadQ7R() {
@@ -166,7 +184,7 @@ void TestOperations::failedReads() {
     QCOMPARE(rig.operations.DetectAndRead(rig.values), QString());
     QCOMPARE(rig.values.txtTime, QString("COMM ERROR"));
     QCOMPARE(rig.ui.messageTexts().last(), StartTimeUnreadableText);
-    QCOMPARE(rig.dataFiles().size(), 1);
+    QCOMPARE(rig.dataFiles().size(), 2); // the log read before and its context
     options.startTime = "26O5210800"; // not digits
     DeviceRig bad(options);
     QCOMPARE(bad.operations.DetectAndRead(bad.values), QString());

@@ -130,8 +130,9 @@ private slots:
         QCOMPARE(t.mean, 32.0);
     }
 
-    // MC falling 1 % a day, one record an hour: -1 % per day, and from 28 % at the end 8 days
-    // to 20 %. Under a day of records there is no rate; a target above the end is never reached.
+    // MC falling 1 % a day over the last day (12 % a day before), one record an hour: -1 % per
+    // day, and from 28 % at the end 8 days to 20 %. Under a day of records there is no rate; a
+    // target above the end is never reached.
     void dryingRate_data() {
         QTest::addColumn<int>("records");
         QTest::addColumn<double>("target");
@@ -147,7 +148,7 @@ private slots:
         LogData log = temperatureLog(Values(records, 40.0), 3600);
         log.SensorType = SensorQ7R;
         for (int i = 0; i < records; ++i) {
-            log.LogMc1[size_t(i)] = 30 - i / 24.0;
+            log.LogMc1[size_t(i)] = i >= 24 || records < 49 ? 30 - i / 24.0 : 29 + (24 - i) * 0.5;
             log.LogRhQ7R[size_t(i)] = 50;
         }
         const LogContext context = contextOf(3600, true);
@@ -199,6 +200,7 @@ private slots:
         context.UtcOffsetSeconds = -5 * 3600;
         context.Temperature = {21.0, 25.0};
         context.RhMc = {std::nullopt, 43.0};
+        context.EmcAlarm = {5.0, std::nullopt};
         const QString name = SaveLogFile(log, state.dataFolder(), ui, &context);
         QCOMPARE(name, QStringLiteral("SN77-2026-03-07-23-00-01.txt"));
 
@@ -275,6 +277,9 @@ private slots:
         QVERIFY(std::abs(mc1["rate_per_day"].toDouble() + 4.8) < 1e-9);
         QVERIFY(std::abs(mc1["days_to_target"].toDouble() - 9.1 / 4.8) < 1e-9);
         QVERIFY(quantities[0].toObject().contains("mkt") && !mc1.contains("mkt"));
+        QCOMPARE(quantities[6]["name"].toString(), QStringLiteral("emc"));
+        QCOMPARE(quantities[6]["low_limit"].toDouble(), 5.0);
+        QVERIFY(quantities[6]["high_limit"].isNull() && quantities[5]["low_limit"].isNull());
         // Days: 23:00 and 23:30 on the 7th, 48 records on the 8th, ten on the 9th.
         const QJsonArray days = json["days"].toArray();
         QCOMPARE(days.size(), 3);

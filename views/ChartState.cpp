@@ -158,27 +158,15 @@ void ChartState::Load() {
 void ChartState::addLimitLines(ChartPicture& picture, double yScale) const {
     const LogData& log = view_.log;
     if (!log.Context) return;
-    const LogContext& context = *log.Context;
-    const auto add = [&](const QColor& color, const AlarmLimits& limits) {
+    for (const QuantityRow* row : ShownQuantities(log.isQ7R(), view_.settings)) {
+        const AlarmLimits limits = QuantityLimits(*log.Context, row->quantity);
         for (const std::optional<double>& limit : {limits.low, limits.high}) {
             if (!limit) continue;
             const double y = ChartHeight - (*limit - AxisYmin) * yScale;
             // A limit off the scale has no line; zooming out brings it in.
-            if (y >= 0 && y <= ChartHeight) picture.limits.push_back({color, y});
+            if (y >= 0 && y <= ChartHeight) picture.limits.push_back({colourOf(*row), y});
         }
-    };
-    const auto colour = [](Quantity quantity) {
-        const Rgb rgb = RowOf(quantity).colour;
-        return QColor(rgb.red, rgb.green, rgb.blue);
-    };
-    add(colour(Quantity::Temperature), context.Temperature);
-    if (log.isQ7R()) {
-        add(colour(Quantity::Mc1), context.RhMc);
-        add(colour(Quantity::Mc2), context.RhMc);
-        add(colour(Quantity::Mc3), context.RhMc);
     }
-    add(colour(Quantity::Rh), context.RhMc);
-    if (view_.settings.Emc != 0) add(colour(Quantity::Emc), context.EmcAlarm);
 }
 
 std::vector<ChartTimeMark> ChartTimeMarks(const LogData& log) {
