@@ -19,8 +19,8 @@ struct Settings {
     // Species code of MC channels 1, 2, 3; McSp[0] is channel 1.
     std::array<int, 3> McSp{1, 1, 1};
     // The site and operator lines of a log's report; none when empty.
-    QString ReportSite;
-    QString ReportOperator;
+    QString ReportSite{};
+    QString ReportOperator{};
 };
 
 } // namespace kv5
