@@ -89,9 +89,21 @@ Commands (no display needed):
                       readout on the last record, into a PNG picture. --range sets the Y axis
                       as the Zoom button does (top at most 150, bottom at least -40); without
                       it the axis goes from 0 to 100.
-  export FILE [-o OUT.xlsx]
+  export FILE [-o OUT.xlsx] [--csv | --json]
                       Writes the workbook of a log file (a chart sheet first, then the values)
-                      without opening it, and prints its path.
+                      without opening it, and prints its path. With --csv or --json it writes
+                      the log as CSV (a header of key_unit, ISO 8601 times with the offset from
+                      UTC, one decimal, CR LF) or as JSON (the log's context, the columns and
+                      the records) to OUT, or to standard output without -o. The derived
+                      columns follow the settings; a value that cannot be computed is an empty
+                      field (null in JSON).
+  report FILE -o OUT.pdf [--limit NAME=LOW:HIGH]... [--target-mc X] [--site TEXT] [--operator TEXT]
+                      Writes the report of a log file to hand over, on A4 or Letter as the
+                      locale has it, at most two pages: its context, the summary with the
+                      time beyond the alarm limits, the chart with the limits, the daily (or
+                      weekly) figures, the drying rate of wood, and the file's name and
+                      SHA-256. --limit and --target-mc as for info; --site and --operator add
+                      those lines (default: ReportSite and ReportOperator in KV5.INI).
   print FILE --pdf OUT.pdf [--chart] [--description TEXT]
                       Writes the table printout (with --chart the chart printout) of a log file
                       to a PDF file, titled TEXT or the log file's name.
@@ -99,13 +111,14 @@ Commands (no display needed):
 
 const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QStringLiteral("info"),
                            QStringLiteral("chart"), QStringLiteral("export"), QStringLiteral("print"),
-                           QStringLiteral("start")};
+                           QStringLiteral("start"), QStringLiteral("report")};
 // Options that take their value as the next argument.
 const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
                                    QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
                                    QStringLiteral("--output"), QStringLiteral("--range"), QStringLiteral("--interval"),
                                    QStringLiteral("--temperature-alarm"), QStringLiteral("--rh-alarm"),
-                                   QStringLiteral("--emc-alarm"), QStringLiteral("--limit"), QStringLiteral("--target-mc")};
+                                   QStringLiteral("--emc-alarm"), QStringLiteral("--limit"), QStringLiteral("--target-mc"),
+                                   QStringLiteral("--site"), QStringLiteral("--operator")};
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -258,6 +271,9 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
     for (const char* flag : {"hold-alarms", "no-hold-alarms", "beep", "no-beep", "discard-unsaved"})
         parser.addOption({QString::fromLatin1(flag), QStringLiteral("Start option.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("The summary as JSON.")});
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("Export as CSV.")});
+    parser.addOption({QStringLiteral("site"), QStringLiteral("The report's site."), QStringLiteral("text")});
+    parser.addOption({QStringLiteral("operator"), QStringLiteral("The report's operator."), QStringLiteral("text")});
     parser.addOption({QStringLiteral("limit"), QStringLiteral("Alarm limits of a quantity."), QStringLiteral("NAME=LOW:HIGH")});
     parser.addOption({QStringLiteral("target-mc"), QStringLiteral("Target moisture content."), QStringLiteral("X")});
     parser.addPositionalArgument(QStringLiteral("command"), Commands.join(QStringLiteral(", ")));
@@ -299,9 +315,9 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
         return 2;
     }
     if (command == QLatin1String("table")) return RunTableCommand(state, ui, file, out);
-    if (command == QLatin1String("info")) {
-        InfoRequest request;
-        request.json = parser.isSet(QStringLiteral("json"));
+    InfoRequest request;
+    request.json = parser.isSet(QStringLiteral("json"));
+    if (command == QLatin1String("info") || command == QLatin1String("report")) {
         QString why;
         for (const QString& limit : parser.values(QStringLiteral("limit"))) {
             if (!ParseLimitOption(limit, request, why)) {
@@ -317,8 +333,8 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
                 return 2;
             }
         }
-        return RunInfoCommand(state, ui, file, out, request);
     }
+    if (command == QLatin1String("info")) return RunInfoCommand(state, ui, file, out, request);
     const QString output = parser.value(QStringLiteral("output"));
     // Qt's file classes would write a file named by replacement characters instead.
     for (const QString& name : {output, parser.value(QStringLiteral("pdf"))}) {
@@ -328,6 +344,12 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
             return 2;
         }
     }
+    if (command == QLatin1String("report")) {
+        ReportRequest report{request, std::nullopt, std::nullopt};
+        if (parser.isSet(QStringLiteral("site"))) report.site = parser.value(QStringLiteral("site"));
+        if (parser.isSet(QStringLiteral("operator"))) report.operatorName = parser.value(QStringLiteral("operator"));
+        return RunReportCommand(state, ui, file, output, report);
+    }
     if (command == QLatin1String("chart")) {
         if (output.isEmpty()) {
             std::fprintf(stderr, "kv5: chart needs -o OUT.png\n");
@@ -336,7 +358,17 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
         return RunChartCommand(state, ui, file, output, parser.value(QStringLiteral("size")),
                                parser.value(QStringLiteral("range")));
     }
-    if (command == QLatin1String("export")) return RunExportCommand(state, ui, file, output, out);
+    if (command == QLatin1String("export")) {
+        const bool csv = parser.isSet(QStringLiteral("csv")), json = parser.isSet(QStringLiteral("json"));
+        if (csv && json) {
+            std::fprintf(stderr, "kv5: export takes --csv or --json, not both\n");
+            return 2;
+        }
+        std::optional<OpenFormat> format;
+        if (csv) format = OpenFormat::Csv;
+        if (json) format = OpenFormat::Json;
+        return RunExportCommand(state, ui, file, output, out, format);
+    }
     const QString description =
         parser.isSet(QStringLiteral("description")) ? parser.value(QStringLiteral("description")) : QString();
     return RunPrintCommand(state, ui, file, parser.value(QStringLiteral("pdf")), parser.isSet(QStringLiteral("chart")),

@@ -227,6 +227,9 @@ void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterfa
     const std::optional<double> target =
         ReadNumber(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));
     settings.TargetMc = target && *target > 0 ? *target : 0;
+    // The report's site and operator lines, only ever set by editing the file; none by default.
+    settings.ReportSite = GetIniSetting(iniPath, GeneralSection, QStringLiteral("ReportSite"), QString(), ui);
+    settings.ReportOperator = GetIniSetting(iniPath, GeneralSection, QStringLiteral("ReportOperator"), QString(), ui);
 }
 
 } // namespace kv5

@@ -38,9 +38,10 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
 // Tells the user, when refusal is not empty, that the settings could not be saved and why.
 void ReportUnsavedSettings(const QString& iniPath, const QString& refusal, UserInterface& ui);
 
-// Reads the settings of the chart's times and the summary: "ChartTimes" (0 or 1, default 0) and
-// "TargetMc" (the target moisture content in %, "." as its separator; 0, the default, is none).
-// Neither is written back, so a settings file without them stays as it was.
+// Reads the settings of the chart's times, the summary and the report: "ChartTimes" (0 or 1,
+// default 0), "TargetMc" (the target moisture content in %, "." as its separator; 0, the
+// default, is none), "ReportSite" and "ReportOperator" (texts, empty by default). None is
+// written back, so a settings file without them stays as it was.
 void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterface& ui);
 
 } // namespace kv5

@@ -15,7 +15,11 @@
 #include "views/Print.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextStream>
 
 namespace kv5 {
@@ -37,10 +41,42 @@ LogView LogViewOf(const AppState& state) {
 }
 
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui) {
-    // The library window's Export writes the workbook and hands it to the desktop.
-    const auto exporter = [&state, &ui](const QString& path) { OpenInExcel(state.settings, ui, path); };
-    return {[&state, &ui, exporter](QWidget* parent) { OpenLogFile(state.log, state.dataFolder(), ui, parent, exporter); },
-            [&state, &ui] { return DeleteSelectedLogFile(state.log, state.dataFolder(), ui); }};
+    // The library window's Export writes the workbook and hands it to the desktop; its CSV and
+    // JSON choices ask where the file goes, beside the user's documents by default.
+    LibraryExports exports;
+    exports.workbook = [&state, &ui](const QString& path) { OpenInExcel(state.settings, ui, path); };
+    exports.openFormat = [&state, &ui](const QString& path, OpenFormat format, QWidget* parent) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString suggested = QDir(folder).filePath(QFileInfo(path).completeBaseName() + OpenFormatSuffix(format));
+        const QString filter = format == OpenFormat::Csv ? QStringLiteral("CSV files (*.csv)")
+                                                         : QStringLiteral("JSON files (*.json)");
+        const QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), suggested, filter);
+        if (chosen.isEmpty()) return;
+        WriteOpenFormatFile(format, state.settings, ui, path, chosen);
+    };
+    return {[&state, &ui, exports](QWidget* parent) {
+                OpenLogFile(state.log, state.dataFolder(), ui, parent, exports);
+            },
+            [&state, &ui] { return DeleteSelectedLogFile(state.log, state.dataFolder(), ui); },
+            [&state, &ui](QWidget* parent) { ReportSelectedLogFile(state, ui, parent); }};
+}
+
+void ReportSelectedLogFile(const AppState& state, UserInterface& ui, QWidget* parent, const SaveNameQuestion& ask) {
+    // A report names the file it was made from: it is made from a saved log, not from memory.
+    if (state.log.SelectedLogFile.isEmpty()) {
+        ui.message({QStringLiteral("Open a log file first: a report is made from a saved log file."),
+                    Icon::Information});
+        return;
+    }
+    const QString logPath = LogFilePath(state, state.log.SelectedLogFile);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested =
+        QDir(folder).filePath(QFileInfo(logPath).completeBaseName() + QStringLiteral("-report.pdf"));
+    const QString pdf = ask ? ask(suggested)
+                            : QFileDialog::getSaveFileName(parent, QStringLiteral("Report"), suggested,
+                                                           QStringLiteral("PDF files (*.pdf)"));
+    if (pdf.isEmpty()) return;
+    WriteLogReport(logPath, pdf, ReportOptionsOfState(state), ui);
 }
 
 int RunTableCommand(AppState& state, UserInterface& ui, const QString& file, QTextStream& out) {
@@ -165,6 +201,29 @@ int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, con
         description.isNull() ? QFileInfo(LogFileArgumentPath(state.dataFolder(), file)).fileName() : description;
     if (PrintLogToPdf(LogViewOf(state), ui, pdf, chart, title) != PrintResult::Printed) return 1;
     return read ? 0 : 1;
+}
+
+ReportOptions ReportOptionsOfState(const AppState& state) {
+    ReportOptions options = ReportOptionsOf(state.settings, QLocale::system());
+    options.program = QStringLiteral("Quorvane KV5");
+    options.version = QCoreApplication::applicationVersion();
+    return options;
+}
+
+int RunReportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf,
+                     const ReportRequest& request) {
+    if (pdf.isEmpty()) {
+        ui.message({QStringLiteral("The report needs the name of the PDF file to write: -o OUT.pdf.")});
+        return 2;
+    }
+    ReportOptions options = ReportOptionsOfState(state);
+    options.summary.limits = request.summary.limits;
+    if (request.summary.targetMc) options.summary.targetMc = request.summary.targetMc;
+    if (request.site) options.site = *request.site;
+    if (request.operatorName) options.operatorName = *request.operatorName;
+    return WriteLogReport(LogFileArgumentPath(state.dataFolder(), file), QFileInfo(pdf).absoluteFilePath(), options, ui)
+               ? 0
+               : 1;
 }
 
 } // namespace kv5

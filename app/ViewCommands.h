@@ -4,9 +4,11 @@
 
 #include "core/LogContext.h"
 #include "views/LogView.h"
+#include "views/Report.h"
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -23,6 +25,13 @@ LogView LogViewOf(const AppState& state);
 // The table and chart windows' Open (the log library, OpenLogFile) and Delete
 // (DeleteSelectedLogFile) on state.
 LogFileActions LogFileActionsOf(AppState& state, UserInterface& ui);
+
+// The table and chart windows' Report: the report of the log file chosen in the library, to the
+// PDF file the user names (ask, else a save dialog over parent; empty text makes nothing). Without
+// a chosen file the user is told to open one first.
+using SaveNameQuestion = std::function<QString(const QString& suggested)>;
+void ReportSelectedLogFile(const AppState& state, UserInterface& ui, QWidget* parent,
+                           const SaveNameQuestion& ask = {});
 
 // `kv5 table FILE`: reads the file (a name in DATA or a path) into the in-memory log and prints
 // the table as the window shows it under the current settings: the header line, then one line
@@ -64,5 +73,20 @@ int RunChartCommand(AppState& state, UserInterface& ui, const QString& file, con
 // printed) or the PDF could not be written; 2 without an output name.
 int RunPrintCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf, bool chart,
                     const QString& description);
+
+// `kv5 report FILE -o OUT.pdf [--limit NAME=LOW:HIGH]... [--target-mc X] [--site TEXT]
+// [--operator TEXT]`: writes the log's report (WriteLogReport) on the paper of the user's
+// locale; site and operator replace the settings' when given. Returns 0, 1 when no report was
+// written (the cause was reported through ui), 2 without an output name.
+struct ReportRequest {
+    InfoRequest summary;
+    std::optional<QString> site;
+    std::optional<QString> operatorName;
+};
+int RunReportCommand(AppState& state, UserInterface& ui, const QString& file, const QString& pdf,
+                     const ReportRequest& request);
+
+// The report's options of state's settings and the user's locale, made now.
+ReportOptions ReportOptionsOfState(const AppState& state);
 
 } // namespace kv5

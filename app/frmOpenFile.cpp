@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -19,9 +20,10 @@
 
 namespace kv5 {
 
-frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LogFileExporter exporter,
+frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LibraryExports exports,
                          QWidget* parent)
-    : QDialog(parent), OpenInExcel(std::move(exporter)), log_(log), dataFolder_(dataFolder), ui_(ui) {
+    : QDialog(parent), OpenInExcel(std::move(exports.workbook)), log_(log), dataFolder_(dataFolder), ui_(ui),
+      openFormatExporter_(std::move(exports.openFormat)) {
     setObjectName(QStringLiteral("frmOpenFile"));
     setWindowTitle(QStringLiteral("Log File Library"));
     setModal(true);
@@ -51,7 +53,16 @@ frmOpenFile::frmOpenFile(LogData& log, const QString& dataFolder, UserInterface&
         List1->setCurrentItem(item);
         openClicked();
     });
-    connect(btnExport, &QPushButton::clicked, this, &frmOpenFile::exportClicked);
+    auto* exportMenu = new QMenu(btnExport);
+    mnuExportWorkbook = exportMenu->addAction(QStringLiteral("Workbook (.xlsx)"), this, &frmOpenFile::exportClicked);
+    mnuExportCsv = exportMenu->addAction(QStringLiteral("CSV File (.csv)..."), this,
+                                         [this] { exportOpenFormat(OpenFormat::Csv); });
+    mnuExportJson = exportMenu->addAction(QStringLiteral("JSON File (.json)..."), this,
+                                          [this] { exportOpenFormat(OpenFormat::Json); });
+    mnuExportWorkbook->setObjectName(QStringLiteral("mnuExportWorkbook"));
+    mnuExportCsv->setObjectName(QStringLiteral("mnuExportCsv"));
+    mnuExportJson->setObjectName(QStringLiteral("mnuExportJson"));
+    btnExport->setMenu(exportMenu);
     connect(btnDelete, &QPushButton::clicked, this, &frmOpenFile::deleteClicked);
     connect(btnCancel, &QPushButton::clicked, this, &frmOpenFile::cancelClicked);
 
@@ -100,6 +111,14 @@ void frmOpenFile::exportClicked() {
     accept();
 }
 
+void frmOpenFile::exportOpenFormat(OpenFormat format) {
+    const QString name = selectedName();
+    if (name.isEmpty()) return;
+    // The window stays open for the save dialog; the choice in the list stays as it was.
+    if (openFormatExporter_) openFormatExporter_(ProgramFile(dataFolder_, name), format, this);
+    accept();
+}
+
 void frmOpenFile::deleteClicked() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
@@ -112,9 +131,9 @@ void frmOpenFile::cancelClicked() {
 }
 
 void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent,
-                 LogFileExporter exporter) {
+                 LibraryExports exports) {
     {
-        frmOpenFile window(log, dataFolder, ui, std::move(exporter), parent);
+        frmOpenFile window(log, dataFolder, ui, std::move(exports), parent);
         window.exec();
     }
     if (log.SelectedLogFile.isEmpty()) return;

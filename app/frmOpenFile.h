@@ -2,10 +2,13 @@
 // user open, export or delete one. Its result is SelectedLogFile.
 #pragma once
 
+#include "export/OpenFormats.h"
+
 #include <QDialog>
 
 #include <functional>
 
+class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -15,17 +18,23 @@ namespace kv5 {
 struct LogData;
 class UserInterface;
 
-// What the Export button runs with the path of the chosen file; without one the button only
-// closes the window (a library opened where no export is offered).
+// What the Export button runs with the path of the chosen file: the workbook, and the CSV and
+// JSON choices (the library window is the parent of any window they open). Without them the
+// button only closes the window (a library opened where no export is offered).
 using LogFileExporter = std::function<void(const QString& path)>;
+using OpenFormatExporter = std::function<void(const QString& path, OpenFormat format, QWidget* parent)>;
+struct LibraryExports {
+    LogFileExporter workbook;
+    OpenFormatExporter openFormat;
+};
 
 class frmOpenFile : public QDialog {
     Q_OBJECT
 
 public:
     // Loads the list (Form_Load) of the DATA folder dataFolder; the choice goes to
-    // log.SelectedLogFile. Export runs exporter.
-    frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LogFileExporter exporter = {},
+    // log.SelectedLogFile. Export runs exports.
+    frmOpenFile(LogData& log, const QString& dataFolder, UserInterface& ui, LibraryExports exports = {},
                 QWidget* parent = nullptr);
 
     // Fills List1 with every ordinary, not hidden file of the DATA folder whose name ends in ".TXT" in
@@ -33,8 +42,13 @@ public:
     // "OpenFile.Form_Load: " and the cause.
     void Load();
 
-    // The export run by btnExport.
+    // The export run by btnExport's workbook choice.
     LogFileExporter OpenInExcel;
+
+    // btnExport offers its choices in a small menu: the workbook as before, CSV and JSON.
+    QAction* mnuExportWorkbook;
+    QAction* mnuExportCsv;
+    QAction* mnuExportJson;
 
     QListWidget* List1;
     QPushButton* btnOpen;
@@ -47,18 +61,20 @@ private:
     QString selectedName();
     void openClicked();
     void exportClicked();
+    void exportOpenFormat(OpenFormat format);
     void deleteClicked();
     void cancelClicked();
 
     LogData& log_;
     const QString dataFolder_;
     UserInterface& ui_;
+    OpenFormatExporter openFormatExporter_;
 };
 
 // Shows the library window of dataFolder modally over parent and, when a file was chosen
 // (SelectedLogFile not empty afterwards), reads it into log (ReadLogFile). Closing the window by
-// its frame keeps the file chosen before, which is then read again. Its Export runs exporter.
+// its frame keeps the file chosen before, which is then read again. Its Export runs exports.
 void OpenLogFile(LogData& log, const QString& dataFolder, UserInterface& ui, QWidget* parent,
-                 LogFileExporter exporter = {});
+                 LibraryExports exports = {});
 
 } // namespace kv5

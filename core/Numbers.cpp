@@ -42,14 +42,44 @@ qint32 StrToLng(const QString& text) {
     return static_cast<qint32>(rounded);
 }
 
-double OneDecimal(double value) {
-    if (!std::isfinite(value)) return value;
-    // Round on the decimal value: a double a hair below a half still counts as the half.
+namespace {
+
+// Round on the decimal value: a double a hair below a half still counts as the half.
+double roundedTenths(double value) {
     double tenths = value * 10.0;
     tenths += std::copysign(1e-9 * std::max(1.0, std::fabs(tenths)), tenths);
     tenths = std::round(tenths);
-    if (tenths == 0.0) tenths = 0.0; // no "-0.0"
-    return tenths / 10.0;
+    return tenths == 0.0 ? 0.0 : tenths; // no "-0.0"
+}
+
+} // namespace
+
+double OneDecimal(double value) {
+    return std::isfinite(value) ? roundedTenths(value) / 10.0 : value;
+}
+
+void AppendNumberText(QByteArray& out, double value) {
+    const double tenths = std::isfinite(value) ? roundedTenths(value) : 0.0;
+    // Beyond what a 64-bit integer holds exactly, Qt's own formatting.
+    if (!std::isfinite(value) || std::fabs(tenths) >= 1e15) {
+        out += NumberText(value, Separator::Point).toLatin1();
+        return;
+    }
+    auto whole = static_cast<long long>(tenths);
+    if (whole < 0) {
+        out += '-';
+        whole = -whole;
+    }
+    char digits[24];
+    int at = sizeof digits;
+    digits[--at] = char('0' + whole % 10);
+    digits[--at] = '.';
+    whole /= 10;
+    do {
+        digits[--at] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    out.append(digits + at, qsizetype(sizeof digits) - at);
 }
 
 QString NumberText(double value, Separator separator) {

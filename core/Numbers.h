@@ -2,6 +2,7 @@
 // percentages the logger reports.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -25,6 +26,9 @@ enum class Separator { User, Point };
 // The number NumberText shows: value rounded to one decimal the same way.
 double OneDecimal(double value);
 QString NumberText(double value, Separator separator = Separator::User);
+// NumberText with a point, appended to bytes: for files written in bulk, where a text per value
+// would cost more than the rest of the writing.
+void AppendNumberText(QByteArray& out, double value);
 
 // Puts the C library's numbers back to the C locale after the application object has set every
 // category from the environment. C libraries that write files, the workbook writer among them,

@@ -2,6 +2,8 @@
 // one list of their keys in the file.
 #pragma once
 
+#include <QString>
+
 #include <array>
 
 namespace kv5 {
@@ -18,6 +20,9 @@ struct Settings {
     double TargetMc = 0;
     // Species code of MC channels 1, 2, 3; McSp[0] is channel 1.
     std::array<int, 3> McSp{1, 1, 1};
+    // The site and operator lines of a log's report; none when empty.
+    QString ReportSite{};
+    QString ReportOperator{};
 };
 
 // The species choices are read after the species list, the display settings before it.

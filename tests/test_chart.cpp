@@ -254,7 +254,8 @@ private slots:
         LogFileActions actions{[&](QWidget*) {
                                    setLog(state.log, {{5, 10}, {6, 20}}), state.settings.AhGpp = 0;
                                },
-                               [&] { return deleted ? (state.log.RecordCount = 0, true) : false; }};
+                               [&] { return deleted ? (state.log.RecordCount = 0, true) : false; },
+                               {}};
         frmChart window(LogViewOf(state), ui, actions);
         window.show();
         QTest::mouseClick(window.btnInfo, Qt::LeftButton);

@@ -4,14 +4,22 @@
 #include "app/AppState.h"
 #include "app/ExportCommand.h"
 #include "calc/Psychrometrics.h"
+#include "core/LogContext.h"
+#include "core/LogData.h"
 #include "core/Numbers.h"
 #include "export/ExcelExport.h"
+#include "export/OpenFormats.h"
+#include "logfiles/LogFile.h"
+#include "logger/TimeFormat.h"
 #include "support/ScriptedUi.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -23,6 +31,10 @@
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include <ctime>
+
+#include <locale.h> // newlocale
 
 #include <sys/stat.h>
 
@@ -61,6 +73,56 @@ std::vector<Element> elements(const QString& zip, const QString& part) {
     }
     return found;
 }
+
+// A CSV text split into records and fields as RFC 4180 reads it: fields between commas, quoted
+// fields with doubled quotes, records ended by CR LF. Empty on a fault of the form (a line end
+// that is no CR LF, a stray quote).
+std::vector<QStringList> readCsv(const QByteArray& bytes) {
+    std::vector<QStringList> records;
+    QStringList fields;
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (quoted) {
+            if (c != '"') field += c;
+            else if (i + 1 < bytes.size() && bytes[i + 1] == '"') field += '"', ++i;
+            else quoted = false;
+        } else if (c == '"' && field.isEmpty()) {
+            quoted = true;
+        } else if (c == ',') {
+            fields << QString::fromUtf8(field), field.clear();
+        } else if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            fields << QString::fromUtf8(field), field.clear();
+            records.push_back(fields), fields.clear();
+            ++i;
+        } else if (c == '\r' || c == '\n' || c == '"') {
+            return {};
+        } else {
+            field += c;
+        }
+    }
+    if (quoted || !field.isEmpty() || !fields.isEmpty()) return {}; // the last record has its CR LF too
+    return records;
+}
+
+// Sets TZ for the lifetime of the object.
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) : before_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~TimeZone() {
+        if (had_) qputenv("TZ", before_);
+        else qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray before_;
+    bool had_;
+};
 
 struct Workbook {
     QStringList sheets;            // in the workbook's order
@@ -117,6 +179,11 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -127,6 +194,39 @@ class TestExport : public QObject {
     AppState state;
     ScriptedUi ui;
     QStringList opened;
+    QByteArrayList inCLocale; // the outputs of localeIndependence under C.UTF-8
+
+    static constexpr int DstRecords = 10;
+    static constexpr int DstInterval = 1800;
+    static constexpr int HotRecord = 5;
+    // A Q7R log in °C from 7 March 2026 23:00 every half hour, record HotRecord at 105 °C, with
+    // a context file giving offset when there is one.
+    void writeDstLog(const QString& path, std::optional<int> offset) {
+        LogData log;
+        log.SensorType = SensorQ7R;
+        const QDateTime start(QDate(2026, 3, 7), QTime(23, 0), Qt::UTC);
+        for (int i = 0; i < DstRecords; ++i) {
+            log.LogTime[size_t(i)] = TimeStampText(start.addSecs(qint64(i) * DstInterval));
+            log.LogTemp[size_t(i)] = i == HotRecord ? 105 : 20 + 0.3 * i;
+            log.LogMc1[size_t(i)] = 14.2 - 0.1 * i;
+            log.LogMc2[size_t(i)] = 16.05 - 0.1 * i;
+            log.LogMc3[size_t(i)] = 9.9;
+            log.LogRhQ7R[size_t(i)] = 40 + i;
+        }
+        log.RecordCount = DstRecords;
+        QVERIFY(writeBytes(path, LogFileContent(log)));
+        QFile::remove(ContextFileName(path));
+        if (!offset) return;
+        LogContext context;
+        context.SerialNumber = "12345";
+        context.SensorType = SensorQ7R;
+        context.Start = start;
+        context.UtcOffsetSeconds = offset;
+        context.IntervalSeconds = DstInterval;
+        context.Records = DstRecords;
+        context.Celsius = true;
+        QVERIFY(writeBytes(ContextFileName(path), LogContextJson(context)));
+    }
 
     // Exports log file name of DATA as the library window does; true when it was opened.
     bool exportLog(const QString& name, bool opens = true) {
@@ -307,6 +407,144 @@ private slots:
         QCOMPARE(ui.messageTexts(),
                  QStringList{QStringLiteral("ERROR: OpenInExcel: cannot open the folder %1: %2")
                                  .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT)))});
+    }
+
+    // CSV and JSON of a Q7R log in °C through the night the clocks go forward in New York
+    // (8 March 2026, 02:00): the times keep the logger's clock with one offset, a step of the
+    // interval from row to row; the values are the file's; a GPP above boiling is blank (null).
+    void openFormats_data() {
+        QTest::addColumn<bool>("context");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("unit");
+        // The context's unit and offset; without one the settings' unit (°F here) and New York's
+        // offset on 7 March.
+        QTest::newRow("context, New York") << true << -5 * 3600 << "C";
+        QTest::newRow("context, Berlin") << true << 3600 << "C";
+        QTest::newRow("no context") << false << -5 * 3600 << "F";
+    }
+    void openFormats() {
+        QFETCH(bool, context);
+        QFETCH(int, offset);
+        QFETCH(QString, unit);
+        const TimeZone newYork("America/New_York");
+        useSettings("GPP EMC Dew");
+        const QString path = LogFilePath(state, "SN12345-2026-03-07-23-00-01.txt");
+        writeDstLog(path, context ? std::optional<int>(offset) : std::nullopt);
+        const QByteArray fileText = readBytes(path);
+        const QList<QByteArray> lines = fileText.trimmed().split('\n');
+
+        QVERIFY(WriteOpenFormatFile(OpenFormat::Csv, state.settings, ui, path, temporary.filePath("out.csv")));
+        QVERIFY(WriteOpenFormatFile(OpenFormat::Json, state.settings, ui, path, temporary.filePath("out.json")));
+        QCOMPARE(ui.messageTexts(), QStringList());
+        const QByteArray csvBytes = readBytes(temporary.filePath("out.csv"));
+        QVERIFY(!csvBytes.startsWith("\xEF\xBB\xBF"));
+        const std::vector<QStringList> csv = readCsv(csvBytes);
+        QCOMPARE(csv.size(), size_t(DstRecords + 1));
+        QCOMPARE(csv[0].join(','), QStringLiteral("time,temperature_%1,rh_percent,mc1_percent,mc2_percent,mc3_percent,"
+                                                  "gpp,emc_percent,dew_point_%1")
+                                       .arg(unit));
+        const QString offsetText = offset < 0 ? "-05:00" : "+01:00";
+        QCOMPARE(csv[1][0], "2026-03-07T23:00:00" + offsetText);
+        const int celsius = unit == "C";
+        for (int i = 0; i < DstRecords; ++i) {
+            const QStringList& row = csv[size_t(i) + 1];
+            QCOMPARE(row.size(), 9);
+            const QDateTime time = QDateTime::fromString(row[0], Qt::ISODate);
+            QVERIFY2(time.isValid() && time.offsetFromUtc() == offset, qPrintable(row[0]));
+            if (i > 0)
+                QCOMPARE(time.toSecsSinceEpoch() - QDateTime::fromString(csv[size_t(i)][0], Qt::ISODate).toSecsSinceEpoch(),
+                         qint64(DstInterval));
+            // The file's fields are time, temperature, MC1, MC2, MC3, RH.
+            const QStringList file = QString::fromLatin1(lines[i].trimmed()).split(',');
+            QCOMPARE(row.mid(1, 5), QStringList({file[1], file[5], file[2], file[3], file[4]}));
+            const double t = file[1].toDouble(), rh = file[5].toDouble();
+            const auto text = [](const Derived& d) { return d.ok() ? NumberText(d.value, Separator::Point) : QString(); };
+            QCOMPARE(row[6], text(CalcAh(t, rh, celsius)));
+            QCOMPARE(row[7], text(CalcEmc(t, rh, celsius)));
+            QCOMPARE(row[8], text(CalcDewPoint(t, rh, celsius)));
+            QCOMPARE(row[6].isEmpty(), i == HotRecord && celsius); // 105 °C is above boiling, 105 °F is not
+        }
+
+        const QJsonObject json = QJsonDocument::fromJson(readBytes(temporary.filePath("out.json"))).object();
+        QStringList names, units;
+        for (const QJsonValue& column : json["columns"].toArray())
+            names << column["name"].toString(), units << column["unit"].toString();
+        QCOMPARE(names, QStringList({"time", "temperature", "rh", "mc1", "mc2", "mc3", "gpp", "emc", "dew_point"}));
+        QCOMPARE(units, QStringList({"ISO 8601", unit, "%", "%", "%", "%", "gr/lb", "%", unit}));
+        const QJsonArray records = json["records"].toArray();
+        QCOMPARE(records.size(), DstRecords);
+        for (int i = 0; i < DstRecords; ++i) {
+            const QJsonArray record = records[i].toArray();
+            const QStringList& row = csv[size_t(i) + 1];
+            QCOMPARE(record.size(), 9);
+            QCOMPARE(record[0].toString(), row[0]);
+            for (int c = 1; c < 9; ++c) {
+                if (row[c].isEmpty()) QVERIFY(record[c].isNull());
+                else QCOMPARE(record[c].toDouble(), row[c].toDouble());
+            }
+        }
+        const QJsonObject log = json["log"].toObject();
+        QCOMPARE(log["utc_offset"].toString(), offsetText);
+        QCOMPARE(log["records"].toInt(), DstRecords);
+        QCOMPARE(log["serial_number"].toString(), context ? "12345" : "");
+        QCOMPARE(log["interval_s"].toInt(), DstInterval);
+    }
+
+    // `kv5 export --csv`/`--json`: to the file named or to standard output, the same bytes.
+    void openFormatCommand() {
+        const QString path = LogFilePath(state, "SN12345-2026-03-07-23-00-01.txt");
+        writeDstLog(path, -5 * 3600);
+        QString printed;
+        QTextStream out(&printed);
+        for (const OpenFormat format : {OpenFormat::Csv, OpenFormat::Json}) {
+            const QString target = temporary.filePath("command" + OpenFormatSuffix(format));
+            QCOMPARE(RunExportCommand(state, ui, QFileInfo(path).fileName(), target, out, format), 0);
+            QVERIFY(printed.isEmpty());
+            QProcess kv5;
+            kv5.start(KV5_BINARY_DIR "/app/kv5", {"--home", home.path(), "export", path,
+                                                 format == OpenFormat::Csv ? "--csv" : "--json"});
+            QVERIFY(kv5.waitForFinished(30000));
+            QCOMPARE(kv5.exitCode(), 0);
+            QCOMPARE(kv5.readAllStandardOutput(), readBytes(target));
+        }
+        QCOMPARE(ui.messageTexts(), QStringList());
+    }
+
+    // The files of this program come out byte for byte the same under every user's locale:
+    // decimal commas, Arabic digits. A locale the machine lacks fails the test.
+    void localeIndependence_data() {
+        QTest::addColumn<QByteArray>("locale");
+        for (const char* locale : {"C.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "ar_EG.UTF-8"})
+            QTest::newRow(locale) << QByteArray(locale);
+    }
+    void localeIndependence() {
+        QFETCH(QByteArray, locale);
+        const locale_t installed = newlocale(LC_ALL_MASK, locale.constData(), locale_t(nullptr));
+        QVERIFY2(installed != locale_t(nullptr), "the locale is not installed: scripts/install-deps generates it");
+        freelocale(installed);
+        const QString path = home.filePath("locale/SN12345-2026-03-07-23-00-01.txt");
+        QVERIFY(QDir().mkpath(home.filePath("locale")));
+        if (!QFile::exists(path)) writeDstLog(path, -5 * 3600);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", QString::fromLatin1(locale));
+        const auto run = [&](const QString& program, const QStringList& arguments) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(program, arguments);
+            const bool done = process.waitForFinished(60000) && process.exitCode() == 0;
+            return done ? process.readAllStandardOutput() : QByteArray("failed: " + process.readAllStandardError());
+        };
+        const QString kv5 = KV5_BINARY_DIR "/app/kv5", pdf = temporary.filePath("report.pdf");
+        QByteArrayList outputs{run(kv5, {"--home", home.path(), "export", path, "--csv"}),
+                               run(kv5, {"--home", home.path(), "export", path, "--json"})};
+        // The report's text but the line of when it was made.
+        QCOMPARE(run(kv5, {"--home", home.path(), "report", path, "-o", pdf, "--limit", "rh=42.5:"}), QByteArray());
+        QByteArrayList report = run("pdftotext", {"-layout", pdf, "-"}).split('\n');
+        QCOMPARE(report.removeIf([](const QByteArray& line) { return line.contains("Made by"); }), qsizetype(1)); // one page
+        outputs << report.join('\n');
+        if (locale == "C.UTF-8") inCLocale = outputs;
+        QVERIFY2(!inCLocale.isEmpty(), "the C.UTF-8 row runs first");
+        for (qsizetype i = 0; i < outputs.size(); ++i) QCOMPARE(outputs[i], inCLocale[i]);
     }
 };
 

@@ -14,7 +14,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QAction>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -312,7 +314,11 @@ private slots:
             QVERIFY(WriteFileBytes(dataPath(QLatin1String(name)), "x"));
         QVERIFY(QDir(data).mkdir(QStringLiteral("folder.txt")));
         QStringList exported;
-        frmOpenFile window(log, data, ui, [&](const QString& path) { exported << path; });
+        frmOpenFile window(log, data, ui,
+                           {[&](const QString& path) { exported << path; },
+                            [&](const QString& path, OpenFormat format, QWidget*) {
+                                exported << path + (format == OpenFormat::Csv ? " as CSV" : " as JSON");
+                            }});
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QString faults = LayoutFaults(window, QStringLiteral("frmOpenFile"));
@@ -320,10 +326,14 @@ private slots:
         QStringList listed;
         for (int i = 0; i < window.List1->count(); ++i) listed << window.List1->item(i)->text();
         QCOMPARE(listed, QStringList({"A.TXT", "b.txt", "c.Txt", "SN12345-2014-05-21-13-45-100.txt"}));
-        // Without a choice every button only says so.
-        for (QPushButton* button : {window.btnOpen, window.btnExport, window.btnDelete})
-            QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(ui.messageTexts(), QStringList(3, "Select a file first."));
+        // Without a choice every button and every export only says so.
+        for (QPushButton* button : {window.btnOpen, window.btnDelete}) QTest::mouseClick(button, Qt::LeftButton);
+        for (QAction* action : {window.mnuExportWorkbook, window.mnuExportCsv, window.mnuExportJson})
+            action->trigger();
+        QCOMPARE(ui.messageTexts(), QStringList(5, "Select a file first."));
+        QCOMPARE(window.btnExport->menu()->actions(),
+                 QList<QAction*>({window.mnuExportWorkbook, window.mnuExportCsv, window.mnuExportJson}));
+        ui.clearRecord();
         QVERIFY(window.isVisible());
         // Yes takes the entry out of the list; a file gone behind the window's back stays listed.
         ui.answers = {Answer::Yes, Answer::Yes};
@@ -334,16 +344,20 @@ private slots:
         clickEntry(window, "A.TXT");
         QVERIFY(QFile::remove(dataPath("A.TXT")));
         QTest::mouseClick(window.btnDelete, Qt::LeftButton);
-        QVERIFY(ui.messageTexts().value(5).startsWith(QStringLiteral("Delete Error: ")));
+        QVERIFY(ui.messageTexts().value(2).startsWith(QStringLiteral("Delete Error: ")));
         QCOMPARE(window.List1->count(), 3);
-        // A double click opens; Export hands the file over; Escape keeps, Close drops the choice.
+        // A double click opens; Escape keeps, Close drops the choice.
         clickEntry(window, "c.Txt");
         QTest::mouseDClick(window.List1->viewport(), Qt::LeftButton, {},
                            window.List1->visualItemRect(window.List1->currentItem()).center());
         QVERIFY(window.isHidden() && log.SelectedLogFile == "c.Txt");
-        window.show();
-        QTest::mouseClick(window.btnExport, Qt::LeftButton);
-        QVERIFY(window.isHidden() && exported == QStringList{dataPath("c.Txt")});
+        // Export hands the file over in the format chosen from its menu.
+        for (QAction* action : {window.mnuExportWorkbook, window.mnuExportCsv, window.mnuExportJson}) {
+            window.show();
+            action->trigger();
+            QVERIFY(window.isHidden());
+        }
+        QCOMPARE(exported, QStringList({dataPath("c.Txt"), dataPath("c.Txt") + " as CSV", dataPath("c.Txt") + " as JSON"}));
         window.show();
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(window.isHidden() && log.SelectedLogFile == "c.Txt");

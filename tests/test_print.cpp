@@ -2,6 +2,7 @@
 // print system, from the command line and from the windows' Print buttons.
 #include "app/AppState.h"
 #include "app/ViewCommands.h"
+#include "logfiles/LogFile.h"
 #include "logger/TimeFormat.h"
 #include "support/ScriptedUi.h"
 #include "views/ChartWidgets.h"
@@ -9,10 +10,15 @@
 #include "views/frmChart.h"
 #include "views/frmTable.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -21,6 +27,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -143,6 +150,22 @@ void fillKiln(LogData& log, int count) {
         log.LogTime[i] = TimeStampText(start.addSecs(qint64(i) * 1800));
         log.LogTemp[i] = 100 + i / 8.0, log.LogRh[i] = 5;
         log.LogRhQ7R[i] = i == count / 3 ? 20.5 : i == count / 2 ? 90.25 : 60;
+    }
+    log.RecordCount = count;
+    log.SensorType = SensorQ7R;
+}
+
+// A Q7R log in °F of a kiln drying with a daily cycle, every half hour from 21 May 2014 13:45.
+void fillDrying(LogData& log, int count) {
+    const QDateTime start(QDate(2014, 5, 21), QTime(13, 45));
+    for (int i = 0; i < count; ++i) {
+        const double day = std::sin(i * 2 * M_PI / 48);
+        log.LogTime[i] = TimeStampText(start.addSecs(qint64(i) * 1800));
+        log.LogTemp[i] = std::round((118 + 10 * day + i * 0.0007) * 10) / 10;
+        log.LogMc1[i] = std::round((28 - i * 0.0012 + 0.3 * day) * 10) / 10;
+        log.LogMc2[i] = std::round((31 - i * 0.0014 + 0.2 * day) * 10) / 10;
+        log.LogMc3[i] = std::round((25 - i * 0.0010 + 0.25 * day) * 10) / 10;
+        log.LogRhQ7R[i] = std::round((65 - 12 * day - i * 0.001) * 10) / 10;
     }
     log.RecordCount = count;
     log.SensorType = SensorQ7R;
@@ -370,6 +393,117 @@ private slots:
         QVERIFY(std::abs(traces.left() - 96) <= 1 &&
                 std::abs(traces.right() - (96 + chart.bmp->width() - 1)) <= 1);
         QVERIFY2(ui.failures.isEmpty(), qPrintable(ui.failures.join('\n')));
+    }
+
+    // The report of a full Q7R log (weekly rows) and of a short one (daily rows), read back by
+    // poppler: at most two pages of A4 (the test's locale), every font embedded, the file's
+    // SHA-256, the site and operator given, and per quantity the summary's min, max and mean
+    // as `kv5 info --json` gives them.
+    void report_data() {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<QString>("periods");
+        QTest::newRow("17000 records, weekly") << MaxLogRecords << "Weekly figures (min / mean / max)";
+        QTest::newRow("200 records, daily") << 200 << "Daily figures (min / mean / max)";
+    }
+    void report() {
+        QFETCH(int, records);
+        QFETCH(QString, periods);
+        fillDrying(state.log, records);
+        const QString name = "SN0042-2014-05-21-13-45-01.txt";
+        const QString path = LogFilePath(state, name);
+        write(path, QString::fromLatin1(LogFileContent(state.log)));
+        LogContext context;
+        context.SerialNumber = "0042", context.Description = "Kiln 4 oak", context.SensorType = SensorQ7R;
+        context.Start = QDateTime(QDate(2014, 5, 21), QTime(13, 45), Qt::UTC), context.UtcOffsetSeconds = -4 * 3600;
+        context.IntervalSeconds = 1800, context.Records = records, context.Celsius = false;
+        context.Temperature.high = 150, context.RhMc.low = 30;
+        context.McSpecies = {{{3, "Red oak"}, {3, "Red oak"}, {7, "Beech"}}};
+        write(ContextFileName(path), QString::fromUtf8(LogContextJson(context)));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString sha256 = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+
+        const QString pdf = home.filePath("report.pdf");
+        ReportRequest request;
+        request.site = "Mill 2", request.operatorName = "J. Smith";
+        QCOMPARE(RunReportCommand(state, ui, name, pdf, request), 0);
+        QCOMPARE(ui.messageTexts(), QStringList());
+        const std::vector<PdfPage> pages = readPdf(pdf);
+        QVERIFY(pages.size() == 1 || pages.size() == 2);
+        QCOMPARE(pages[0].size, QSizeF(595, 842));
+        QStringList lines;
+        for (const PdfPage& page : pages) lines << page.texts;
+        const QString text = lines.join('\n');
+        for (const QString& wanted : {"File " + name + " SHA-256 " + sha256, QString("Site Mill 2"),
+                                      QString("Operator J. Smith"), QString("Serial number 0042"),
+                                      QString("Species MC1 Red oak, MC2 Red oak, MC3 Beech"), periods,
+                                      QString("Records %1").arg(records), QString("Interval 1800 s")})
+            QVERIFY2(lines.contains(wanted), qPrintable(wanted + " not in:\n" + text));
+        const QStringList fonts = run("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts).mid(2);
+        QVERIFY(!fonts.isEmpty());
+        for (const QString& font : fonts) QVERIFY2(font.contains(" yes "), qPrintable(font)); // emb, sub or uni
+
+        QString json;
+        QTextStream out(&json);
+        QCOMPARE(RunInfoCommand(state, ui, name, out, {true, {}, {}}), 0);
+        const QMap<QString, QString> labels{{"temperature", "Temp °F"}, {"mc1", "MC1 %"}, {"mc2", "MC2 %"},
+                                            {"mc3", "MC3 %"},          {"rh", "RH %"},   {"gpp", "GPP"},
+                                            {"emc", "EMC %"},          {"dew_point", "Dew °F"}};
+        const QJsonArray quantities = QJsonDocument::fromJson(json.toUtf8())["quantities"].toArray();
+        QCOMPARE(quantities.size(), labels.size());
+        for (const QJsonValue& q : quantities) {
+            const QString label = labels.value(q["name"].toString());
+            QVERIFY(!label.isEmpty());
+            // The summary row: label, min and its time, max and its time, mean.
+            const QString row = label + QString(" %1 %2 %3 %4 %5")
+                                            .arg(q["min"].toDouble(), 0, 'f', 1)
+                                            .arg(q["min_at"].toString().left(16).replace('T', ' '))
+                                            .arg(q["max"].toDouble(), 0, 'f', 1)
+                                            .arg(q["max_at"].toString().left(16).replace('T', ' '))
+                                            .arg(q["mean"].toDouble(), 0, 'f', 2);
+            QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(row); }),
+                     qPrintable(row + " not in:\n" + text));
+        }
+    }
+
+    // Letter where it is the custom, else A4.
+    void reportPaper_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("letter");
+        QTest::newRow("United States") << "en_US" << true;
+        QTest::newRow("Canada, French") << "fr_CA" << true;
+        QTest::newRow("Mexico") << "es_MX" << true;
+        QTest::newRow("United Kingdom") << "en_GB" << false;
+        QTest::newRow("Egypt") << "ar_EG" << false;
+    }
+    void reportPaper() {
+        QFETCH(QString, locale);
+        QFETCH(bool, letter);
+        QCOMPARE(ReportPageSizeOf(QLocale(locale)), letter ? QPageSize::Letter : QPageSize::A4);
+    }
+
+    // The windows' Report: made from the file chosen in the library, where the user says.
+    void reportOfTheChosenFile() {
+        fillKiln(state.log, 50);
+        write(LogFilePath(state, "k.txt"), QString::fromLatin1(LogFileContent(state.log)));
+        const QString pdf = home.filePath("chosen.pdf");
+        QStringList suggested;
+        const auto ask = [&](const QString& name) { return suggested << name, pdf; };
+        ReportSelectedLogFile(state, ui, nullptr, ask);
+        QCOMPARE(ui.messageTexts(), QStringList{"Open a log file first: a report is made from a saved log file."});
+        QVERIFY(suggested.isEmpty());
+        ui.clearRecord();
+        state.log.SelectedLogFile = "k.txt";
+        ReportSelectedLogFile(state, ui, nullptr, ask);
+        QCOMPARE(suggested, QStringList{userHome.filePath("Documents/k-report.pdf")});
+        QCOMPARE(ui.messageTexts(), QStringList());
+        const QByteArray hash = QCryptographicHash::hash(LogFileContent(state.log), QCryptographicHash::Sha256);
+        QVERIFY(readPdf(pdf).at(0).texts.contains("File k.txt SHA-256 " + QString::fromLatin1(hash.toHex())));
+        // The Print button offers it beside the printout.
+        frmTable table(LogViewOf(state), ui, LogFileActionsOf(state, ui));
+        InstallTablePrinting(table, LogViewOf(state), ui);
+        QVERIFY(table.mnuPrint && table.mnuReport);
+        QCOMPARE(table.btnPrint->menu()->actions(), QList<QAction*>({table.mnuPrint, table.mnuReport}));
     }
 };
 

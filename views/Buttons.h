@@ -28,8 +28,9 @@ inline void ConnectLogFileButtons(QWidget* window, QPushButton* open, QPushButto
         if (actions.open) actions.open(window);
         reload();
     });
-    QObject::connect(print, &QPushButton::clicked, window, [&printHandler] {
-        if (printHandler) printHandler();
+    // A button with a menu (Print... and Report...) runs what the menu chooses.
+    QObject::connect(print, &QPushButton::clicked, window, [&printHandler, print] {
+        if (printHandler && print->menu() == nullptr) printHandler();
     });
     QObject::connect(remove, &QPushButton::clicked, window, [&actions, reload] {
         if (actions.remove && actions.remove()) reload();

@@ -22,12 +22,14 @@ struct LogView {
     QString ProgramFolder;
 };
 
-// The windows' Open and Delete buttons: open lets the user choose another log over the window
+// The windows' Open and Delete buttons (and the Print button's report): open lets the user choose another log over the window
 // (the in-memory log may change); remove deletes the file of the log shown and returns true
 // when it did. A missing action does nothing.
 struct LogFileActions {
     std::function<void(QWidget* parent)> open;
     std::function<bool()> remove;
+    // The report of the log file shown, offered beside printing by the Print button.
+    std::function<void(QWidget* parent)> report;
 };
 
 } // namespace kv5

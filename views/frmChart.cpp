@@ -5,6 +5,7 @@
 #include "views/ChartWidgets.h"
 
 #include <QPointer>
+#include <QMenu>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -64,6 +65,14 @@ void frmChart::showReadoutAt(int record) {
 void frmChart::SetPrintHandler(std::function<void()> print) {
     print_ = std::move(print);
     btnPrint->setVisible(bool(print_));
+    if (print_ && actions_.report && btnPrint->menu() == nullptr) {
+        auto* menu = new QMenu(btnPrint);
+        mnuPrint = menu->addAction(QStringLiteral("Print..."), this, [this] { print_(); });
+        mnuReport = menu->addAction(QStringLiteral("Report..."), this, [this] { actions_.report(this); });
+        mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+        mnuReport->setObjectName(QStringLiteral("mnuReport"));
+        btnPrint->setMenu(menu);
+    }
 }
 
 QImage frmChart::SurfaceImage() {

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QPushButton;
 
 namespace kv5 {
@@ -31,8 +32,11 @@ public:
     // The readout of record (from 1, within the log) in the legend.
     void showReadoutAt(int record);
 
-    // Shows btnPrint and makes it run print.
+    // Shows btnPrint and makes it run print. With a report among the window's actions the
+    // button offers both in a small menu: mnuPrint and mnuReport.
     void SetPrintHandler(std::function<void()> print);
+    QAction* mnuPrint = nullptr;
+    QAction* mnuReport = nullptr;
 
     // The surface as it shows now, at its size in device pixels.
     QImage SurfaceImage();

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QAction;
 class QPushButton;
 class QTableView;
 
@@ -28,8 +29,11 @@ public:
     // becomes the active cell. A dew point that cannot be computed shows "Loading grid failed".
     void Load();
 
-    // Shows btnPrint and makes it run print.
+    // Shows btnPrint and makes it run print. With a report among the window's actions the
+    // button offers both in a small menu: mnuPrint and mnuReport.
     void SetPrintHandler(std::function<void()> print);
+    QAction* mnuPrint = nullptr;
+    QAction* mnuReport = nullptr;
 
     // This window's extremes, shown by Info.
     LogExtremes extremes;
