@@ -4,7 +4,9 @@
 
 #include "views/LogView.h"
 
+#include <QAction>
 #include <QLatin1String>
+#include <QMenu>
 #include <QPushButton>
 
 #include <functional>
@@ -35,6 +37,19 @@ inline void ConnectLogFileButtons(QWidget* window, QPushButton* open, QPushButto
     QObject::connect(remove, &QPushButton::clicked, window, [&actions, reload] {
         if (actions.remove && actions.remove()) reload();
     });
+}
+
+// Print of the table and chart windows with a report among the window's actions: the button
+// offers "Print..." and "Report..." in a small menu (mnuPrint, mnuReport), made once.
+inline void AddPrintMenu(QWidget* window, QPushButton* print, const LogFileActions& actions,
+                         const std::function<void()>& printHandler, QAction*& mnuPrint, QAction*& mnuReport) {
+    if (!printHandler || !actions.report || print->menu() != nullptr) return;
+    auto* menu = new QMenu(print);
+    mnuPrint = menu->addAction(QStringLiteral("Print..."), window, [&printHandler] { printHandler(); });
+    mnuReport = menu->addAction(QStringLiteral("Report..."), window, [window, &actions] { actions.report(window); });
+    mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+    mnuReport->setObjectName(QStringLiteral("mnuReport"));
+    print->setMenu(menu);
 }
 
 } // namespace kv5

@@ -5,7 +5,6 @@
 #include "views/ChartWidgets.h"
 
 #include <QPointer>
-#include <QMenu>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -65,14 +64,7 @@ void frmChart::showReadoutAt(int record) {
 void frmChart::SetPrintHandler(std::function<void()> print) {
     print_ = std::move(print);
     btnPrint->setVisible(bool(print_));
-    if (print_ && actions_.report && btnPrint->menu() == nullptr) {
-        auto* menu = new QMenu(btnPrint);
-        mnuPrint = menu->addAction(QStringLiteral("Print..."), this, [this] { print_(); });
-        mnuReport = menu->addAction(QStringLiteral("Report..."), this, [this] { actions_.report(this); });
-        mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
-        mnuReport->setObjectName(QStringLiteral("mnuReport"));
-        btnPrint->setMenu(menu);
-    }
+    AddPrintMenu(this, btnPrint, actions_, print_, mnuPrint, mnuReport);
 }
 
 QImage frmChart::SurfaceImage() {

@@ -7,7 +7,6 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 
@@ -124,14 +123,7 @@ void frmTable::Load() {
 void frmTable::SetPrintHandler(std::function<void()> print) {
     print_ = std::move(print);
     btnPrint->setVisible(bool(print_));
-    if (print_ && actions_.report && btnPrint->menu() == nullptr) {
-        auto* menu = new QMenu(btnPrint);
-        mnuPrint = menu->addAction(QStringLiteral("Print..."), this, [this] { print_(); });
-        mnuReport = menu->addAction(QStringLiteral("Report..."), this, [this] { actions_.report(this); });
-        mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
-        mnuReport->setObjectName(QStringLiteral("mnuReport"));
-        btnPrint->setMenu(menu);
-    }
+    AddPrintMenu(this, btnPrint, actions_, print_, mnuPrint, mnuReport);
 }
 
 } // namespace kv5
