@@ -1,5 +1,7 @@
 #include "core/SafePublish.h"
 
+#include "core/SystemError.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -18,10 +20,6 @@
 namespace kv5 {
 
 namespace {
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool writeAll(int fd, const char* data, qsizetype left) {
     while (left > 0) {

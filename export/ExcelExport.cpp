@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "core/SafePublish.h"
 #include "core/Settings.h"
+#include "core/SystemError.h"
 #include "core/UserInterface.h"
 #include "export/ExcelChart.h"
 #include "export/ExcelSummary.h"
@@ -27,7 +28,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -37,10 +37,6 @@ namespace kv5 {
 namespace {
 
 const QString ExportProcedure = QStringLiteral("OpenInExcel");
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // A new, private folder in the user's temporary folder, named after prefix. Empty text after a
 // reported failure.
