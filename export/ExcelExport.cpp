@@ -313,16 +313,12 @@ bool OpenWithDesktop(const QString& path) {
 
 bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString& logPath,
                       const QString& workbookPath) {
-    const QFileInfo target(workbookPath);
-    if (target.isDir()) {
-        ui.error(ExportProcedure, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
-        return false;
-    }
     // The workbook goes to a hidden file beside its final name; creating it first tells at once
     // whether the folder takes a workbook.
+    const QFileInfo target(workbookPath);
     PendingFile pending;
     QString why;
-    if (!pending.create(target.absolutePath(), QStringLiteral("kv5-export"), why)) {
+    if (!pending.createFor(workbookPath, QStringLiteral("kv5-export"), why)) {
         ui.error(ExportProcedure, why);
         return false;
     }
