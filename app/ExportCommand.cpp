@@ -1,6 +1,7 @@
 #include "app/ExportCommand.h"
 
 #include "app/AppState.h"
+#include "core/SystemError.h"
 #include "export/ExcelExport.h"
 
 #include <QFileInfo>
@@ -20,7 +21,7 @@ int RunExportCommand(const AppState& state, UserInterface& ui, const QString& fi
         output.flush();
         const auto toStandardOutput = [](const QByteArray& bytes, QString& why) {
             if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())) return true;
-            why = QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            why = QStringLiteral("cannot write to standard output: %1").arg(systemError(errno));
             return false;
         };
         if (!WriteOpenFormat(*format, state.settings, ui, logPath, toStandardOutput)) return 1;

@@ -4,7 +4,7 @@
 #include "app/ViewCommands.h"
 #include "app/frmApp.h"
 #include "app/frmOpenFile.h"
-#include "views/Print.h"
+#include "views/PrintWindows.h"
 
 #include <QPushButton>
 #include <QTimer>

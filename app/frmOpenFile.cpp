@@ -2,6 +2,7 @@
 
 #include "core/LogData.h"
 #include "core/Paths.h"
+#include "core/SystemError.h"
 #include "core/UserInterface.h"
 #include "logfiles/LogFile.h"
 #include "views/Buttons.h"
@@ -15,7 +16,6 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 
 namespace kv5 {
@@ -80,7 +80,7 @@ void frmOpenFile::Load() {
         if (error == ENOENT) return; // no folder, no files
         ui_.message(
             {QStringLiteral("OpenFile.Form_Load: ") +
-             QStringLiteral("cannot list %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error)))});
+             QStringLiteral("cannot list %1: %2").arg(folder, systemError(error))});
         return;
     }
     const QDir dir(folder, QStringLiteral("*.TXT"), QDir::Name | QDir::IgnoreCase, QDir::Files);

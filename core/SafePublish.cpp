@@ -1,6 +1,9 @@
 #include "core/SafePublish.h"
 
+#include "core/SystemError.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <atomic>
@@ -18,10 +21,6 @@
 namespace kv5 {
 
 namespace {
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool writeAll(int fd, const char* data, qsizetype left) {
     while (left > 0) {
@@ -141,6 +140,15 @@ PendingFile::~PendingFile() {
     if (!name_.isEmpty()) ::unlinkat(folderFd_, name_.constData(), 0);
     disarmCleanup(cleanupSlot_);
     if (folderFd_ >= 0) ::close(folderFd_);
+}
+
+bool PendingFile::createFor(const QString& target, const QString& prefix, QString& why) {
+    const QFileInfo info(target);
+    if (info.isDir()) {
+        why = QStringLiteral("%1 is a folder").arg(info.absoluteFilePath());
+        return false;
+    }
+    return create(info.absolutePath(), prefix, why);
 }
 
 bool PendingFile::create(const QString& folder, const QString& prefix, QString& why) {

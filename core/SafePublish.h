@@ -27,6 +27,9 @@ public:
 
     // Creates the hidden file in folder, named after prefix. False with the cause in why.
     bool create(const QString& folder, const QString& prefix, QString& why);
+    // Creates the hidden file in the folder of target, the file it is to become; a target that
+    // is a folder is refused at once, before anything is written. False with the cause in why.
+    bool createFor(const QString& target, const QString& prefix, QString& why);
     // A path for writers that open their output by name (the workbook library, the printer):
     // the entry of the hidden file's descriptor in /proc, which names this very file whatever
     // anyone who can write to the folder does to its names meanwhile.

@@ -1,11 +1,11 @@
 #include "device/PortDiscovery.h"
 
+#include "core/SystemError.h"
 #include "core/UserInterface.h"
 
 #include <libudev.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace kv5 {
 
@@ -36,7 +36,7 @@ bool EnumerateUsbSerialPorts(std::vector<UsbSerialPort>& ports, QString& error) 
     if (!enumerate || udev_enumerate_add_match_subsystem(enumerate, "tty") < 0 ||
         udev_enumerate_scan_devices(enumerate) < 0) {
         error = QStringLiteral("the list of serial devices could not be read (%1)")
-                    .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                    .arg(systemError(errno));
         if (enumerate) udev_enumerate_unref(enumerate);
         udev_unref(context);
         return false;

@@ -17,7 +17,7 @@
 #include "sim/Simulator.h"
 #include "views/ChartWidgets.h"
 #include "views/LogStatistics.h"
-#include "views/Print.h"
+#include "views/PrintWindows.h"
 #include "views/frmChart.h"
 #include "views/frmTable.h"
 

@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "core/SafePublish.h"
 #include "core/Settings.h"
+#include "core/SystemError.h"
 #include "core/UserInterface.h"
 #include "export/ExcelChart.h"
 #include "export/ExcelSummary.h"
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -27,7 +27,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -37,10 +36,6 @@ namespace kv5 {
 namespace {
 
 const QString ExportProcedure = QStringLiteral("OpenInExcel");
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // A new, private folder in the user's temporary folder, named after prefix. Empty text after a
 // reported failure.
@@ -170,6 +165,133 @@ private:
     std::vector<ReportOnce> reports_;
 };
 
+// A private folder for libxlsxwriter's own temporary files, in the user's temporary folder: the
+// library removes each file just after creating it by name, and an ending signal in between
+// takes the folder with whatever is in it. The folder goes when this does.
+class ScratchFolder {
+public:
+    ScratchFolder() = default;
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        if (!path_.isEmpty()) QDir(path_).removeRecursively();
+    }
+
+    // False after a reported failure.
+    bool create(UserInterface& ui) {
+        const EndingSignalsHeld held;
+        path_ = makeTemporaryFolder(ui, QStringLiteral("kv5-xlsx"));
+        if (path_.isEmpty()) return false;
+        onSignal_.emplace(path_, true);
+        encoded_ = QFile::encodeName(path_);
+        return true;
+    }
+
+    const QByteArray& encodedPath() const { return encoded_; }
+
+private:
+    QString path_;
+    QByteArray encoded_;
+    std::optional<RemovedOnSignal> onSignal_;
+};
+
+// A new workbook writing to the hidden file of pending; null after a reported failure.
+lxw_workbook* newWorkbook(UserInterface& ui, const PendingFile& pending, const ScratchFolder& scratch) {
+    lxw_workbook_options options{};
+    // Rows go straight to a temporary file as they are written, and the chart takes its data
+    // from the sheet when it is opened instead of from a copy of every series in the chart
+    // part: a full log is written three times faster.
+    options.constant_memory = 1;
+    options.tmpdir = const_cast<char*>(scratch.encodedPath().constData());
+    // The library opens its output by name: it gets the one that names the hidden file itself.
+    const QByteArray pendingPath = QFile::encodeName(pending.writerPath());
+    lxw_workbook* workbook = workbook_new_opt(pendingPath.constData(), &options);
+    if (workbook == nullptr)
+        ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+    return workbook;
+}
+
+// The three sheets and the values' number format of a new workbook.
+struct WorkbookSheets {
+    ExcelWorkbook book;
+    lxw_worksheet* summarySheet = nullptr;
+    lxw_format* oneDecimalFormat = nullptr;
+};
+
+// Adds the sheets in their order: sheets keep their order of creation, and the chart sheet comes
+// first. False after a reported failure.
+bool addSheets(UserInterface& ui, lxw_workbook* workbook, WorkbookSheets& sheets) {
+    ExcelWorkbook& book = sheets.book;
+    book.workbook = workbook;
+    book.chartSheet = workbook_add_chartsheet(workbook, ExcelChartSheetName);
+    book.dataSheet = workbook_add_worksheet(workbook, ExcelDataSheetName);
+    sheets.summarySheet = workbook_add_worksheet(workbook, ExcelSummarySheetName);
+    sheets.oneDecimalFormat = workbook_add_format(workbook);
+    if (book.chartSheet == nullptr || book.dataSheet == nullptr || sheets.summarySheet == nullptr ||
+        sheets.oneDecimalFormat == nullptr) {
+        ui.error(ExportProcedure, QStringLiteral("cannot add the sheets to the workbook"));
+        return false;
+    }
+    format_set_num_format(sheets.oneDecimalFormat, "0.0");
+    return true;
+}
+
+// The values sheet: a row a record and a column as wide as the longest time text. False after a
+// reported failure, and for a log without records, which has nothing to export.
+bool writeValuesSheet(const Settings& settings, UserInterface& ui, const WorkbookSheets& sheets,
+                      const LogData& log, const QString& fileName) {
+    SheetWriter writer(settings, ui, sheets.book, sheets.oneDecimalFormat);
+    if (!writer.write(log)) return false;
+    if (log.RecordCount == 0) {
+        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to export.").arg(fileName),
+                    Icon::Information});
+        return false;
+    }
+    // Column A as wide as its longest time text, so no time is cut off by the next column (up
+    // to the widest column a spreadsheet allows).
+    const double timeWidth = std::clamp(double(writer.longestTime()) + 1, LXW_DEF_COL_WIDTH, 255.0);
+    if (const lxw_error error = worksheet_set_column(sheets.book.dataSheet, 0, 0, timeWidth, nullptr);
+        error != LXW_NO_ERROR) {
+        ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
+        return false;
+    }
+    return true;
+}
+
+// The chart sheet, drawn as the log's family is charted. False after a reported failure.
+bool writeChartSheet(const Settings& settings, UserInterface& ui, ExcelWorkbook& book, const LogData& log,
+                     const QString& fileName) {
+    return log.isQ7R() ? MakeExcelChartMc(book, log.RecordCount, fileName, settings, ui)
+                       : ExcelChartVantorp(book, log.RecordCount, fileName, settings, ui);
+}
+
+// The summary with the limits of the log's context; a context that cannot be read leaves only
+// the limits out. False after a reported failure.
+bool writeSummarySheet(const Settings& settings, UserInterface& ui, lxw_worksheet* sheet, const LogData& log,
+                       const QString& logPath) {
+    std::optional<LogContext> context;
+    QString why;
+    ReadLogContext(logPath, context, why);
+    return WriteSummarySheet(sheet, SummarizeLog(log, context ? &*context : nullptr, SummaryOptionsOf(settings)),
+                             ui);
+}
+
+// Writes the workbook out and puts it in place of target. False after a reported failure.
+bool publishWorkbook(UserInterface& ui, WorkbookHandle& workbook, PendingFile& pending, const QFileInfo& target) {
+    if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
+        ui.error(ExportProcedure, QStringLiteral("%1 (%2)").arg(QString::fromUtf8(lxw_strerror(error)),
+                                                                target.absoluteFilePath()));
+        return false;
+    }
+    QString why;
+    if (pending.publish(target.fileName(), PendingFile::Publish::Replacing, why) !=
+        PendingFile::Outcome::Published) {
+        ui.error(ExportProcedure, why);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool OpenWithDesktop(const QString& path) {
@@ -191,57 +313,20 @@ bool OpenWithDesktop(const QString& path) {
 
 bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString& logPath,
                       const QString& workbookPath) {
-    const QFileInfo target(workbookPath);
-    const QString folder = target.absolutePath();
-    if (target.isDir()) {
-        ui.error(ExportProcedure, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
-        return false;
-    }
     // The workbook goes to a hidden file beside its final name; creating it first tells at once
     // whether the folder takes a workbook.
+    const QFileInfo target(workbookPath);
     PendingFile pending;
     QString why;
-    if (!pending.create(folder, QStringLiteral("kv5-export"), why)) {
+    if (!pending.createFor(workbookPath, QStringLiteral("kv5-export"), why)) {
         ui.error(ExportProcedure, why);
         return false;
     }
-    // libxlsxwriter's own temporary files go to a private folder of the user's temporary folder:
-    // it removes each file just after creating it by name, and an ending signal in between
-    // takes the folder with whatever is in it.
-    auto held = std::make_optional<EndingSignalsHeld>();
-    const QString scratch = makeTemporaryFolder(ui, QStringLiteral("kv5-xlsx"));
-    if (scratch.isEmpty()) return false;
-    const RemovedOnSignal scratchOnSignal(scratch, true);
-    held.reset();
-    const auto removeScratch = qScopeGuard([&scratch] { QDir(scratch).removeRecursively(); });
-    const QByteArray temporaryFolder = QFile::encodeName(scratch);
-    lxw_workbook_options options{};
-    // Rows go straight to a temporary file as they are written, and the chart takes its data
-    // from the sheet when it is opened instead of from a copy of every series in the chart
-    // part: a full log is written three times faster.
-    options.constant_memory = 1;
-    options.tmpdir = const_cast<char*>(temporaryFolder.constData());
-    // The library opens its output by name: it gets the one that names the hidden file itself.
-    const QByteArray pendingPath = QFile::encodeName(pending.writerPath());
-    WorkbookHandle workbook(workbook_new_opt(pendingPath.constData(), &options));
-    if (workbook.get() == nullptr) {
-        ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
-        return false;
-    }
-
-    // The chart sheet is created first: sheets keep their order of creation.
-    ExcelWorkbook book;
-    book.workbook = workbook.get();
-    book.chartSheet = workbook_add_chartsheet(book.workbook, ExcelChartSheetName);
-    book.dataSheet = workbook_add_worksheet(book.workbook, ExcelDataSheetName);
-    lxw_worksheet* summarySheet = workbook_add_worksheet(book.workbook, ExcelSummarySheetName);
-    lxw_format* oneDecimalFormat = workbook_add_format(book.workbook);
-    if (book.chartSheet == nullptr || book.dataSheet == nullptr || summarySheet == nullptr ||
-        oneDecimalFormat == nullptr) {
-        ui.error(ExportProcedure, QStringLiteral("cannot add the sheets to the workbook"));
-        return false;
-    }
-    format_set_num_format(oneDecimalFormat, "0.0");
+    ScratchFolder scratch;
+    if (!scratch.create(ui)) return false;
+    WorkbookHandle workbook(newWorkbook(ui, pending, scratch));
+    WorkbookSheets sheets;
+    if (workbook.get() == nullptr || !addSheets(ui, workbook.get(), sheets)) return false;
 
     // The log is read by the one log-file reader, into a log of its own: the in-memory log
     // stays as it is.
@@ -250,45 +335,11 @@ bool WriteLogWorkbook(const Settings& settings, UserInterface& ui, const QString
         ui.error(ExportProcedure, why);
         return false;
     }
-    SheetWriter writer(settings, ui, book, oneDecimalFormat);
-    if (!writer.write(*log)) return false;
-
     const QString fileName = QFileInfo(logPath).fileName();
-    if (log->RecordCount == 0) {
-        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to export.").arg(fileName),
-                    Icon::Information});
-        return false;
-    }
-    // Column A as wide as its longest time text, so no time is cut off by the next column (up
-    // to the widest column a spreadsheet allows).
-    const double timeWidth = std::clamp(double(writer.longestTime()) + 1, LXW_DEF_COL_WIDTH, 255.0);
-    if (const lxw_error error = worksheet_set_column(book.dataSheet, 0, 0, timeWidth, nullptr);
-        error != LXW_NO_ERROR) {
-        ui.error(ExportProcedure, QString::fromUtf8(lxw_strerror(error)));
-        return false;
-    }
-    const bool charted = log->isQ7R() ? MakeExcelChartMc(book, log->RecordCount, fileName, settings, ui)
-                                      : ExcelChartVantorp(book, log->RecordCount, fileName, settings, ui);
-    if (!charted) return false;
-    // The summary with the limits of the log's context; a context that cannot be read leaves
-    // only the limits out.
-    std::optional<LogContext> context;
-    ReadLogContext(logPath, context, why);
-    if (!WriteSummarySheet(summarySheet, SummarizeLog(*log, context ? &*context : nullptr, SummaryOptionsOf(settings)),
-                           ui))
-        return false;
-
-    if (const lxw_error error = workbook.close(); error != LXW_NO_ERROR) {
-        ui.error(ExportProcedure, QStringLiteral("%1 (%2)").arg(QString::fromUtf8(lxw_strerror(error)),
-                                                                target.absoluteFilePath()));
-        return false;
-    }
-    if (pending.publish(target.fileName(), PendingFile::Publish::Replacing, why) !=
-        PendingFile::Outcome::Published) {
-        ui.error(ExportProcedure, why);
-        return false;
-    }
-    return true;
+    return writeValuesSheet(settings, ui, sheets, *log, fileName) &&
+           writeChartSheet(settings, ui, sheets.book, *log, fileName) &&
+           writeSummarySheet(settings, ui, sheets.summarySheet, *log, logPath) &&
+           publishWorkbook(ui, workbook, pending, target);
 }
 
 bool WriteNewExportWorkbook(const Settings& settings, UserInterface& ui, const QString& logPath,

@@ -235,13 +235,9 @@ bool WriteOpenFormatFile(OpenFormat format, const Settings& settings, UserInterf
                          const QString& outPath) {
     const QString procedure = procedureOf(format);
     const QFileInfo target(outPath);
-    if (target.isDir()) {
-        ui.error(procedure, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
-        return false;
-    }
     PendingFile pending;
     QString why;
-    if (!pending.create(target.absolutePath(), QStringLiteral("kv5-export"), why)) {
+    if (!pending.createFor(outPath, QStringLiteral("kv5-export"), why)) {
         ui.error(procedure, why);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "core/Numbers.h"
 #include "core/Paths.h"
 #include "core/SafePublish.h"
+#include "core/SystemError.h"
 #include "core/UserInterface.h"
 #include "logger/TimeFormat.h"
 
@@ -20,7 +21,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,10 +37,6 @@ constexpr int MaxSequence = 100000;
 
 // No line of a log file comes near this: a time text and six numbers.
 constexpr qsizetype MaxLogLineBytes = 4096;
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 void appendNumber(QByteArray& content, double value) {
     content += ',';

@@ -407,6 +407,14 @@ private slots:
         QCOMPARE(ui.messageTexts(),
                  QStringList{QStringLiteral("ERROR: OpenInExcel: cannot open the folder %1: %2")
                                  .arg(missing, QString::fromLocal8Bit(std::strerror(ENOENT)))});
+        // A folder at the workbook's name is refused, and nothing is written in it.
+        ui.clearRecord();
+        const QString folder = temporary.filePath("folder.xlsx");
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(RunExportCommand(state, ui, "SN7.txt", folder, out), 1);
+        QCOMPARE(ui.messageTexts(), QStringList{"ERROR: OpenInExcel: " + folder + " is a folder"});
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     // CSV and JSON of a Q7R log in °C through the night the clocks go forward in New York

@@ -7,6 +7,7 @@
 #include "support/ScriptedUi.h"
 #include "views/ChartWidgets.h"
 #include "views/Print.h"
+#include "views/PrintWindows.h"
 #include "views/frmChart.h"
 #include "views/frmTable.h"
 

@@ -1,35 +1,23 @@
-// Printing of the table and the chart: the description box, the page-count question, the
-// progress box, and the printer. The printout goes to the system's default printer without a
-// print dialog, as one finished job: the pages are made into a PDF file first, so a cancel or a
-// failure on the way prints nothing. With no printer installed the user is offered a PDF file
-// instead and told where it went. The command line writes either printout of a log file to a
-// PDF file. PDF files get the usual mode of new files (0666 less the umask), or the mode of the
-// file they replace; a symbolic link at a PDF file's name is neither followed nor replaced.
+// The printouts of the table and the chart: the description box, the page-count question and
+// the pages. The printout goes to the system's default printer without a print dialog, as one
+// finished job: the pages are made into a PDF file first, so a cancel or a failure on the way
+// prints nothing. With no printer installed the user is offered a PDF file instead and told
+// where it went. The command line writes either printout of a log file to a PDF file. PDF files
+// get the usual mode of new files (0666 less the umask), or the mode of the file they replace; a
+// symbolic link at a PDF file's name is neither followed nor replaced.
 #pragma once
 
 #include "views/LogView.h"
+#include "views/PrintDestination.h"
 #include "views/PrintLayout.h"
 
 #include <QSize>
 #include <QString>
 
-class QWidget;
-
 namespace kv5 {
 
 class ChartState;
-class frmChart;
-class frmTable;
 class UserInterface;
-
-// Where a printout goes.
-struct PrintTarget {
-    // A PDF file to write instead of printing (the command line); empty: the default printer.
-    QString pdfFile;
-    // The folder of the PDF file offered when no printer is installed; empty: the user's
-    // Documents folder when it exists, else the program folder.
-    QString fallbackFolder;
-};
 
 enum class PrintResult { Printed, Cancelled, Failed };
 
@@ -48,19 +36,6 @@ PrintResult PrintTable(const LogView& view, UserInterface& ui, const PrintTarget
 // readout has been run for the right edge. Failures as for the table.
 PrintResult PrintChart(const LogView& view, UserInterface& ui, ChartState& chart, QSize surfaceSize,
                        const PrintTarget& target = {});
-
-// Makes the table window's Print button print the table, with the progress box "Printing -
-// Click Cancel to quit" over the window.
-void InstallTablePrinting(frmTable& window, const LogView& view, UserInterface& ui);
-// Makes the chart window's Print button print the chart at the size its surface has.
-void InstallChartPrinting(frmChart& window, const LogView& view, UserInterface& ui);
-
-// The main window's "Show Log" and "Show Chart": the table window (modal) and the chart window,
-// each with its Print button wired and actions behind Open and Delete.
-void ShowPrintableLogTable(const LogView& view, UserInterface& ui, const LogFileActions& actions,
-                           QWidget* parent);
-void ShowPrintableChartWindow(const LogView& view, UserInterface& ui, const LogFileActions& actions,
-                              QWidget* parent);
 
 // The command line's printout: the table, or with chart the chart as the window at its own size
 // draws it, titled title, written to the PDF file pdf (whole or not at all). Nothing is asked; a

@@ -579,12 +579,8 @@ bool WriteLogReport(const QString& logPath, const QString& pdfPath, const Report
     const std::vector<qint64> times = LogRecordTimes(*log, known, interval, estimated);
 
     const QFileInfo target(pdfPath);
-    if (target.isDir()) {
-        ui.error(Procedure, QStringLiteral("%1 is a folder").arg(target.absoluteFilePath()));
-        return false;
-    }
     PendingFile pending;
-    if (!pending.create(target.absolutePath(), QStringLiteral("kv5-report"), why)) {
+    if (!pending.createFor(pdfPath, QStringLiteral("kv5-report"), why)) {
         ui.error(Procedure, why);
         return false;
     }
