@@ -364,7 +364,7 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
             }
         }
         if (parser.isSet(QStringLiteral("target-mc"))) {
-            request.targetMc = ReadNumber(parser.value(QStringLiteral("target-mc")));
+            request.targetMc = ReadNumberEitherSeparator(parser.value(QStringLiteral("target-mc")));
             if (!request.targetMc) {
                 std::fprintf(stderr, "kv5: --target-mc \"%s\" is not a number\n",
                              qPrintable(parser.value(QStringLiteral("target-mc"))));
