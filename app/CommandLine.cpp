@@ -112,13 +112,70 @@ Commands (no display needed):
 const QStringList Commands{QStringLiteral("read"),  QStringLiteral("table"),  QStringLiteral("info"),
                            QStringLiteral("chart"), QStringLiteral("export"), QStringLiteral("print"),
                            QStringLiteral("start"), QStringLiteral("report")};
-// Options that take their value as the next argument.
-const QStringList OptionsWithValue{QStringLiteral("--home"), QStringLiteral("--port"),   QStringLiteral("-o"),
-                                   QStringLiteral("--size"), QStringLiteral("--pdf"),    QStringLiteral("--description"),
-                                   QStringLiteral("--output"), QStringLiteral("--range"), QStringLiteral("--interval"),
-                                   QStringLiteral("--temperature-alarm"), QStringLiteral("--rh-alarm"),
-                                   QStringLiteral("--emc-alarm"), QStringLiteral("--limit"), QStringLiteral("--target-mc"),
-                                   QStringLiteral("--site"), QStringLiteral("--operator")};
+// Where an option may be given: to the window, to the commands, or both.
+enum OptionUse { ForWindow = 1, ForCommands = 2, ForBoth = ForWindow | ForCommands };
+
+// An option of the command line. Its value, when it takes one, is the next argument or follows
+// "=", but --simulate takes its kind only after "=": a bare --simulate means the default kind.
+struct OptionRow {
+    const char* name;
+    const char* shortName; // or nullptr
+    const char* valueName; // nullptr for an option that takes no value
+    const char* help;
+    int use;
+    bool valueAfterEqualsOnly = false;
+};
+
+const OptionRow Options[] = {
+    {"home", nullptr, "folder", "Program folder.", ForBoth},
+    {"port", nullptr, "path", "Serial port of the logger.", ForBoth},
+    {"simulate", nullptr, "kind", "Built-in simulated logger.", ForBoth, true},
+    {"bench-startup", nullptr, nullptr, "Print the time to the first paint and end.", ForWindow},
+    {"verbose", nullptr, nullptr, "Print the status line as it changes.", ForCommands},
+    {"output", "o", "file", "Output file.", ForCommands},
+    {"size", nullptr, "WIDTHxHEIGHT", "Picture size.", ForCommands},
+    {"range", nullptr, "LOW:HIGH", "Y axis range.", ForCommands},
+    {"pdf", nullptr, "file", "PDF file.", ForCommands},
+    {"chart", nullptr, nullptr, "The chart printout.", ForCommands},
+    {"description", nullptr, "text", "Printout title or log description.", ForCommands},
+    {"interval", nullptr, "TIME", "Logging interval.", ForCommands},
+    {"temperature-alarm", nullptr, "LOW:HIGH", "Alarm limits.", ForCommands},
+    {"rh-alarm", nullptr, "LOW:HIGH", "Alarm limits.", ForCommands},
+    {"emc-alarm", nullptr, "LOW:HIGH", "Alarm limits.", ForCommands},
+    {"hold-alarms", nullptr, nullptr, "Start option.", ForCommands},
+    {"no-hold-alarms", nullptr, nullptr, "Start option.", ForCommands},
+    {"beep", nullptr, nullptr, "Start option.", ForCommands},
+    {"no-beep", nullptr, nullptr, "Start option.", ForCommands},
+    {"discard-unsaved", nullptr, nullptr, "Start option.", ForCommands},
+    {"json", nullptr, nullptr, "The summary as JSON.", ForCommands},
+    {"csv", nullptr, nullptr, "Export as CSV.", ForCommands},
+    {"site", nullptr, "text", "The report's site.", ForCommands},
+    {"operator", nullptr, "text", "The report's operator.", ForCommands},
+    {"limit", nullptr, "NAME=LOW:HIGH", "Alarm limits of a quantity.", ForCommands},
+    {"target-mc", nullptr, "X", "Target moisture content.", ForCommands},
+};
+
+void addOptions(QCommandLineParser& parser, OptionUse use) {
+    for (const OptionRow& row : Options) {
+        if (!(row.use & use)) continue;
+        QStringList names;
+        if (row.shortName) names << QString::fromLatin1(row.shortName);
+        names << QString::fromLatin1(row.name);
+        parser.addOption({names, QString::fromLatin1(row.help),
+                          row.valueName ? QString::fromLatin1(row.valueName) : QString()});
+    }
+}
+
+// The options of the commands that take their value as the next argument, as they are written.
+const QStringList OptionsWithValue = [] {
+    QStringList written;
+    for (const OptionRow& row : Options) {
+        if (!(row.use & ForCommands) || !row.valueName || row.valueAfterEqualsOnly) continue;
+        written << QStringLiteral("--") + QString::fromLatin1(row.name);
+        if (row.shortName) written << QStringLiteral("-") + QString::fromLatin1(row.shortName);
+    }
+    return written;
+}();
 
 void describe(const AppState& state, const MainWindowValues& values, QTextStream& out) {
     const auto choices = IntervalChoices(state.device.ExtendedFirmware);
@@ -198,6 +255,8 @@ QString CommandOf(const QStringList& arguments) {
     return {};
 }
 
+void AddWindowOptions(QCommandLineParser& parser) { addOptions(parser, ForWindow); }
+
 bool WantsHelp(const QStringList& arguments) {
     for (const QString& argument : arguments.mid(1))
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
@@ -254,28 +313,7 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("home"), QStringLiteral("Program folder."), QStringLiteral("folder")});
-    parser.addOption({QStringLiteral("port"), QStringLiteral("Serial port of the logger."), QStringLiteral("path")});
-    parser.addOption({QStringLiteral("simulate"), QStringLiteral("Built-in simulated logger."), QStringLiteral("kind")});
-    parser.addOption({QStringLiteral("verbose"), QStringLiteral("Print the status line as it changes.")});
-    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("Output file."), QStringLiteral("file")});
-    parser.addOption({QStringLiteral("size"), QStringLiteral("Picture size."), QStringLiteral("WIDTHxHEIGHT")});
-    parser.addOption({QStringLiteral("range"), QStringLiteral("Y axis range."), QStringLiteral("LOW:HIGH")});
-    parser.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file."), QStringLiteral("file")});
-    parser.addOption({QStringLiteral("chart"), QStringLiteral("The chart printout.")});
-    parser.addOption({QStringLiteral("description"), QStringLiteral("Printout title or log description."),
-                      QStringLiteral("text")});
-    parser.addOption({QStringLiteral("interval"), QStringLiteral("Logging interval."), QStringLiteral("TIME")});
-    for (const char* limit : {"temperature-alarm", "rh-alarm", "emc-alarm"})
-        parser.addOption({QString::fromLatin1(limit), QStringLiteral("Alarm limits."), QStringLiteral("LOW:HIGH")});
-    for (const char* flag : {"hold-alarms", "no-hold-alarms", "beep", "no-beep", "discard-unsaved"})
-        parser.addOption({QString::fromLatin1(flag), QStringLiteral("Start option.")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("The summary as JSON.")});
-    parser.addOption({QStringLiteral("csv"), QStringLiteral("Export as CSV.")});
-    parser.addOption({QStringLiteral("site"), QStringLiteral("The report's site."), QStringLiteral("text")});
-    parser.addOption({QStringLiteral("operator"), QStringLiteral("The report's operator."), QStringLiteral("text")});
-    parser.addOption({QStringLiteral("limit"), QStringLiteral("Alarm limits of a quantity."), QStringLiteral("NAME=LOW:HIGH")});
-    parser.addOption({QStringLiteral("target-mc"), QStringLiteral("Target moisture content."), QStringLiteral("X")});
+    addOptions(parser, ForCommands);
     parser.addPositionalArgument(QStringLiteral("command"), Commands.join(QStringLiteral(", ")));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "kv5: %s\n", qPrintable(parser.errorText()));
@@ -326,7 +364,7 @@ int runCommand(const QStringList& arguments, QTextStream& out) {
             }
         }
         if (parser.isSet(QStringLiteral("target-mc"))) {
-            request.targetMc = ReadNumber(parser.value(QStringLiteral("target-mc")));
+            request.targetMc = ReadNumberEitherSeparator(parser.value(QStringLiteral("target-mc")));
             if (!request.targetMc) {
                 std::fprintf(stderr, "kv5: --target-mc \"%s\" is not a number\n",
                              qPrintable(parser.value(QStringLiteral("target-mc"))));

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
+
 namespace kv5 {
 
 struct AppState;
@@ -13,6 +15,10 @@ class UserInterface;
 // The subcommand of an argument list (the first argument that is neither an option nor an
 // option's value), or empty text when the program is to start its windows.
 QString CommandOf(const QStringList& arguments);
+
+// Adds the options the window takes (--home, --port, --simulate and --bench-startup) to parser;
+// the commands' options come from the same list.
+void AddWindowOptions(QCommandLineParser& parser);
 
 // True when the arguments ask for the help or the version.
 bool WantsHelp(const QStringList& arguments);

@@ -59,7 +59,7 @@ LogContext LogContextOf(const AppState& state, const MainWindowValues& values, c
     context.Records = log.RecordCount;
     context.Celsius = state.settings.Celsius != 0;
     // The boxes hold the limits as the logger gave them ("COMM ERROR" when it did not).
-    const auto limit = [](const QString& text) { return ReadNumber(text); };
+    const auto limit = [](const QString& text) { return ReadNumberEitherSeparator(text); };
     context.Temperature = {limit(values.txtTempLo), limit(values.txtTempHi)};
     context.RhMc = {limit(values.txtRhLo), limit(values.txtRhHi)};
     context.EmcAlarm = {limit(values.txtEmcLo), limit(values.txtEmcHi)};
@@ -83,7 +83,7 @@ DeviceOperations::DeviceOperations(AppState& state, SerialLink& link, DeviceObse
 
 QString DeviceOperations::DetectAndRead(MainWindowValues& values) { return run(Kind::DetectAndRead, values); }
 std::optional<double> DeviceOperations::readBox(const QString& text, const QString& field) {
-    const std::optional<double> number = ReadNumber(text);
+    const std::optional<double> number = ReadNumberEitherSeparator(text);
     if (!number) link_.ui().message({NotANumberText.arg(field, text), Icon::Exclamation});
     return number;
 }
@@ -104,7 +104,7 @@ ValueBox ReadNewLogBoxes(const MainWindowValues& values, NewLogSettings& setting
     };
     for (const Box& box : boxes) {
         const QString& text = values.*box.box;
-        const std::optional<double> number = ReadNumber(text);
+        const std::optional<double> number = ReadNumberEitherSeparator(text);
         if (!number) {
             ui.message({NotANumberText.arg(QString::fromLatin1(box.field), text), Icon::Exclamation});
             return box.box;

@@ -225,7 +225,7 @@ void LoadSummarySettings(const QString& iniPath, Settings& settings, UserInterfa
     if (!QFileInfo(iniPath).isFile()) return;
     settings.ChartTimes = StrToLng(GetIniSetting(iniPath, GeneralSection, QStringLiteral("ChartTimes"), QStringLiteral("0"), ui));
     const std::optional<double> target =
-        ReadNumber(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));
+        ReadNumberEitherSeparator(GetIniSetting(iniPath, GeneralSection, QStringLiteral("TargetMc"), QStringLiteral("0"), ui));
     settings.TargetMc = target && *target > 0 ? *target : 0;
     // The report's site and operator lines, only ever set by editing the file; none by default.
     settings.ReportSite = GetIniSetting(iniPath, GeneralSection, QStringLiteral("ReportSite"), QString(), ui);

@@ -103,7 +103,7 @@ bool ParseLimitOption(const QString& text, InfoRequest& request, QString& why) {
     for (int side = 0; side < 2; ++side) {
         const QString number = sides[side].trimmed();
         if (number.isEmpty()) continue;
-        const std::optional<double> value = ReadNumber(number);
+        const std::optional<double> value = ReadNumberEitherSeparator(number);
         if (!value) {
             why = QStringLiteral("--limit \"%1\": \"%2\" is not a number").arg(text, number);
             return false;

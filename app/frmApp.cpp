@@ -25,22 +25,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <type_traits>
+#include <variant>
 
 namespace kv5 {
 
 namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    return label;
-}
-
-QLineEdit* makeBox(QWidget* parent, const char* name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    return box;
-}
 
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
@@ -82,138 +72,188 @@ frmApp::frmApp(AppState& state, UserInterface* ui, QWidget* parent)
 
 frmApp::~frmApp() = default;
 
-void frmApp::buildControls() {
-    cmdDetect = MakeButton(this, "cmdDetect", QStringLiteral("Detect && Read"));
-    cmdChart = MakeButton(this, "cmdChart", QStringLiteral("Show Chart"));
-    cmdText = MakeButton(this, "cmdText", QStringLiteral("Show Log"));
-    cmdHelp = MakeButton(this, "cmdHelp", QStringLiteral("Help"));
-    cmdSpecies = MakeButton(this, "cmdSpecies", QStringLiteral("Settings"));
-    cmdNew = MakeButton(this, "cmdNew", QStringLiteral("Start New Log"));
-    cmdStore = MakeButton(this, "cmdStore", QStringLiteral("Storage Mode"));
-    cmdExit = MakeButton(this, "cmdExit", QStringLiteral("Exit"));
-    cmdSetTest = MakeButton(this, "cmdSetTest", QStringLiteral("Set Test Mode"));
+namespace {
 
-    capSN = makeLabel(this, "capSN", QStringLiteral("Serial Number"));
-    txtSN = makeBox(this, "txtSN");
-    capBatt = makeLabel(this, "capBatt", QStringLiteral("Battery"));
-    picBatt = new BatteryGauge(this);
-    picBatt->setObjectName(QStringLiteral("picBatt"));
-    capTime = makeLabel(this, "capTime", QStringLiteral("Log Start Date and Time"));
-    txtTime = makeBox(this, "txtTime");
-    capDesc = makeLabel(this, "capDesc", QStringLiteral("Log Description"));
-    txtDesc = makeBox(this, "txtDesc");
-    capLogInt = makeLabel(this, "capLogInt", QStringLiteral("Logging Interval"));
-    cboInt = new QComboBox(this);
-    cboInt->setObjectName(QStringLiteral("cboInt"));
+// A control of the window: the member that holds it (its type says what is made), its name and
+// its caption. The rows are in the order the controls are made, which is also the order Tab
+// walks through them.
+using ControlMember = std::variant<QPushButton* frmApp::*, QLabel* frmApp::*, QLineEdit* frmApp::*,
+                                   QCheckBox* frmApp::*, QComboBox* frmApp::*, BatteryGauge* frmApp::*>;
+struct ControlRow {
+    ControlMember member;
+    const char* name;
+    const char* caption;
+};
 
-    capRhAlarm = makeLabel(this, "capRhAlarm", QStringLiteral("RH / MC % Alarm"));
-    capRhHi = makeLabel(this, "capRhHi", QStringLiteral("High Limit"));
-    capRhLo = makeLabel(this, "capRhLo", QStringLiteral("Low Limit"));
-    txtRhHi = makeBox(this, "txtRhHi");
-    txtRhLo = makeBox(this, "txtRhLo");
-    Check1 = new QCheckBox(QStringLiteral("Hold Alarms"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    capTempAlarm = makeLabel(this, "capTempAlarm", QStringLiteral("Temperature Alarm"));
-    capTempHi = makeLabel(this, "capTempHi", QStringLiteral("High Limit"));
-    capTempLo = makeLabel(this, "capTempLo", QStringLiteral("Low Limit"));
-    txtTempHi = makeBox(this, "txtTempHi");
-    txtTempLo = makeBox(this, "txtTempLo");
-    chkBeep = new QCheckBox(QStringLiteral("Alarms Beep"), this);
-    chkBeep->setObjectName(QStringLiteral("chkBeep"));
-    capEmcAlarm = makeLabel(this, "capEmcAlarm", QStringLiteral("EMC % Alarm"));
-    capEmcHi = makeLabel(this, "capEmcHi", QStringLiteral("High Limit"));
-    capEmcLo = makeLabel(this, "capEmcLo", QStringLiteral("Low Limit"));
-    txtEmcHi = makeBox(this, "txtEmcHi");
-    txtEmcLo = makeBox(this, "txtEmcLo");
-    txtStatus = makeBox(this, "txtStatus");
+const ControlRow Controls[] = {
+    {&frmApp::cmdDetect, "cmdDetect", "Detect && Read"},
+    {&frmApp::cmdChart, "cmdChart", "Show Chart"},
+    {&frmApp::cmdText, "cmdText", "Show Log"},
+    {&frmApp::cmdHelp, "cmdHelp", "Help"},
+    {&frmApp::cmdSpecies, "cmdSpecies", "Settings"},
+    {&frmApp::cmdNew, "cmdNew", "Start New Log"},
+    {&frmApp::cmdStore, "cmdStore", "Storage Mode"},
+    {&frmApp::cmdExit, "cmdExit", "Exit"},
+    {&frmApp::cmdSetTest, "cmdSetTest", "Set Test Mode"},
+    {&frmApp::capSN, "capSN", "Serial Number"},
+    {&frmApp::txtSN, "txtSN", ""},
+    {&frmApp::capBatt, "capBatt", "Battery"},
+    {&frmApp::picBatt, "picBatt", ""},
+    {&frmApp::capTime, "capTime", "Log Start Date and Time"},
+    {&frmApp::txtTime, "txtTime", ""},
+    {&frmApp::capDesc, "capDesc", "Log Description"},
+    {&frmApp::txtDesc, "txtDesc", ""},
+    {&frmApp::capLogInt, "capLogInt", "Logging Interval"},
+    {&frmApp::cboInt, "cboInt", ""},
+    {&frmApp::capRhAlarm, "capRhAlarm", "RH / MC % Alarm"},
+    {&frmApp::capRhHi, "capRhHi", "High Limit"},
+    {&frmApp::capRhLo, "capRhLo", "Low Limit"},
+    {&frmApp::txtRhHi, "txtRhHi", ""},
+    {&frmApp::txtRhLo, "txtRhLo", ""},
+    {&frmApp::Check1, "Check1", "Hold Alarms"},
+    {&frmApp::capTempAlarm, "capTempAlarm", "Temperature Alarm"},
+    {&frmApp::capTempHi, "capTempHi", "High Limit"},
+    {&frmApp::capTempLo, "capTempLo", "Low Limit"},
+    {&frmApp::txtTempHi, "txtTempHi", ""},
+    {&frmApp::txtTempLo, "txtTempLo", ""},
+    {&frmApp::chkBeep, "chkBeep", "Alarms Beep"},
+    {&frmApp::capEmcAlarm, "capEmcAlarm", "EMC % Alarm"},
+    {&frmApp::capEmcHi, "capEmcHi", "High Limit"},
+    {&frmApp::capEmcLo, "capEmcLo", "Low Limit"},
+    {&frmApp::txtEmcHi, "txtEmcHi", ""},
+    {&frmApp::txtEmcLo, "txtEmcLo", ""},
+    {&frmApp::txtStatus, "txtStatus", ""},
+};
 
-    // Initial states.
-    txtSN->setReadOnly(true);
-    txtTime->setReadOnly(true);
-    txtDesc->setMaxLength(32);
-    txtStatus->setReadOnly(true);
-    txtStatus->setFocusPolicy(Qt::NoFocus);
-    for (QWidget* hidden : std::initializer_list<QWidget*>{cmdStore, chkBeep, cmdSetTest}) {
+template <typename Control>
+Control* makeControl(QWidget* parent, const char* name, const QString& caption) {
+    if constexpr (std::is_same_v<Control, QPushButton>) {
+        return MakeButton(parent, name, caption);
+    } else {
+        Control* control;
+        if constexpr (std::is_same_v<Control, QLabel> || std::is_same_v<Control, QCheckBox>)
+            control = new Control(caption, parent);
+        else
+            control = new Control(parent);
+        control->setObjectName(QLatin1String(name));
+        return control;
+    }
+}
+
+void makeControls(frmApp& window) {
+    for (const ControlRow& row : Controls)
+        std::visit(
+            [&](auto member) {
+                using Control = std::remove_pointer_t<std::remove_reference_t<decltype(window.*member)>>;
+                window.*member = makeControl<Control>(&window, row.name, QLatin1String(row.caption));
+            },
+            row.member);
+}
+
+// The states the controls start in: read-only boxes, the extended firmware's controls hidden
+// (in their place) until a logger with it is read, and the alarm captions in their colours.
+void setInitialStates(frmApp& window) {
+    window.txtSN->setReadOnly(true);
+    window.txtTime->setReadOnly(true);
+    window.txtDesc->setMaxLength(32);
+    window.txtStatus->setReadOnly(true);
+    window.txtStatus->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{window.cmdStore, window.chkBeep, window.cmdSetTest}) {
         keepPlaceWhenHidden(hidden);
         hidden->setEnabled(false);
         hidden->setVisible(false);
     }
-    setTextColor(capRhAlarm, QColor(0, 0, 255));
-    setTextColor(capTempAlarm, QColor(255, 0, 0));
-    setTextColor(capEmcAlarm, QColor(0, 128, 0));
+    setTextColor(window.capRhAlarm, QColor(0, 0, 255));
+    setTextColor(window.capTempAlarm, QColor(255, 0, 0));
+    setTextColor(window.capEmcAlarm, QColor(0, 128, 0));
+}
 
-    // Sizes follow the font, so the window keeps its proportions at any scale factor.
-    const QFontMetrics metrics = fontMetrics();
+// The measures the layout shares, from the window's font.
+struct Measures {
+    int charWidth;
+    int lineHeight;
+    int captionWidth; // of the captions at the left of both groups, so their boxes line up
+    int columnSpacing;
+};
+
+// Sizes follow the font, so the window keeps its proportions at any scale factor.
+Measures sizeControls(frmApp& window) {
+    const QFontMetrics metrics = window.fontMetrics();
     const int charWidth = metrics.averageCharWidth();
     const int buttonWidth = metrics.horizontalAdvance(QStringLiteral("Start New Log")) + 4 * charWidth;
     // A box whose query failed shows "COMM ERROR", which must fit.
     const int valueWidth = metrics.horizontalAdvance(QStringLiteral("COMM ERROR")) + 3 * charWidth;
     const int limitWidth = valueWidth;
-    for (QPushButton* button : {cmdDetect, cmdChart, cmdText, cmdHelp, cmdSpecies, cmdNew, cmdStore, cmdExit})
+    for (QPushButton* button : {window.cmdDetect, window.cmdChart, window.cmdText, window.cmdHelp, window.cmdSpecies,
+                                window.cmdNew, window.cmdStore, window.cmdExit})
         button->setMinimumWidth(buttonWidth);
-    txtSN->setFixedWidth(valueWidth);
-    txtTime->setFixedWidth(
+    window.txtSN->setFixedWidth(valueWidth);
+    window.txtTime->setFixedWidth(
         std::max(valueWidth, metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00")) + 3 * charWidth));
-    txtDesc->setMinimumWidth(metrics.horizontalAdvance(QString(32, QLatin1Char('W'))) * 3 / 4);
-    cboInt->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    cboInt->setMinimumContentsLength(11);
-    for (QLineEdit* box : {txtRhHi, txtRhLo, txtTempHi, txtTempLo, txtEmcHi, txtEmcLo})
+    window.txtDesc->setMinimumWidth(metrics.horizontalAdvance(QString(32, QLatin1Char('W'))) * 3 / 4);
+    window.cboInt->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    window.cboInt->setMinimumContentsLength(11);
+    for (QLineEdit* box : {window.txtRhHi, window.txtRhLo, window.txtTempHi, window.txtTempLo, window.txtEmcHi,
+                           window.txtEmcLo})
         box->setFixedWidth(limitWidth);
 
-    // The captions at the left of both groups share one width, so their boxes line up.
     int captionWidth = 0;
-    for (QLabel* caption : {capSN, capTime, capDesc, capLogInt, capRhAlarm, capTempAlarm, capEmcAlarm})
+    for (QLabel* caption : {window.capSN, window.capTime, window.capDesc, window.capLogInt, window.capRhAlarm,
+                            window.capTempAlarm, window.capEmcAlarm})
         captionWidth = std::max(captionWidth, caption->sizeHint().width());
     // The caption of the temperature alarm gets its unit at start-up.
     captionWidth =
         std::max(captionWidth, metrics.horizontalAdvance(QStringLiteral("Temperature \u00B0F Alarm")));
-    const int columnSpacing = 2 * charWidth;
+    return {charWidth, metrics.height(), captionWidth, 2 * charWidth};
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    // Two rows of four buttons.
+// Two rows of four buttons.
+QLayout* buttonRows(frmApp& window, const Measures& measures) {
     auto* buttons = new QGridLayout;
-    buttons->setHorizontalSpacing(charWidth);
-    const std::initializer_list<QPushButton*> firstRow{cmdDetect, cmdChart, cmdText, cmdHelp};
-    const std::initializer_list<QPushButton*> secondRow{cmdSpecies, cmdNew, cmdStore, cmdExit};
+    buttons->setHorizontalSpacing(measures.charWidth);
+    const std::initializer_list<QPushButton*> firstRow{window.cmdDetect, window.cmdChart, window.cmdText,
+                                                       window.cmdHelp};
+    const std::initializer_list<QPushButton*> secondRow{window.cmdSpecies, window.cmdNew, window.cmdStore,
+                                                        window.cmdExit};
     int column = 0;
     for (QPushButton* button : firstRow) buttons->addWidget(button, 0, column++);
     column = 0;
     for (QPushButton* button : secondRow) buttons->addWidget(button, 1, column++);
-    layout->addLayout(buttons);
-    layout->addSpacing(metrics.height() / 2);
+    return buttons;
+}
 
-    // The logger's identity and log settings: captions at the left, boxes beside them; Set Test
-    // Mode beside the serial number and the battery gauge at the right.
+// The logger's identity and log settings: captions at the left, boxes beside them; Set Test
+// Mode beside the serial number and the battery gauge at the right.
+QLayout* identityRows(frmApp& window, const Measures& measures) {
     auto* identity = new QGridLayout;
-    identity->setHorizontalSpacing(columnSpacing);
-    identity->setColumnMinimumWidth(0, captionWidth);
-    identity->addWidget(capSN, 0, 0);
+    identity->setHorizontalSpacing(measures.columnSpacing);
+    identity->setColumnMinimumWidth(0, measures.captionWidth);
+    identity->addWidget(window.capSN, 0, 0);
     auto* serialRow = new QHBoxLayout;
-    serialRow->setSpacing(charWidth);
-    serialRow->addWidget(txtSN);
-    serialRow->addWidget(cmdSetTest);
+    serialRow->setSpacing(measures.charWidth);
+    serialRow->addWidget(window.txtSN);
+    serialRow->addWidget(window.cmdSetTest);
     serialRow->addStretch(1);
-    serialRow->addSpacing(2 * charWidth);
-    serialRow->addWidget(capBatt);
-    serialRow->addWidget(picBatt);
+    serialRow->addSpacing(2 * measures.charWidth);
+    serialRow->addWidget(window.capBatt);
+    serialRow->addWidget(window.picBatt);
     identity->addLayout(serialRow, 0, 1);
-    identity->addWidget(capTime, 1, 0);
-    identity->addWidget(txtTime, 1, 1, Qt::AlignLeft);
-    identity->addWidget(capDesc, 2, 0);
-    identity->addWidget(txtDesc, 2, 1);
-    identity->addWidget(capLogInt, 3, 0);
-    identity->addWidget(cboInt, 3, 1, Qt::AlignLeft);
+    identity->addWidget(window.capTime, 1, 0);
+    identity->addWidget(window.txtTime, 1, 1, Qt::AlignLeft);
+    identity->addWidget(window.capDesc, 2, 0);
+    identity->addWidget(window.txtDesc, 2, 1);
+    identity->addWidget(window.capLogInt, 3, 0);
+    identity->addWidget(window.cboInt, 3, 1, Qt::AlignLeft);
     identity->setColumnStretch(1, 1);
-    layout->addLayout(identity);
-    layout->addSpacing(metrics.height() / 2);
+    return identity;
+}
 
-    // Three alarm rows: the caption at the left, "High Limit" and "Low Limit" above their boxes,
-    // the row's option at the right.
+// Three alarm rows: the caption at the left, "High Limit" and "Low Limit" above their boxes,
+// the row's option at the right.
+QLayout* alarmRows(frmApp& window, const Measures& measures) {
     auto* alarms = new QGridLayout;
-    alarms->setHorizontalSpacing(columnSpacing);
-    alarms->setColumnMinimumWidth(0, captionWidth);
+    alarms->setHorizontalSpacing(measures.columnSpacing);
+    alarms->setColumnMinimumWidth(0, measures.captionWidth);
     alarms->setVerticalSpacing(2);
     struct AlarmRow {
         QLabel* caption;
@@ -223,9 +263,10 @@ void frmApp::buildControls() {
         QLineEdit* low;
         QCheckBox* option;
     };
-    const AlarmRow rows[] = {{capRhAlarm, capRhHi, capRhLo, txtRhHi, txtRhLo, Check1},
-                             {capTempAlarm, capTempHi, capTempLo, txtTempHi, txtTempLo, chkBeep},
-                             {capEmcAlarm, capEmcHi, capEmcLo, txtEmcHi, txtEmcLo, nullptr}};
+    const AlarmRow rows[] = {
+        {window.capRhAlarm, window.capRhHi, window.capRhLo, window.txtRhHi, window.txtRhLo, window.Check1},
+        {window.capTempAlarm, window.capTempHi, window.capTempLo, window.txtTempHi, window.txtTempLo, window.chkBeep},
+        {window.capEmcAlarm, window.capEmcHi, window.capEmcLo, window.txtEmcHi, window.txtEmcLo, nullptr}};
     int row = 0;
     for (const AlarmRow& alarm : rows) {
         alarms->addWidget(alarm.highCaption, row, 1);
@@ -234,13 +275,28 @@ void frmApp::buildControls() {
         alarms->addWidget(alarm.high, row + 1, 1);
         alarms->addWidget(alarm.low, row + 1, 2);
         if (alarm.option) alarms->addWidget(alarm.option, row + 1, 3);
-        if (row > 0) alarms->setRowMinimumHeight(row - 1, metrics.height() / 2);
+        if (row > 0) alarms->setRowMinimumHeight(row - 1, measures.lineHeight / 2);
         row += 3;
     }
     alarms->setColumnStretch(3, 1);
-    layout->addLayout(alarms);
-    layout->addSpacing(metrics.height() / 2);
+    return alarms;
+}
 
+} // namespace
+
+void frmApp::buildControls() {
+    makeControls(*this);
+    setInitialStates(*this);
+    const Measures measures = sizeControls(*this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addLayout(buttonRows(*this, measures));
+    layout->addSpacing(measures.lineHeight / 2);
+    layout->addLayout(identityRows(*this, measures));
+    layout->addSpacing(measures.lineHeight / 2);
+    layout->addLayout(alarmRows(*this, measures));
+    layout->addSpacing(measures.lineHeight / 2);
     layout->addWidget(txtStatus);
 }
 

@@ -92,11 +92,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(KV5_VERSION));
 
     QCommandLineParser parser;
-    const QCommandLineOption homeOption(QStringLiteral("home"), QString(), QStringLiteral("folder"));
-    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("path"));
-    const QCommandLineOption simulateOption(QStringLiteral("simulate"), QString(), QStringLiteral("kind"));
-    const QCommandLineOption benchOption(QStringLiteral("bench-startup"));
-    parser.addOptions({homeOption, portOption, simulateOption, benchOption});
+    kv5::AddWindowOptions(parser);
+    const QString homeOption = QStringLiteral("home"), portOption = QStringLiteral("port"),
+                  simulateOption = QStringLiteral("simulate"), benchOption = QStringLiteral("bench-startup");
     if (!parser.parse(kv5::WithSimulateKind(arguments))) {
         std::fprintf(stderr, "kv5: %s; see kv5 --help\n", qPrintable(parser.errorText()));
         return 2;

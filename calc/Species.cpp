@@ -110,8 +110,6 @@ void ReadSpeciesFile(const QString& path, SpeciesList& species, UserInterface& u
     }
 }
 
-double ParseDecimal(const QString& text) { return ReadNumber(text).value_or(0.0); }
-
 double CorrectMcForSpecies(const SpeciesList& species, qint32 code, double mc) {
     double a = 0;
     double b = 1;

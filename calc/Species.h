@@ -35,10 +35,6 @@ struct SpeciesList {
 // "ERROR: ReadSpeciesFile: " and the reason; the entries read before stay.
 void ReadSpeciesFile(const QString& path, SpeciesList& species, UserInterface& ui);
 
-// A decimal number with "." as its separator whatever the user's locale (the first "." is
-// taken for the locale's separator); 0 for text that is no number.
-double ParseDecimal(const QString& text);
-
 // mc corrected for the species of that code (b * mc + a), limited to 0..99.9. Code -3 takes
 // the built-in piecewise-linear curve; a code not in the table only limits the reading.
 double CorrectMcForSpecies(const SpeciesList& species, qint32 code, double mc);

@@ -21,7 +21,7 @@ double StrToDbl(const QString& text) {
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
-std::optional<double> ReadNumber(const QString& text) {
+std::optional<double> ReadNumberEitherSeparator(const QString& text) {
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::RejectGroupSeparator);
     QString localText = text.trimmed();
@@ -32,6 +32,8 @@ std::optional<double> ReadNumber(const QString& text) {
     if (!ok || !std::isfinite(value)) return std::nullopt;
     return value;
 }
+
+double ParseDecimal(const QString& text) { return ReadNumberEitherSeparator(text).value_or(0.0); }
 
 qint32 StrToLng(const QString& text) {
     bool ok = false;

@@ -11,13 +11,24 @@ namespace kv5 {
 
 // Limits a percentage to 0..99.9.
 double ClampPercent(double value);
+// Text to number. Blanks around the number are ignored everywhere; an infinite value is no
+// number. The names say what a reader takes and what it gives for text that is no number:
+//   StrToDbl, StrToLng          the user's locale, digit groups too; 0
+//   ReadNumberEitherSeparator   the user's separator or "." whatever the locale, no groups; nothing
+//   ParseDecimal                as ReadNumberEitherSeparator, but 0
+// (A log file's numbers have "." alone: ReadLogNumber, beside the log file's reader.)
+
 // Text in the user's locale to a number; 0 for anything that is no number. Never reports.
 double StrToDbl(const QString& text);
-// Text the user typed to a number: the user's decimal separator and "." are both taken, digit
-// groups are not. Nothing for empty text, text that is no number, or an infinite value.
-std::optional<double> ReadNumber(const QString& text);
 // As StrToDbl, rounded to a whole number with halves to even; 0 when out of the 32-bit range.
 qint32 StrToLng(const QString& text);
+// Text the user typed to a number: the user's decimal separator and "." are both taken (the
+// first "." counts as the separator), digit groups are not. Nothing for empty text, text that is
+// no number, or an infinite value.
+std::optional<double> ReadNumberEitherSeparator(const QString& text);
+// A decimal number with "." as its separator whatever the user's locale (the user's own
+// separator is taken too), as a species list holds it; 0 for text that is no number.
+double ParseDecimal(const QString& text);
 
 // A number in the pattern "0.0": one decimal, halves away from zero on the decimal value
 // (72.05 gives 72.1 although its binary double lies just below), no digit grouping. The

@@ -51,6 +51,32 @@ private slots:
         if (ui) QVERIFY2(ui->failures.isEmpty(), qPrintable(ui->failures.join('\n')));
     }
 
+    // Each captioned control by its name, with its caption before the start-up sets a unit.
+    void captions_data() {
+        QTest::addColumn<QString>("caption");
+        const char* const controls[][2] = {
+            {"cmdDetect", "Detect & Read"}, {"cmdChart", "Show Chart"}, {"cmdText", "Show Log"},
+            {"cmdHelp", "Help"}, {"cmdSpecies", "Settings"}, {"cmdNew", "Start New Log"},
+            {"cmdStore", "Storage Mode"}, {"cmdExit", "Exit"}, {"cmdSetTest", "Set Test Mode"},
+            {"capSN", "Serial Number"}, {"capBatt", "Battery"}, {"capTime", "Log Start Date and Time"},
+            {"capDesc", "Log Description"}, {"capLogInt", "Logging Interval"}, {"capRhAlarm", "RH / MC % Alarm"},
+            {"capTempAlarm", "Temperature Alarm"}, {"capEmcAlarm", "EMC % Alarm"}, {"Check1", "Hold Alarms"},
+            {"chkBeep", "Alarms Beep"}, {"capRhHi", "High Limit"}, {"capTempHi", "High Limit"},
+            {"capEmcHi", "High Limit"}, {"capRhLo", "Low Limit"}, {"capTempLo", "Low Limit"},
+            {"capEmcLo", "Low Limit"}};
+        for (const auto& [name, caption] : controls) QTest::newRow(name) << QString::fromUtf8(caption);
+    }
+    void captions() {
+        QFETCH(QString, caption);
+        open({}, false);
+        QWidget* control = window->findChild<QWidget*>(QTest::currentDataTag());
+        QVERIFY(control);
+        // A button shows "&&" as one ampersand.
+        QString shown = control->property("text").toString();
+        shown.replace(QLatin1String("&&"), QLatin1String("&"));
+        QCOMPARE(shown, caption);
+    }
+
     // Every setting is read as a number and written back, but TestMode, which only the user sets.
     void startUp_data() {
         QTest::addColumn<QByteArray>("ini");
