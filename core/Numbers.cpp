@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <limits>
@@ -92,6 +93,23 @@ QString NumberText(double value, Separator separator) {
         if (point != QLatin1String(".")) text.replace(QLatin1Char('.'), point);
     }
     return text;
+}
+
+double ReadPointNumber(QStringView text) {
+    text = text.trimmed();
+    if (text.startsWith(QLatin1Char('+'))) text = text.mid(1);
+    char digits[64];
+    if (text.isEmpty() || text.size() >= qsizetype(sizeof digits)) return 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c > 0x7f) return 0;
+        digits[i] = static_cast<char>(c);
+    }
+    double value = 0;
+    const char* end = digits + text.size();
+    const auto [stop, error] = std::from_chars(digits, end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value)) return 0;
+    return value;
 }
 
 void UsePointInFileNumbers() { std::setlocale(LC_NUMERIC, "C"); }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
@@ -16,7 +17,7 @@ double ClampPercent(double value);
 //   StrToDbl, StrToLng          the user's locale, digit groups too; 0
 //   ReadNumberEitherSeparator   the user's separator or "." whatever the locale, no groups; nothing
 //   ParseDecimal                as ReadNumberEitherSeparator, but 0
-// (A log file's numbers have "." alone: ReadLogNumber, beside the log file's reader.)
+//   ReadPointNumber             "." alone whatever the locale, as a log file holds it; 0
 
 // Text in the user's locale to a number; 0 for anything that is no number. Never reports.
 double StrToDbl(const QString& text);
@@ -29,6 +30,9 @@ std::optional<double> ReadNumberEitherSeparator(const QString& text);
 // A decimal number with "." as its separator whatever the user's locale (the user's own
 // separator is taken too), as a species list holds it; 0 for text that is no number.
 double ParseDecimal(const QString& text);
+// A number of a log file: "." as decimal separator whatever the locale, a leading "+" taken, no
+// groups; 0 for text that is no finite number.
+double ReadPointNumber(QStringView text);
 
 // A number in the pattern "0.0": one decimal, halves away from zero on the decimal value
 // (72.05 gives 72.1 although its binary double lies just below), no digit grouping. The

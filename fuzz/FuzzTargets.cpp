@@ -91,7 +91,7 @@ QString fieldProperties(const QString& text) {
         EXPECT(field + QLatin1Char(',') + rest == text, "field, comma and rest make the line");
     else
         EXPECT(field == text && rest.isEmpty(), "a line without comma is one field");
-    EXPECT(std::isfinite(ReadLogNumber(field)), "a log number is finite");
+    EXPECT(std::isfinite(ReadPointNumber(field)), "a log number is finite");
     return {};
 }
 

@@ -122,23 +122,6 @@ QString NextCommaField(QString& line) {
     return field;
 }
 
-double ReadLogNumber(QStringView text) {
-    text = text.trimmed();
-    if (text.startsWith(QLatin1Char('+'))) text = text.mid(1);
-    char digits[64];
-    if (text.isEmpty() || text.size() >= qsizetype(sizeof digits)) return 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c > 0x7f) return 0;
-        digits[i] = static_cast<char>(c);
-    }
-    double value = 0;
-    const char* end = digits + text.size();
-    const auto [stop, error] = std::from_chars(digits, end, value);
-    if (error != std::errc() || stop != end || !std::isfinite(value)) return 0;
-    return value;
-}
-
 QString SafeFileNamePart(const QString& text) {
     QString safe = text;
     for (QChar& c : safe) {
@@ -303,23 +286,23 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why) {
 
         const int n = log.RecordCount;
         log.LogTime[n] = NextCommaField(line).trimmed();
-        log.LogTemp[n] = ReadLogNumber(NextCommaField(line));
+        log.LogTemp[n] = ReadPointNumber(NextCommaField(line));
         if (n == 0) {
-            log.LogRh[0] = log.LogMc1[0] = ReadLogNumber(NextCommaField(line));
+            log.LogRh[0] = log.LogMc1[0] = ReadPointNumber(NextCommaField(line));
             const QString fourth = NextCommaField(line).trimmed();
             if (!fourth.isEmpty()) {
                 log.SensorType = SensorQ7R;
-                log.LogMc2[0] = ReadLogNumber(fourth);
-                log.LogMc3[0] = ReadLogNumber(NextCommaField(line));
-                log.LogRhQ7R[0] = ReadLogNumber(NextCommaField(line));
+                log.LogMc2[0] = ReadPointNumber(fourth);
+                log.LogMc3[0] = ReadPointNumber(NextCommaField(line));
+                log.LogRhQ7R[0] = ReadPointNumber(NextCommaField(line));
             }
         } else if (log.isQ7R()) {
-            log.LogMc1[n] = ReadLogNumber(NextCommaField(line));
-            log.LogMc2[n] = ReadLogNumber(NextCommaField(line));
-            log.LogMc3[n] = ReadLogNumber(NextCommaField(line));
-            log.LogRhQ7R[n] = ReadLogNumber(NextCommaField(line));
+            log.LogMc1[n] = ReadPointNumber(NextCommaField(line));
+            log.LogMc2[n] = ReadPointNumber(NextCommaField(line));
+            log.LogMc3[n] = ReadPointNumber(NextCommaField(line));
+            log.LogRhQ7R[n] = ReadPointNumber(NextCommaField(line));
         } else {
-            log.LogRh[n] = ReadLogNumber(NextCommaField(line));
+            log.LogRh[n] = ReadPointNumber(NextCommaField(line));
         }
         log.RecordCount = n + 1;
     }

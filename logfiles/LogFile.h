@@ -21,9 +21,6 @@ inline const QString DataFolderName = QStringLiteral("DATA");
 // without a comma, returns the whole line and leaves it empty.
 QString NextCommaField(QString& line);
 
-// A number of a log file: "." as decimal separator whatever the locale, blanks around it
-// ignored; 0 for text that is no finite number.
-double ReadLogNumber(QStringView text);
 
 // text with every character that cannot stand in a file name ("/", "\", NUL and the other
 // control characters) replaced by "_"; all other characters stay as they are.
