@@ -63,12 +63,6 @@ QString workbookNameOf(const QString& logPath) {
     return base + QStringLiteral(".xlsx");
 }
 
-// A number as the log file writes it, rounded to one decimal on its decimal value, as the
-// table shows it.
-double oneDecimal(double value) {
-    return NumberText(value, Separator::Point).toDouble();
-}
-
 // Owns a workbook until it is closed; an unclosed workbook is discarded without writing.
 class WorkbookHandle {
 public:
@@ -150,7 +144,7 @@ private:
             }
             // A value left out leaves its cell empty.
             const std::optional<double> derived = reports_[r](value);
-            if (derived && !number(column, oneDecimal(*derived), oneDecimalFormat_)) return false;
+            if (derived && !number(column, OneDecimal(*derived), oneDecimalFormat_)) return false;
         }
         return true;
     }
