@@ -413,9 +413,12 @@ void TestFaults::interruptedCommands() {
     }
     // What is being written is the user's alone until it is published.
     for (const QString& folder : {out.path(), temporary.path()})
-        for (const QString& file : filesUnder(folder))
-            QCOMPARE(QFileInfo(folder + '/' + file).permissions(),
-                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        for (const QString& file : filesUnder(folder)) {
+            // The workbook library removes its own temporary files just after making them.
+            const QFileInfo info(folder + '/' + file);
+            if (info.exists())
+                QCOMPARE(info.permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        }
     QVERIFY(::kill(static_cast<pid_t>(kv5.processId()), signal) == 0);
     QVERIFY(kv5.waitForFinished(30000));
     QCOMPARE(kv5.exitStatus(), QProcess::CrashExit);
