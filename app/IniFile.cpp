@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <optional>
 #include <vector>
@@ -44,13 +45,21 @@ std::vector<IniLine> splitLines(const QByteArray& content) {
     return lines;
 }
 
+// The text of a name or value. A U+FEFF at its start is kept, as the writer keeps it: QString's
+// own decoding would drop it, and a name written with one could then never be found again.
+QString decoded(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 // The section name of a header line ("[General]"), or nothing for any other line.
 std::optional<QString> sectionName(const QByteArray& text) {
     const QByteArray trimmed = text.trimmed();
     if (!trimmed.startsWith('[')) return std::nullopt;
     qsizetype close = trimmed.indexOf(']');
     if (close < 0) close = trimmed.size();
-    return QString::fromUtf8(trimmed.mid(1, close - 1)).trimmed();
+    return decoded(trimmed.mid(1, close - 1)).trimmed();
 }
 
 // The key of a key=value line, or nothing for comments and lines without "=".
@@ -59,7 +68,7 @@ std::optional<QString> keyName(const QByteArray& text) {
     if (trimmed.startsWith(';')) return std::nullopt;
     const qsizetype equals = trimmed.indexOf('=');
     if (equals < 0) return std::nullopt;
-    return QString::fromUtf8(trimmed.left(equals)).trimmed();
+    return decoded(trimmed.left(equals)).trimmed();
 }
 
 // Blanks around a name do not count, as the writer drops them: a write of " Emc" must find
@@ -96,7 +105,7 @@ qsizetype findKey(const std::vector<IniLine>& lines, qsizetype headerIndex, cons
 
 QString valueOf(const QByteArray& text) {
     const qsizetype equals = text.indexOf('=');
-    QString value = QString::fromUtf8(text.mid(equals + 1)).trimmed();
+    QString value = decoded(text.mid(equals + 1)).trimmed();
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
         value.back() == value.front())
         value = value.mid(1, value.size() - 2);

@@ -76,7 +76,9 @@ QByteArray EncodeFileName(const QString& name) {
 bool HoldsForeignBytes(const QString& name) { return EncodeFileName(name) != name.toUtf8(); }
 
 QByteArray WithoutByteOrderMark(const QByteArray& bytes) {
-    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    qsizetype start = 0;
+    while (bytes.mid(start, 3) == "\xEF\xBB\xBF") start += 3;
+    return bytes.mid(start);
 }
 
 } // namespace kv5

@@ -19,7 +19,7 @@ QByteArray EncodeFileName(const QString& name);
 bool HoldsForeignBytes(const QString& name);
 
 // A UTF-8 byte-order mark at the start of a text file, as some editors write it, is no part
-// of the file's text: the bytes without it.
+// of the file's text: the bytes without it. An editor that adds one at every save leaves several.
 QByteArray WithoutByteOrderMark(const QByteArray& bytes);
 
 } // namespace kv5

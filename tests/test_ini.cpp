@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("cut to 254") << "[General]\nEmc=" + cut.toUtf8() + "bbb\n" << cut;
         // Some editors start a file with a byte-order mark; the first section still counts.
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[General]\r\nEmc=0\r\n") << "0";
+        QTest::newRow("two byte-order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nEmc=0\n") << "0";
     }
     void read() {
         QFETCH(QByteArray, content);
