@@ -80,6 +80,10 @@ void TestDevice::textToNumbers() {
     QCOMPARE(ClampPercent(-0.1), 0.0);
     QCOMPARE(QStringList({NumberText(-0.25), NumberText(-0.04), NumberText(12345.65, Separator::Point)}),
              QStringList({"-0.3", "0.0", "12345.7"}));
+    // A computed 1.05 is the double 1.0499999999999998; it still rounds as the decimal half.
+    QByteArray bytes;
+    AppendNumberText(bytes, -0.3 * 4.5);
+    QCOMPARE(NumberText(0.7 * 1.5, Separator::Point) + ' ' + bytes, QStringLiteral("1.1 -1.4"));
 }
 
 // Each failure is reported under its procedure's name and gives the default result.

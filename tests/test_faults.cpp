@@ -3,6 +3,7 @@
 // failed log block, a download is whole or none. Then the port failing, on a pseudo-terminal.
 // Then the users' world around the files: a file system without hard links or no-replace
 // renames, a full disk, signals in the middle of a command, outputs that are links.
+#include "core/SafePublish.h"
 #include "device/Commands.h"
 #include "logfiles/LogFile.h"
 #include "support/DeviceRig.h"
@@ -339,6 +340,15 @@ void TestFaults::fileSystemWithoutLinks() {
     QCOMPARE(filesUnder(home + "/DATA"),
              QStringList({first + ".json", first + ".txt", second + ".json", second + ".txt"}));
     QVERIFY(FileBytes(saved[0]).count("\r\n") > 1000 && FileBytes(saved[0]) == FileBytes(saved[1]));
+    {
+        // A name taken by the time the copy is made is never written over.
+        PendingFile late;
+        QString why;
+        QVERIFY(late.create(home + "/DATA", ".kv5-late", why) && late.write("late", why));
+        QCOMPARE(late.publish(QFileInfo(saved[0]).fileName(), PendingFile::Publish::NeverReplacing, why),
+                 PendingFile::Outcome::NameTaken);
+        QCOMPARE(FileBytes(saved[0]), FileBytes(saved[1]));
+    }
 
     // Room for the hidden file only.
     QVERIFY2(mount.mount(true), mount.failure.constData());
