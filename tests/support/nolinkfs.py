@@ -3,6 +3,8 @@
 no hard links (EPERM) and no rename flags (a no-replace rename is refused with EINVAL).
 With --full, writes to files whose names do not begin with "." fail with ENOSPC, as on a disk
 that holds a hidden temporary file but not a second copy of it.
+A link to a name with "raced" in it makes that name first, as another program would in the
+same moment.
 Usage: nolinkfs.py SOURCE MOUNTPOINT [--full]   (runs until unmounted)"""
 import errno
 import os
@@ -49,7 +51,11 @@ class NoLinkPassthrough(Operations):
     def readlink(self, path): return os.readlink(path)
     def symlink(self, target, source): os.symlink(source, target)
     def rename(self, old, new): os.rename(old, os.path.join(self.root, new.lstrip('/')))
-    def link(self, target, source): raise FuseOSError(errno.EPERM)
+    def link(self, target, source):
+        if 'raced' in os.path.basename(target):
+            with open(target, 'x') as other:
+                other.write('made meanwhile')
+        raise FuseOSError(errno.EPERM)
 
     def statfs(self, path):
         st = os.statvfs(path)
