@@ -134,6 +134,10 @@ QString GetIniSetting(const QString& iniPath, const QString& section, const QStr
                       const QString& defaultValue, UserInterface& ui) {
     QFile file(iniPath);
     if (!file.exists()) return defaultValue.left(MaxValueLength);
+    if (const QString refusal = TextFileRefusal(iniPath); !refusal.isEmpty()) {
+        ui.message({QStringLiteral("ERROR: GetIniSetting:") + refusal});
+        return {};
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         ui.message({QStringLiteral("ERROR: GetIniSetting:") + file.errorString()});
         return {};
@@ -173,6 +177,10 @@ bool WriteIniSetting(const QString& iniPath, const QString& section, const QStri
     QFile existing(iniPath);
     if (existing.exists()) {
         // A file we cannot read is never replaced: its other lines would be lost.
+        if (const QString reason = TextFileRefusal(iniPath); !reason.isEmpty()) {
+            if (refusal && refusal->isEmpty()) *refusal = reason;
+            return false;
+        }
         if (!existing.open(QIODevice::ReadOnly)) return refused(existing);
         // A byte-order mark is not written back: other readers would take it for part of the
         // first line.

@@ -65,6 +65,10 @@ constexpr std::array<CurveRow, 8> builtInCurve{{
 
 void ReadSpeciesFile(const QString& path, SpeciesList& species, UserInterface& ui) {
     species.SpeciesCount = 0;
+    if (const QString refusal = TextFileRefusal(path); !refusal.isEmpty()) {
+        reportReadFailure(ui, refusal);
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         reportReadFailure(ui, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));

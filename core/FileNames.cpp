@@ -1,5 +1,6 @@
 #include "core/FileNames.h"
 
+#include <QFileInfo>
 #include <QStringView>
 
 namespace kv5 {
@@ -79,6 +80,16 @@ QByteArray WithoutByteOrderMark(const QByteArray& bytes) {
     qsizetype start = 0;
     while (bytes.mid(start, 3) == "\xEF\xBB\xBF") start += 3;
     return bytes.mid(start);
+}
+
+QString TextFileRefusal(const QString& path) {
+    constexpr qint64 MaxTextFileBytes = 1 << 20;
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) return {};
+    if (!info.isFile()) return QStringLiteral("%1 is a pipe, a device or a socket, not a file").arg(path);
+    if (info.size() > MaxTextFileBytes)
+        return QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(MaxTextFileBytes);
+    return {};
 }
 
 } // namespace kv5

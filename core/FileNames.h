@@ -22,4 +22,10 @@ bool HoldsForeignBytes(const QString& name);
 // of the file's text: the bytes without it. An editor that adds one at every save leaves several.
 QByteArray WithoutByteOrderMark(const QByteArray& bytes);
 
+// Why the small text file at path (the settings, the species list) is not to be read whole, or
+// empty when it may be: a pipe would wait for a writer, a device may never end, and a file of
+// more than a mebibyte is no file the program wrote or a user edited. A missing file is not
+// refused; opening it says so.
+QString TextFileRefusal(const QString& path);
+
 } // namespace kv5

@@ -1,6 +1,7 @@
 // The settings file KV5.INI: what a read finds in a file as a user may have edited it, and what a
 // write leaves of the lines around the value it changes.
 #include "app/IniFile.h"
+#include "calc/Species.h"
 #include "support/Installation.h"
 #include "support/ScriptedUi.h"
 #include "support/Windows.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace kv5;
 
@@ -73,6 +76,35 @@ private slots:
         QCOMPARE(ui.messageTexts().size(), 1);
         QVERIFY(ui.messageTexts()[0].startsWith(QStringLiteral("ERROR: WriteIniSetting:")));
         ui.clearRecord();
+    }
+
+    void notFilesToRead_data() {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("a pipe") << true;
+        QTest::newRow("more than a mebibyte") << false;
+    }
+    // The settings and the species list are read only from a plain file of a sensible size: a pipe
+    // would wait for a writer for ever. Neither is replaced, and each reader says why.
+    void notFilesToRead() {
+        QFETCH(bool, pipe);
+        const QByteArray big = "[General]\nEmc=1\n" + QByteArray(1 << 20, ';');
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+        else
+            setFile(big);
+        const QString why = pipe ? ini + " is a pipe, a device or a socket, not a file"
+                                 : ini + " is larger than 1048576 bytes";
+        QCOMPARE(get(), QString());
+        QString refusal;
+        QVERIFY(!WriteIniSetting(ini, "General", "Emc", "0", ui, &refusal));
+        QCOMPARE(refusal, why);
+        SpeciesList species;
+        ReadSpeciesFile(ini, species, ui);
+        QCOMPARE(ui.messageTexts(), QStringList({"ERROR: GetIniSetting:" + why, "ERROR: ReadSpeciesFile: " + why}));
+        QCOMPARE(QFileInfo(ini).isFile(), !pipe);
+        if (!pipe) QCOMPARE(FileBytes(ini), big);
+        ui.clearRecord();
+        QVERIFY(QFile::remove(ini));
     }
 
     void write_data() {
