@@ -136,20 +136,9 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
                      const ByteSink& sink) {
     const QString procedure = procedureOf(format);
     const auto log = std::make_unique<LogData>();
-    QString why;
-    if (!ReadLogRecords(*log, logPath, why)) {
-        ui.error(procedure, why);
-        return false;
-    }
+    if (!ReadLogForOutput(*log, ui, logPath, procedure, QStringLiteral("export"))) return false;
     const QString fileName = QFileInfo(logPath).fileName();
-    if (log->RecordCount == 0) {
-        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to export.").arg(fileName),
-                    Icon::Information});
-        return false;
-    }
-    std::optional<LogContext> context;
-    // A context file that cannot be read is reported and left out, as when the log is opened.
-    if (!ReadLogContext(logPath, context, why)) ui.error(procedure, why);
+    const std::optional<LogContext>& context = log->Context;
 
     const bool celsius = context ? context->Celsius : settings.Celsius != 0;
     std::optional<int> interval;
@@ -174,6 +163,7 @@ bool WriteOpenFormat(OpenFormat format, const Settings& settings, UserInterface&
 
     QByteArray chunk;
     chunk.reserve(ChunkBytes + 1024);
+    QString why;
     const auto flush = [&](bool always) {
         if (chunk.isEmpty() || (!always && chunk.size() < ChunkBytes)) return true;
         if (!sink(chunk, why)) {

@@ -316,6 +316,23 @@ bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path) {
     return read;
 }
 
+bool ReadLogForOutput(LogData& log, UserInterface& ui, const QString& path, const QString& procedure,
+                      const QString& what) {
+    QString why;
+    if (!ReadLogRecords(log, path, why)) {
+        ui.error(procedure, why);
+        return false;
+    }
+    if (log.RecordCount == 0) {
+        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to %2.")
+                        .arg(QFileInfo(path).fileName(), what),
+                    Icon::Information});
+        return false;
+    }
+    if (!ReadLogContext(path, log.Context, why)) ui.error(procedure, why);
+    return true;
+}
+
 bool DeleteLogFile(const QString& dataFolder, const QString& name, QString& why) {
     const QString path = ProgramFile(dataFolder, name);
     if (name.isEmpty() || name.contains(QLatin1Char('/'))) {

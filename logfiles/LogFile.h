@@ -75,6 +75,12 @@ bool ReadLogRecords(LogData& log, const QString& path, QString& why);
 // reported the same way and left out; the records still count as read.
 bool ReadLogFile(LogData& log, UserInterface& ui, const QString& path);
 
+// The same for something made from a log (what: "export", "report"), failures reported under
+// procedure's name. A log without records is false too, after "The log file NAME is empty:
+// there is nothing to WHAT."
+bool ReadLogForOutput(LogData& log, UserInterface& ui, const QString& path, const QString& procedure,
+                      const QString& what);
+
 // Reads the context file beside the log file at logPath into context; nothing when there is
 // none. A context file that cannot be read gives false with the cause in why.
 bool ReadLogContext(const QString& logPath, std::optional<LogContext>& context, QString& why);

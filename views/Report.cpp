@@ -551,19 +551,10 @@ ReportOptions ReportOptionsOf(const Settings& settings, const QLocale& locale) {
 bool WriteLogReport(const QString& logPath, const QString& pdfPath, const ReportOptions& options,
                     UserInterface& ui) {
     const auto log = std::make_unique<LogData>();
-    QString why;
-    if (!ReadLogRecords(*log, logPath, why)) {
-        ui.error(Procedure, why);
-        return false;
-    }
+    if (!ReadLogForOutput(*log, ui, logPath, Procedure, QStringLiteral("report"))) return false;
     const QString fileName = QFileInfo(logPath).fileName();
-    if (log->RecordCount == 0) {
-        ui.message({QStringLiteral("The log file %1 is empty: there is nothing to report.").arg(fileName),
-                    Icon::Information});
-        return false;
-    }
-    std::optional<LogContext> context;
-    if (!ReadLogContext(logPath, context, why)) ui.error(Procedure, why);
+    const std::optional<LogContext>& context = log->Context;
+    QString why;
     // The hash of the bytes the report was made from, not the one the context file claims.
     QFile file(logPath);
     QCryptographicHash hash(QCryptographicHash::Sha256);
